@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Korvane needs to build, run and test; skips what is present.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+  qt6-translations-l10n qt6-svg-dev
+  libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev libcrypto++-dev
+  fonts-wqy-microhei
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+"${sudo_cmd[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,41 @@
+// AtomicFileWriter: writes a file under a temporary name beside its target, flushes it to disk
+// and renames it into place, so a reader only ever sees the old file or the whole new one.
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <string_view>
+
+#include "vault/result.h"
+
+namespace korvane {
+
+class AtomicFileWriter {
+public:
+    // The file is created readable and writable by the owner only.
+    explicit AtomicFileWriter(QString target_path);
+    ~AtomicFileWriter();  // discards an uncommitted temporary file
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    Status open();
+    Status write(const char* data, qint64 size);
+    Status write(std::string_view bytes) { return write(bytes.data(), qint64(bytes.size())); }
+    // Flushes to disk and renames over the target.
+    Status commit();
+    void discard();
+
+    const QString& target_path() const { return target_path_; }
+    const QString& temporary_path() const { return temp_path_; }
+
+    // Suffix of the temporary files, for cleaning up after a crash.
+    static constexpr char kTempSuffix[] = ".part";
+
+private:
+    QString target_path_;
+    QString temp_path_;
+    QFile file_;
+};
+
+}  // namespace korvane

@@ -1,0 +1,67 @@
+// CVellDoc: the life of one unlocked vault, from finding its files at start-up to enciphering
+// the working database again at shutdown.
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "vault/result.h"
+#include "vault/session_prompts.h"
+#include "vault/sqlite_db.h"
+
+namespace korvane {
+
+enum class StartOutcome {
+    Unlocked,       // the vault is open
+    Cancelled,      // the user cancelled a start-up dialog
+    WrongPassword,  // or key material that makes no key
+    Busy,           // another instance holds the vault folder
+    FileError,      // the files could not be read or written
+};
+
+class CVellDoc {
+public:
+    static constexpr char kVaultFileName[] = "user.dat";
+    static constexpr char kWorkFileName[] = "user.tmp";
+    static constexpr char kLockFileName[] = "user.lock";
+
+    explicit CVellDoc(QString vault_dir);
+    // Locks the vault if it is still unlocked.
+    ~CVellDoc();
+    CVellDoc(const CVellDoc&) = delete;
+    CVellDoc& operator=(const CVellDoc&) = delete;
+
+    // Finds the files, creates or recovers as needed, asks for the password and unlocks.
+    StartOutcome start(SessionPrompts& prompts);
+
+    // Closes the database and enciphers it under the current master password. A failure is
+    // returned (the plain working file is then kept, to be recovered at the next start).
+    Status lock();
+
+    // Stores a new padded master password in the database and, only if that succeeded, in
+    // the session.
+    Status change_master_password(const std::string& padded_password);
+
+    bool is_unlocked() const { return db_.is_open(); }
+    SqliteDb& db() { return db_; }
+    const std::string& master_password() const { return master_password_; }
+    const QString& vault_dir() const { return vault_dir_; }
+    const QString& vault_path() const { return vault_path_; }
+    const QString& work_path() const { return work_path_; }
+
+private:
+    std::string master_password_;
+    SqliteDb db_;
+    QString vault_dir_;
+    QString vault_path_;
+    QString work_path_;
+    std::unique_ptr<QLockFile> lock_file_;
+};
+
+// The vault folder: --vault-dir DIR from the arguments if given, else the executable's folder
+// if it is writable, else the per-user data folder.
+QString resolve_vault_dir(const QStringList& arguments);
+
+}  // namespace korvane

@@ -1,0 +1,39 @@
+// MarsCipher: the MARS block cipher (revised key schedule) on 16-byte blocks.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace korvane {
+
+class MarsCipher {
+public:
+    static constexpr std::size_t kBlockSize = 16;
+    static constexpr std::size_t kMinKeyBytes = 16;
+    static constexpr std::size_t kMaxKeyBytes = 59;
+
+    // Expands a key of length_bits / 32 whole little-endian words; bytes after the last whole
+    // word are ignored. Returns false, leaving the object unkeyed, unless that gives 4 to 14
+    // words (16 to 59 bytes of key material).
+    bool set_key(const std::uint8_t* key, std::size_t length_bits);
+    bool set_key(std::string_view key_bytes);
+
+    bool has_key() const { return keyed_; }
+
+    // in and out may be the same buffer. Requires a successful set_key.
+    void encrypt_block(const std::uint8_t* in, std::uint8_t* out) const;
+    void decrypt_block(const std::uint8_t* in, std::uint8_t* out) const;
+
+    // Convenience for callers that hold key material as text: does it make a key at all?
+    static bool is_usable_key_length(std::size_t key_bytes) {
+        return key_bytes >= kMinKeyBytes && key_bytes <= kMaxKeyBytes;
+    }
+
+private:
+    std::array<std::uint32_t, 40> k_{};
+    bool keyed_ = false;
+};
+
+}  // namespace korvane

@@ -1,0 +1,89 @@
+// SqliteDb and SqliteStatement: a thin owner of a sqlite3 connection with bound parameters.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "vault/result.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace korvane {
+
+class SqliteStatement {
+public:
+    SqliteStatement() = default;
+    SqliteStatement(sqlite3_stmt* stmt);
+    ~SqliteStatement();
+    SqliteStatement(SqliteStatement&& other) noexcept;
+    SqliteStatement& operator=(SqliteStatement&& other) noexcept;
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    // Parameters are numbered from 1, as in SQLite. Texts are bound as their bytes.
+    void bind_text(int index, std::string_view bytes);
+    void bind_int64(int index, std::int64_t value);
+
+    // True while a row is available; false when done. An error ends the rows and is kept.
+    bool step();
+    bool failed() const { return failed_; }
+    const QString& error() const { return error_; }
+
+    // NULL reads as an empty text.
+    std::string column_text(int column) const;
+    std::int64_t column_int64(int column) const;
+    bool column_is_null(int column) const;
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    bool failed_ = false;
+    QString error_;
+};
+
+class SqliteDb {
+public:
+    enum class Mode { ReadWriteCreate, ReadWrite, ReadOnly };
+
+    SqliteDb() = default;
+    ~SqliteDb();
+    SqliteDb(SqliteDb&& other) noexcept;
+    SqliteDb& operator=(SqliteDb&& other) noexcept;
+    SqliteDb(const SqliteDb&) = delete;
+    SqliteDb& operator=(const SqliteDb&) = delete;
+
+    // path is a local file path (UTF-8 for SQLite).
+    static Result<SqliteDb> open(const QString& path, Mode mode = Mode::ReadWriteCreate);
+
+    bool is_open() const { return db_ != nullptr; }
+    void close();
+    sqlite3* handle() const { return db_; }
+
+    // Runs statements without parameters (schema, transactions).
+    Status exec(std::string_view sql);
+    Result<SqliteStatement> prepare(std::string_view sql);
+    QString last_error() const;
+    std::int64_t last_insert_rowid() const;
+
+private:
+    explicit SqliteDb(sqlite3* db) : db_(db) {}
+    sqlite3* db_ = nullptr;
+};
+
+// Runs a transaction that rolls back unless commit() succeeds.
+class SqliteTransaction {
+public:
+    explicit SqliteTransaction(SqliteDb& db);
+    ~SqliteTransaction();
+    Status begin_status() const { return begin_; }
+    Status commit();
+
+private:
+    SqliteDb& db_;
+    Status begin_;
+    bool open_ = false;
+};
+
+}  // namespace korvane

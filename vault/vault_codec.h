@@ -1,0 +1,42 @@
+// VaultCodec: turns the plain working database into the enciphered vault file and back.
+// user.dat is the working file's whole 16-byte blocks, each MARS-enciphered on its own under
+// the master password's bytes (no header, no salt, no padding).
+#pragma once
+
+#include <QIODevice>
+#include <QString>
+#include <string_view>
+
+#include "vault/mars_cipher.h"
+#include "vault/result.h"
+
+namespace korvane {
+
+enum class DecryptOutcome { Unlocked, WrongPassword, FileError };
+
+struct DecryptResult {
+    DecryptOutcome outcome;
+    QString message;  // for FileError
+};
+
+class VaultCodec {
+public:
+    // Writes vault_path from work_path, reads it back to check it deciphers to the working
+    // file, then removes work_path. On any failure the working file is left untouched.
+    static Status encrypt_file(const QString& work_path, const QString& vault_path,
+                               std::string_view key_material);
+
+    // Writes work_path from vault_path if the first block deciphers to a SQLite header, then
+    // removes vault_path. A wrong password or an unusable key leaves vault_path untouched and
+    // no work_path.
+    static DecryptResult decrypt_file(const QString& vault_path, const QString& work_path,
+                                      std::string_view key_material);
+
+    // Enciphers (or deciphers) whole blocks from in to out, in large buffers; a tail shorter
+    // than a block is dropped. Returns the number of bytes written.
+    enum class Direction { Encrypt, Decrypt };
+    static Result<qint64> transform(QIODevice& in, QIODevice& out, const MarsCipher& cipher,
+                                    Direction direction, qint64 length);
+};
+
+}  // namespace korvane

@@ -1,0 +1,55 @@
+// Every statement the program runs against a vault database, one function each. Values are
+// bound as parameters, so any byte string (quotes included) is stored and matched as typed.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vault/result.h"
+#include "vault/sqlite_db.h"
+#include "vault/vault_record.h"
+
+namespace korvane::statements {
+
+// Schema of a new vault: userad, type, userpass, in that order.
+Status create_schema(SqliteDb& db);
+
+// Master password row (userad, OID 1).
+Status insert_master_password(SqliteDb& db, std::string_view padded_password);
+// The first userad row's pass; nullopt when there is no row (or the table is missing).
+Result<std::optional<std::string>> read_master_password(SqliteDb& db);
+// Fails when no row with OID 1 was changed.
+Status update_master_password(SqliteDb& db, std::string_view padded_password);
+
+// Categories (table type), in table order; duplicates kept.
+Result<std::vector<std::string>> list_categories(SqliteDb& db);
+Status insert_category(SqliteDb& db, std::string_view name);
+// Removes every category row with that name; records keep their type text.
+Status delete_category(SqliteDb& db, std::string_view name);
+Result<bool> category_exists(SqliteDb& db, std::string_view name);
+
+// Records (table userpass).
+Result<RecordId> insert_record(SqliteDb& db, const VaultRecord& record);
+// From an older vault file: the category is stored as an empty text.
+Result<RecordId> insert_record_without_category(SqliteDb& db, const VaultRecord& record);
+Status update_record(SqliteDb& db, RecordId oid, const VaultRecord& record);
+// nullopt when no such row.
+Result<std::optional<VaultRecord>> load_record(SqliteDb& db, RecordId oid);
+Status delete_record(SqliteDb& db, RecordId oid);
+Status move_record(SqliteDb& db, RecordId oid, std::string_view category);
+// Empty text when no such row.
+Result<std::string> record_password(SqliteDb& db, RecordId oid);
+Result<std::vector<VaultRecord>> all_records(SqliteDb& db);
+Result<bool> record_exists(SqliteDb& db, const VaultRecord& record);
+
+// The record list's rows: one category, or the root view (every record whose type is the
+// name of no category; with no categories at all, every record, NULL types included).
+Result<std::vector<RecordSummary>> list_records_of_category(SqliteDb& db, std::string_view category);
+Result<std::vector<RecordSummary>> list_root_records(SqliteDb& db);
+
+// True when the file's tables userpass and type both exist (a database-version vault).
+Result<bool> has_vault_tables(SqliteDb& db);
+
+}  // namespace korvane::statements
