@@ -26,6 +26,9 @@ public:
     Status commit();
     void discard();
 
+    // The open temporary file, for writers that stream through a QIODevice.
+    QIODevice& device() { return file_; }
+
     const QString& target_path() const { return target_path_; }
     const QString& temporary_path() const { return temp_path_; }
 

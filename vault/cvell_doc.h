@@ -5,6 +5,7 @@
 #include <QLockFile>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "vault/result.h"
@@ -52,6 +53,15 @@ public:
     const QString& work_path() const { return work_path_; }
 
 private:
+    std::optional<StartOutcome> claim_folder(SessionPrompts& prompts);
+    void remove_stale_temporaries();
+    std::optional<StartOutcome> resolve_both_files(SessionPrompts& prompts);
+    std::optional<StartOutcome> recover_work_file(SessionPrompts& prompts);
+    Status store_recovered_password(const std::string& password);
+    std::optional<StartOutcome> create_vault(SessionPrompts& prompts);
+    Status write_new_database(const std::string& password);
+    StartOutcome unlock(SessionPrompts& prompts);
+
     std::string master_password_;
     SqliteDb db_;
     QString vault_dir_;

@@ -32,6 +32,10 @@ public:
     static DecryptResult decrypt_file(const QString& vault_path, const QString& work_path,
                                       std::string_view key_material);
 
+    // True when vault_path deciphers under the key to exactly the whole blocks of work_path.
+    static bool is_encryption_of(const QString& vault_path, const QString& work_path,
+                                 std::string_view key_material);
+
     // Enciphers (or deciphers) whole blocks from in to out, in large buffers; a tail shorter
     // than a block is dropped. Returns the number of bytes written.
     enum class Direction { Encrypt, Decrypt };

@@ -1,0 +1,20 @@
+// Small file helpers for tests: whole-file reads and writes, folder listings, raw SQLite.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string>
+
+namespace korvane::testing {
+
+std::string read_file(const QString& path);
+void write_file(const QString& path, const std::string& bytes);
+// File names in a folder, sorted, hidden files included.
+QStringList folder_entries(const QString& dir);
+// Runs one query through the sqlite3 library directly and returns every cell of every row,
+// cells joined by '|' and rows by '\n'; "ERROR: ..." when it fails.
+std::string query_sqlite(const QString& db_path, const std::string& sql);
+// Same, on a database given as its file bytes (written to a temporary file).
+std::string query_sqlite_bytes(const std::string& db_bytes, const std::string& sql);
+
+}  // namespace korvane::testing

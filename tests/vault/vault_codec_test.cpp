@@ -1,0 +1,206 @@
+// VaultCodec: the enciphered file's exact bytes, the password test, and what failures leave.
+#include "vault/vault_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <random>
+
+#include "support/file_helpers.h"
+#include "support/reference_cipher.h"
+#include "vault/fault_injection.h"
+
+namespace korvane {
+namespace {
+
+using testing::folder_entries;
+using testing::read_file;
+using testing::reference_mars_ecb;
+using testing::write_file;
+
+const std::string kKey = "abcyyyyyyyyyyyyyy";  // a padded three-letter password
+
+std::string random_bytes(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = char(gen());
+    return s;
+}
+
+// A plausible database: the SQLite header, then noise.
+std::string fake_database(std::size_t n, unsigned seed = 1) {
+    std::string s = random_bytes(n, seed);
+    const std::string header("SQLite format 3\0", 16);
+    s.replace(0, std::min(n, header.size()), header.substr(0, std::min(n, header.size())));
+    return s;
+}
+
+class VaultCodecTest : public ::testing::Test {
+protected:
+    QString dat() const { return dir_.filePath("user.dat"); }
+    QString tmp() const { return dir_.filePath("user.tmp"); }
+    QTemporaryDir dir_;
+};
+
+TEST_F(VaultCodecTest, EnciphersWholeBlocksAsIndependentEcbBlocks) {
+    for (std::size_t size : {std::size_t(3072), std::size_t(3075), std::size_t(16),
+                             std::size_t(3 << 20) + 5}) {
+        SCOPED_TRACE(size);
+        const std::string plain = fake_database(size, unsigned(size));
+        write_file(tmp(), plain);
+        ASSERT_TRUE(VaultCodec::encrypt_file(tmp(), dat(), kKey).ok());
+
+        const std::string sealed = read_file(dat());
+        EXPECT_EQ(sealed.size(), size - size % 16);
+        // An independent MARS: the file is exactly the ECB encryption of the whole blocks.
+        EXPECT_EQ(sealed, reference_mars_ecb(kKey, plain, true));
+        EXPECT_FALSE(QFileInfo::exists(tmp()));
+
+        ASSERT_EQ(VaultCodec::decrypt_file(dat(), tmp(), kKey).outcome, DecryptOutcome::Unlocked);
+        EXPECT_EQ(read_file(tmp()), plain.substr(0, size - size % 16));
+        EXPECT_FALSE(QFileInfo::exists(dat()));
+        QFile::remove(tmp());
+    }
+}
+
+TEST_F(VaultCodecTest, SameInputGivesSameBytes) {
+    std::string plain = fake_database(4096);
+    plain.replace(1024, 16, plain.substr(512, 16));  // two equal blocks
+    write_file(tmp(), plain);
+    ASSERT_TRUE(VaultCodec::encrypt_file(tmp(), dat(), kKey).ok());
+    const std::string first = read_file(dat());
+    EXPECT_EQ(first.substr(1024, 16), first.substr(512, 16));
+
+    ASSERT_EQ(VaultCodec::decrypt_file(dat(), tmp(), kKey).outcome, DecryptOutcome::Unlocked);
+    ASSERT_TRUE(VaultCodec::encrypt_file(tmp(), dat(), kKey).ok());
+    EXPECT_EQ(read_file(dat()), first);
+}
+
+TEST_F(VaultCodecTest, KeyUsesWholeWordsOnly) {
+    const std::string plain = fake_database(256);
+    write_file(tmp(), plain);
+    ASSERT_TRUE(VaultCodec::encrypt_file(tmp(), dat(), "abcyyyyyyyyyyyyyy").ok());
+    // The 17th byte is not part of any key word, so "abc" + 16 "y" (19 bytes) unlocks too.
+    EXPECT_EQ(VaultCodec::decrypt_file(dat(), tmp(), "abcyyyyyyyyyyyyyyyy").outcome,
+              DecryptOutcome::Unlocked);
+}
+
+TEST_F(VaultCodecTest, WrongOrUnusableKeyTouchesNothing) {
+    write_file(tmp(), fake_database(2048));
+    ASSERT_TRUE(VaultCodec::encrypt_file(tmp(), dat(), kKey).ok());
+    const std::string sealed = read_file(dat());
+
+    for (const std::string& key :
+         {std::string("wrongpasswordyyyy"), std::string(60, 'a'), std::string(15, 'a'),
+          std::string()}) {
+        SCOPED_TRACE(key.size());
+        EXPECT_EQ(VaultCodec::decrypt_file(dat(), tmp(), key).outcome,
+                  DecryptOutcome::WrongPassword);
+        EXPECT_EQ(read_file(dat()), sealed);
+        EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
+    }
+
+    // Enciphering under a key that makes no key is refused before anything is written.
+    ASSERT_EQ(VaultCodec::decrypt_file(dat(), tmp(), kKey).outcome, DecryptOutcome::Unlocked);
+    const std::string plain = read_file(tmp());
+    EXPECT_FALSE(VaultCodec::encrypt_file(tmp(), dat(), std::string(60, 'k')).ok());
+    EXPECT_EQ(read_file(tmp()), plain);
+    EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.tmp"});
+}
+
+TEST_F(VaultCodecTest, FileTooShortOrNotADatabaseIsAWrongPassword) {
+    write_file(dat(), std::string(15, 'x'));
+    EXPECT_EQ(VaultCodec::decrypt_file(dat(), tmp(), kKey).outcome, DecryptOutcome::WrongPassword);
+    write_file(dat(), random_bytes(4096, 9));
+    EXPECT_EQ(VaultCodec::decrypt_file(dat(), tmp(), kKey).outcome, DecryptOutcome::WrongPassword);
+    EXPECT_FALSE(QFileInfo::exists(tmp()));
+}
+
+TEST_F(VaultCodecTest, MissingSourceIsAFileError) {
+    EXPECT_EQ(VaultCodec::decrypt_file(dat(), tmp(), kKey).outcome, DecryptOutcome::FileError);
+    Status status = VaultCodec::encrypt_file(tmp(), dat(), kKey);
+    ASSERT_FALSE(status.ok());
+    EXPECT_TRUE(status.error().contains("user.tmp"));
+}
+
+TEST_F(VaultCodecTest, OutputsAreOwnerOnly) {
+    write_file(tmp(), fake_database(1024));
+    ASSERT_TRUE(VaultCodec::encrypt_file(tmp(), dat(), kKey).ok());
+    const auto owner_only = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const auto others = QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup |
+                        QFileDevice::WriteOther;
+    EXPECT_EQ(QFile(dat()).permissions() & (owner_only | others), owner_only);
+    ASSERT_EQ(VaultCodec::decrypt_file(dat(), tmp(), kKey).outcome, DecryptOutcome::Unlocked);
+    EXPECT_EQ(QFile(tmp()).permissions() & (owner_only | others), owner_only);
+}
+
+#ifdef KORVANE_FAULT_INJECTION
+// Fails the named step the n-th time it is reached.
+struct FailAt {
+    static inline std::string point;
+    static inline int remaining = 0;
+    static bool hook(const char* p) { return p == point && --remaining == 0; }
+    FailAt(std::string name, int nth) {
+        point = std::move(name);
+        remaining = nth;
+        fault::set_hook(&FailAt::hook);
+    }
+    ~FailAt() { fault::set_hook(nullptr); }
+};
+
+TEST_F(VaultCodecTest, FailureAtAnyStepOfEncipheringKeepsThePlainFile) {
+    const std::string plain = fake_database((3 << 20) + 512);
+    for (const auto& [point, nth] : std::vector<std::pair<std::string, int>>{
+             {"atomic.open", 1},
+             {"codec.write", 1},
+             {"codec.write", 3},
+             {"atomic.sync", 1},
+             {"atomic.rename", 1},
+             {"codec.verify", 2},
+             {"codec.remove_source", 1}}) {
+        SCOPED_TRACE(point + " #" + std::to_string(nth));
+        write_file(tmp(), plain);
+        QFile::remove(dat());
+        {
+            FailAt fail(point, nth);
+            EXPECT_FALSE(VaultCodec::encrypt_file(tmp(), dat(), kKey).ok());
+        }
+        EXPECT_EQ(read_file(tmp()), plain);
+        const QStringList left = folder_entries(dir_.path());
+        if (point == "codec.remove_source") {
+            // Sealed and checked, only the removal failed: both copies are complete.
+            EXPECT_EQ(left, (QStringList{"user.dat", "user.tmp"}));
+            EXPECT_TRUE(VaultCodec::is_encryption_of(dat(), tmp(), kKey));
+        } else {
+            EXPECT_EQ(left, QStringList{"user.tmp"});
+        }
+    }
+}
+
+TEST_F(VaultCodecTest, FailureAtAnyStepOfDecipheringKeepsTheVault) {
+    write_file(tmp(), fake_database((2 << 20) + 64));
+    ASSERT_TRUE(VaultCodec::encrypt_file(tmp(), dat(), kKey).ok());
+    const std::string sealed = read_file(dat());
+    for (const auto& [point, nth] : std::vector<std::pair<std::string, int>>{
+             {"atomic.open", 1},
+             {"codec.write", 2},
+             {"atomic.sync", 1},
+             {"atomic.rename", 1},
+             {"codec.remove_source", 1}}) {
+        SCOPED_TRACE(point);
+        {
+            FailAt fail(point, nth);
+            DecryptResult result = VaultCodec::decrypt_file(dat(), tmp(), kKey);
+            EXPECT_EQ(result.outcome, DecryptOutcome::FileError);
+            EXPECT_FALSE(result.message.isEmpty());
+        }
+        EXPECT_EQ(read_file(dat()), sealed);
+        EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
+    }
+}
+#endif
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,128 @@
+// AtomicFileWriter: temporary file beside the target, flushed, then renamed over it.
+#include "vault/atomic_file_writer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <filesystem>
+#include <system_error>
+
+#include "vault/fault_injection.h"
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace korvane {
+namespace {
+
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+QString file_error(const QString& what, const QString& path, const QString& reason) {
+    return QStringLiteral("%1“%2”失败：%3").arg(what, QDir::toNativeSeparators(path), reason);
+}
+
+bool sync_to_disk(int fd) {
+#ifdef Q_OS_WIN
+    return _commit(fd) == 0;
+#else
+    return ::fsync(fd) == 0;
+#endif
+}
+
+// Makes the rename itself durable; a failure here is not worth failing the write for.
+void sync_directory(const QString& dir) {
+#ifndef Q_OS_WIN
+    int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(dir);
+#endif
+}
+
+}  // namespace
+
+AtomicFileWriter::AtomicFileWriter(QString target_path) : target_path_(std::move(target_path)) {}
+
+AtomicFileWriter::~AtomicFileWriter() { discard(); }
+
+Status AtomicFileWriter::open() {
+    // A random middle part keeps two writers of one folder, and any user file, apart.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        temp_path_ = QStringLiteral("%1.%2%3")
+                         .arg(target_path_)
+                         .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'))
+                         .arg(QLatin1String(kTempSuffix));
+        file_.setFileName(temp_path_);
+        if (fault::should_fail("atomic.open")) {
+            return make_error(file_error(QStringLiteral("创建文件"), target_path_,
+                                         QStringLiteral("模拟的写入错误")));
+        }
+        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly)) {
+            // NewOnly applies the mode through the umask; the file must stay private anyway.
+            file_.setPermissions(kOwnerOnly);
+            return Status::success();
+        }
+        if (file_.error() != QFileDevice::OpenError || !QFileInfo::exists(temp_path_)) break;
+    }
+    QString reason = file_.errorString();
+    temp_path_.clear();
+    return make_error(file_error(QStringLiteral("创建文件"), target_path_, reason));
+}
+
+Status AtomicFileWriter::write(const char* data, qint64 size) {
+    if (fault::should_fail("atomic.write")) {
+        return make_error(
+            file_error(QStringLiteral("写入文件"), target_path_, QStringLiteral("模拟的写入错误")));
+    }
+    if (file_.write(data, size) != size) {
+        return make_error(file_error(QStringLiteral("写入文件"), target_path_, file_.errorString()));
+    }
+    return Status::success();
+}
+
+Status AtomicFileWriter::commit() {
+    if (!file_.isOpen()) {
+        return make_error(file_error(QStringLiteral("写入文件"), target_path_,
+                                     QStringLiteral("文件未打开")));
+    }
+    bool flushed = file_.flush() && sync_to_disk(file_.handle());
+    if (fault::should_fail("atomic.sync")) flushed = false;
+    if (!flushed) {
+        QString reason = file_.errorString();
+        discard();
+        return make_error(file_error(QStringLiteral("写入文件"), target_path_, reason));
+    }
+    file_.close();
+    std::error_code ec;
+    if (fault::should_fail("atomic.rename")) {
+        ec = std::make_error_code(std::errc::io_error);
+    } else {
+        std::filesystem::rename(QFile::encodeName(temp_path_).toStdString(),
+                                QFile::encodeName(target_path_).toStdString(), ec);
+    }
+    if (ec) {
+        discard();
+        return make_error(file_error(QStringLiteral("保存文件"), target_path_,
+                                     QString::fromLocal8Bit(ec.message())));
+    }
+    temp_path_.clear();
+    sync_directory(QFileInfo(target_path_).absolutePath());
+    return Status::success();
+}
+
+void AtomicFileWriter::discard() {
+    if (file_.isOpen()) file_.close();
+    if (!temp_path_.isEmpty()) {
+        QFile::remove(temp_path_);
+        temp_path_.clear();
+    }
+}
+
+}  // namespace korvane

@@ -1,0 +1,290 @@
+// CVellDoc: vault start-up (create, recover, unlock) and shutdown (lock).
+#include "vault/cvell_doc.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include "vault/atomic_file_writer.h"
+#include "vault/mars_cipher.h"
+#include "vault/vault_codec.h"
+#include "vault/vault_statements.h"
+
+namespace korvane {
+namespace {
+
+const QString kErrorCaption = QStringLiteral("出错啦");
+
+QString native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+// What a left-over working file turned out to be.
+struct WorkFileState {
+    bool is_vault = false;                   // SQLite with the vault's tables
+    std::optional<std::string> password;     // a stored password that makes a key
+};
+
+// Opening and reading the file also rolls back a hot journal left by a crash.
+WorkFileState inspect_work_file(const QString& path) {
+    WorkFileState state;
+    Result<SqliteDb> db = SqliteDb::open(path, SqliteDb::Mode::ReadWrite);
+    if (!db) return state;
+    Result<bool> tables = statements::has_vault_tables(*db);
+    state.is_vault = tables.ok() && *tables;
+    if (!state.is_vault) return state;
+    Result<std::optional<std::string>> stored = statements::read_master_password(*db);
+    if (stored.ok() && stored->has_value() && MarsCipher::is_usable_key_length((*stored)->size())) {
+        state.password = **stored;
+    }
+    return state;
+}
+
+// Renames a file out of the way under a name that says when; returns the new path.
+Result<QString> set_aside(const QString& path) {
+    QFileInfo info(path);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    for (int n = 0; n < 100; ++n) {
+        QString name = QStringLiteral("%1-%2%3.%4.bak")
+                           .arg(info.completeBaseName(), stamp,
+                                n == 0 ? QString() : QStringLiteral("-%1").arg(n), info.suffix());
+        QString target = info.dir().filePath(name);
+        if (QFileInfo::exists(target)) continue;
+        if (QFile::rename(path, target)) return target;
+        break;
+    }
+    return make_error(QStringLiteral("无法给文件“%1”改名。").arg(native(path)));
+}
+
+// Creates an empty file that only the owner can read, for SQLite to fill.
+bool create_private_file(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+}  // namespace
+
+CVellDoc::CVellDoc(QString vault_dir)
+    : vault_dir_(QDir(vault_dir).absolutePath()),
+      vault_path_(QDir(vault_dir_).filePath(QLatin1String(kVaultFileName))),
+      work_path_(QDir(vault_dir_).filePath(QLatin1String(kWorkFileName))) {}
+
+CVellDoc::~CVellDoc() {
+    // The window layer locks explicitly to report failures; this is the last resort.
+    (void)lock();
+}
+
+StartOutcome CVellDoc::start(SessionPrompts& prompts) {
+    if (std::optional<StartOutcome> refused = claim_folder(prompts)) return *refused;
+    remove_stale_temporaries();
+
+    if (QFileInfo::exists(work_path_) && QFileInfo(work_path_).size() == 0) {
+        // An empty working file holds nothing: a crash before SQLite wrote a page.
+        QFile::remove(work_path_);
+    }
+    if (QFileInfo::exists(vault_path_) && QFileInfo::exists(work_path_)) {
+        if (std::optional<StartOutcome> failed = resolve_both_files(prompts)) return *failed;
+    }
+    if (QFileInfo::exists(work_path_)) {
+        if (std::optional<StartOutcome> failed = recover_work_file(prompts)) return *failed;
+    }
+    if (!QFileInfo::exists(vault_path_) && !QFileInfo::exists(work_path_)) {
+        if (std::optional<StartOutcome> failed = create_vault(prompts)) return *failed;
+    }
+    return unlock(prompts);
+}
+
+std::optional<StartOutcome> CVellDoc::claim_folder(SessionPrompts& prompts) {
+    if (!QDir().mkpath(vault_dir_)) {
+        prompts.show_message(
+            QStringLiteral("无法创建密码库文件夹“%1”。").arg(native(vault_dir_)), kErrorCaption);
+        return StartOutcome::FileError;
+    }
+    lock_file_ = std::make_unique<QLockFile>(QDir(vault_dir_).filePath(QLatin1String(kLockFileName)));
+    // A live instance keeps its lock however long it runs; only a dead one's lock is stale.
+    lock_file_->setStaleLockTime(0);
+    if (lock_file_->tryLock(0)) return std::nullopt;
+    const bool busy = lock_file_->error() == QLockFile::LockFailedError;
+    lock_file_.reset();
+    if (busy) {
+        prompts.show_message(QStringLiteral("程序已经在运行，同一个密码库不能同时打开两次。"),
+                             kErrorCaption);
+        return StartOutcome::Busy;
+    }
+    prompts.show_message(
+        QStringLiteral("无法在文件夹“%1”中写入文件。").arg(native(vault_dir_)), kErrorCaption);
+    return StartOutcome::FileError;
+}
+
+void CVellDoc::remove_stale_temporaries() {
+    const QStringList patterns = {
+        QLatin1String(kVaultFileName) + QStringLiteral(".*") + QLatin1String(AtomicFileWriter::kTempSuffix),
+        QLatin1String(kWorkFileName) + QStringLiteral(".*") + QLatin1String(AtomicFileWriter::kTempSuffix)};
+    QDir dir(vault_dir_);
+    for (const QString& name : dir.entryList(patterns, QDir::Files | QDir::Hidden)) {
+        dir.remove(name);
+    }
+}
+
+std::optional<StartOutcome> CVellDoc::resolve_both_files(SessionPrompts& prompts) {
+    // Both copies are left only by a run that ended between writing one and removing the other.
+    WorkFileState work = inspect_work_file(work_path_);
+    const QString& kept_aside_path = work.is_vault ? vault_path_ : work_path_;
+    if (work.is_vault && work.password &&
+        VaultCodec::is_encryption_of(vault_path_, work_path_, *work.password)) {
+        // The two are the same vault; recovery writes user.dat again from the working file.
+        return std::nullopt;
+    }
+    Result<QString> moved = set_aside(kept_aside_path);
+    if (!moved) {
+        prompts.show_message(moved.error(), kErrorCaption);
+        return StartOutcome::FileError;
+    }
+    const QString text =
+        work.is_vault
+            ? QStringLiteral("发现两份密码库文件，将使用较新的明文数据库 %1。\n"
+                             "另一份 %2 已原样保留为：\n%3")
+            : QStringLiteral("发现两份密码库文件，其中 %2 不是完整的数据库，将使用 %1。\n"
+                             "%2 已原样保留为：\n%3");
+    prompts.show_message(text.arg(QLatin1String(work.is_vault ? kWorkFileName : kVaultFileName),
+                                  QLatin1String(work.is_vault ? kVaultFileName : kWorkFileName),
+                                  native(*moved)),
+                         kErrorCaption);
+    return std::nullopt;
+}
+
+std::optional<StartOutcome> CVellDoc::recover_work_file(SessionPrompts& prompts) {
+    WorkFileState work = inspect_work_file(work_path_);
+    if (!work.is_vault) {
+        Result<QString> moved = set_aside(work_path_);
+        if (!moved) {
+            prompts.show_message(moved.error(), kErrorCaption);
+            return StartOutcome::FileError;
+        }
+        prompts.show_message(
+            QStringLiteral("文件 %1 不是有效的密码库数据库，已原样保留为：\n%2")
+                .arg(QLatin1String(kWorkFileName), native(*moved)),
+            kErrorCaption);
+        return std::nullopt;  // on as if the folder were empty, or with user.dat
+    }
+    if (!work.password) {
+        prompts.show_message(
+            QStringLiteral("上次未正常关闭时留下的数据库 %1 中没有可用的主密码。\n"
+                           "数据库已原样保留，请为它设置新的主密码。")
+                .arg(native(work_path_)),
+            kErrorCaption);
+        std::optional<std::string> password = prompts.ask_new_password();
+        if (!password) return StartOutcome::Cancelled;
+        if (Status stored = store_recovered_password(*password); !stored) {
+            prompts.show_message(stored.error(), kErrorCaption);
+            return StartOutcome::FileError;
+        }
+        work.password = *password;
+    }
+    if (Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, *work.password); !sealed) {
+        prompts.show_message(sealed.error(), kErrorCaption);
+        return StartOutcome::FileError;
+    }
+    return std::nullopt;
+}
+
+Status CVellDoc::store_recovered_password(const std::string& password) {
+    if (!MarsCipher::is_usable_key_length(password.size())) {
+        return make_error(QStringLiteral("新密码太长，不能作为密钥使用。"));
+    }
+    Result<SqliteDb> db = SqliteDb::open(work_path_, SqliteDb::Mode::ReadWrite);
+    if (!db) return make_error(db.error());
+    if (statements::update_master_password(*db, password).ok()) return Status::success();
+    // No row 1 (or no table): store it as a new vault would.
+    (void)db->exec("CREATE TABLE IF NOT EXISTS userad(pass TEXT)");
+    return statements::insert_master_password(*db, password);
+}
+
+std::optional<StartOutcome> CVellDoc::create_vault(SessionPrompts& prompts) {
+    prompts.show_message(QStringLiteral("数据库不存在，正在创建数据库，请修改密码"), kErrorCaption);
+    std::optional<std::string> password = prompts.ask_new_password();
+    if (!password) return StartOutcome::Cancelled;
+
+    Status created = write_new_database(*password);
+    if (created) created = VaultCodec::encrypt_file(work_path_, vault_path_, *password);
+    if (!created) {
+        QFile::remove(work_path_);
+        prompts.show_message(created.error(), kErrorCaption);
+        return StartOutcome::FileError;
+    }
+    master_password_.clear();
+    return std::nullopt;
+}
+
+Status CVellDoc::write_new_database(const std::string& password) {
+    if (!MarsCipher::is_usable_key_length(password.size())) {
+        return make_error(QStringLiteral("新密码太长，不能作为密钥使用。"));
+    }
+    if (!create_private_file(work_path_)) {
+        return make_error(QStringLiteral("无法创建数据库文件“%1”。").arg(native(work_path_)));
+    }
+    Result<SqliteDb> db = SqliteDb::open(work_path_, SqliteDb::Mode::ReadWrite);
+    if (!db) return make_error(db.error());
+    if (Status schema = statements::create_schema(*db); !schema) return schema;
+    return statements::insert_master_password(*db, password);
+}
+
+StartOutcome CVellDoc::unlock(SessionPrompts& prompts) {
+    std::optional<std::string> password = prompts.ask_master_password();
+    if (!password) return StartOutcome::Cancelled;
+
+    DecryptResult opened = VaultCodec::decrypt_file(vault_path_, work_path_, *password);
+    switch (opened.outcome) {
+        case DecryptOutcome::WrongPassword:
+            prompts.show_message(QStringLiteral("密码错误"), kErrorCaption);
+            return StartOutcome::WrongPassword;
+        case DecryptOutcome::FileError:
+            prompts.show_message(opened.message, kErrorCaption);
+            return StartOutcome::FileError;
+        case DecryptOutcome::Unlocked:
+            break;
+    }
+    master_password_ = *password;
+    Result<SqliteDb> db = SqliteDb::open(work_path_, SqliteDb::Mode::ReadWrite);
+    if (!db) {
+        // Seal it again at once: a vault that cannot be used must not stay in plain.
+        Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, master_password_);
+        prompts.show_message(sealed ? db.error() : db.error() + QLatin1Char('\n') + sealed.error(),
+                             kErrorCaption);
+        return StartOutcome::FileError;
+    }
+    db_ = std::move(*db);
+    return StartOutcome::Unlocked;
+}
+
+Status CVellDoc::lock() {
+    if (!db_.is_open()) return Status::success();
+    db_.close();
+    return VaultCodec::encrypt_file(work_path_, vault_path_, master_password_);
+}
+
+Status CVellDoc::change_master_password(const std::string& padded_password) {
+    if (!MarsCipher::is_usable_key_length(padded_password.size())) {
+        return make_error(QStringLiteral("新密码太长（最多 59 个字节），不能作为密钥使用。"));
+    }
+    if (Status stored = statements::update_master_password(db_, padded_password); !stored) {
+        return stored;
+    }
+    master_password_ = padded_password;
+    return Status::success();
+}
+
+QString resolve_vault_dir(const QStringList& arguments) {
+    const QString option = QStringLiteral("--vault-dir");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == option && i + 1 < arguments.size()) return arguments[i + 1];
+        if (arguments[i].startsWith(option + QLatin1Char('='))) return arguments[i].mid(option.size() + 1);
+    }
+    const QString program_dir = QCoreApplication::applicationDirPath();
+    if (!program_dir.isEmpty() && QFileInfo(program_dir).isWritable()) return program_dir;
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+}  // namespace korvane

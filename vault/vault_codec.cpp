@@ -1,0 +1,175 @@
+// VaultCodec: block-wise MARS encipherment of the working database, written atomically.
+#include "vault/vault_codec.h"
+
+#include <QDir>
+#include <QFile>
+#include <cstring>
+#include <vector>
+
+#include "vault/atomic_file_writer.h"
+#include "vault/fault_injection.h"
+
+namespace korvane {
+namespace {
+
+constexpr qint64 kChunkSize = qint64(1) << 20;
+constexpr char kSqliteMagic[] = "SQLite";
+
+QString native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+QString open_error(const QString& path, const QString& reason) {
+    return QStringLiteral("打开文件“%1”失败：%2").arg(native(path), reason);
+}
+
+QString read_error(const QString& path, const QString& reason) {
+    return QStringLiteral("读取文件“%1”失败：%2").arg(native(path), reason);
+}
+
+qint64 whole_blocks(qint64 length) { return length - length % qint64(MarsCipher::kBlockSize); }
+
+void transform_in_place(std::uint8_t* data, qint64 size, const MarsCipher& cipher,
+                        VaultCodec::Direction direction) {
+    const auto block = qint64(MarsCipher::kBlockSize);
+    if (direction == VaultCodec::Direction::Encrypt) {
+        for (qint64 offset = 0; offset < size; offset += block) {
+            cipher.encrypt_block(data + offset, data + offset);
+        }
+    } else {
+        for (qint64 offset = 0; offset < size; offset += block) {
+            cipher.decrypt_block(data + offset, data + offset);
+        }
+    }
+}
+
+// Reads exactly size bytes, or fails.
+bool read_fully(QIODevice& in, char* data, qint64 size) {
+    qint64 done = 0;
+    while (done < size) {
+        qint64 got = in.read(data + done, size - done);
+        if (got <= 0) return false;
+        done += got;
+    }
+    return true;
+}
+
+// Checks that the enciphered file just written deciphers to the plain file it came from.
+Status verify_encrypted(const QString& vault_path, const QString& work_path,
+                        const MarsCipher& cipher, qint64 length) {
+    QFile written(vault_path);
+    QFile plain(work_path);
+    if (!written.open(QIODevice::ReadOnly)) return make_error(open_error(vault_path, written.errorString()));
+    if (!plain.open(QIODevice::ReadOnly)) return make_error(open_error(work_path, plain.errorString()));
+    if (written.size() != length) {
+        return make_error(QStringLiteral("校验“%1”失败：文件长度不对").arg(native(vault_path)));
+    }
+    std::vector<char> a(std::size_t(std::min(kChunkSize, std::max<qint64>(length, 1))));
+    std::vector<char> b(a.size());
+    for (qint64 offset = 0; offset < length; offset += qint64(a.size())) {
+        const qint64 n = std::min<qint64>(qint64(a.size()), length - offset);
+        if (!read_fully(written, a.data(), n)) return make_error(read_error(vault_path, written.errorString()));
+        if (!read_fully(plain, b.data(), n)) return make_error(read_error(work_path, plain.errorString()));
+        transform_in_place(reinterpret_cast<std::uint8_t*>(a.data()), n, cipher,
+                           VaultCodec::Direction::Decrypt);
+        if (std::memcmp(a.data(), b.data(), std::size_t(n)) != 0 || fault::should_fail("codec.verify")) {
+            return make_error(
+                QStringLiteral("校验“%1”失败：写入的内容与数据库不一致").arg(native(vault_path)));
+        }
+    }
+    return Status::success();
+}
+
+}  // namespace
+
+Result<qint64> VaultCodec::transform(QIODevice& in, QIODevice& out, const MarsCipher& cipher,
+                                     Direction direction, qint64 length) {
+    length = whole_blocks(length);
+    std::vector<char> buffer(std::size_t(std::min(kChunkSize, std::max<qint64>(length, 1))));
+    qint64 done = 0;
+    while (done < length) {
+        const qint64 n = std::min<qint64>(qint64(buffer.size()), length - done);
+        if (!read_fully(in, buffer.data(), n)) {
+            return make_error(QStringLiteral("读取文件失败：%1").arg(in.errorString()));
+        }
+        transform_in_place(reinterpret_cast<std::uint8_t*>(buffer.data()), n, cipher, direction);
+        if (out.write(buffer.data(), n) != n || fault::should_fail("codec.write")) {
+            return make_error(QStringLiteral("写入文件失败：%1").arg(out.errorString()));
+        }
+        done += n;
+    }
+    return done;
+}
+
+Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_path,
+                                std::string_view key_material) {
+    MarsCipher cipher;
+    if (!cipher.set_key(key_material)) {
+        return make_error(QStringLiteral("主密码的长度不能作为密钥使用，数据库未加密。"));
+    }
+    QFile plain(work_path);
+    if (!plain.open(QIODevice::ReadOnly)) return make_error(open_error(work_path, plain.errorString()));
+    const qint64 length = whole_blocks(plain.size());
+
+    AtomicFileWriter writer(vault_path);
+    if (Status opened = writer.open(); !opened) return opened;
+    Result<qint64> written = transform(plain, writer.device(), cipher, Direction::Encrypt, length);
+    if (!written) return make_error(written.error());
+    plain.close();
+    if (Status committed = writer.commit(); !committed) return committed;
+
+    if (Status verified = verify_encrypted(vault_path, work_path, cipher, length); !verified) {
+        // Not a good copy: the plain working file stays the only one.
+        QFile::remove(vault_path);
+        return verified;
+    }
+    if (fault::should_fail("codec.remove_source") || !QFile::remove(work_path)) {
+        return make_error(QStringLiteral("数据库已加密保存，但删除明文工作文件“%1”失败。")
+                              .arg(native(work_path)));
+    }
+    return Status::success();
+}
+
+bool VaultCodec::is_encryption_of(const QString& vault_path, const QString& work_path,
+                                  std::string_view key_material) {
+    MarsCipher cipher;
+    if (!cipher.set_key(key_material)) return false;
+    return verify_encrypted(vault_path, work_path, cipher, whole_blocks(QFile(work_path).size())).ok();
+}
+
+DecryptResult VaultCodec::decrypt_file(const QString& vault_path, const QString& work_path,
+                                       std::string_view key_material) {
+    MarsCipher cipher;
+    if (!cipher.set_key(key_material)) return {DecryptOutcome::WrongPassword, {}};
+
+    QFile sealed(vault_path);
+    if (!sealed.open(QIODevice::ReadOnly)) {
+        return {DecryptOutcome::FileError, open_error(vault_path, sealed.errorString())};
+    }
+    const qint64 length = whole_blocks(sealed.size());
+    if (length < qint64(MarsCipher::kBlockSize)) return {DecryptOutcome::WrongPassword, {}};
+
+    std::uint8_t first[MarsCipher::kBlockSize];
+    if (!read_fully(sealed, reinterpret_cast<char*>(first), sizeof first)) {
+        return {DecryptOutcome::FileError, read_error(vault_path, sealed.errorString())};
+    }
+    cipher.decrypt_block(first, first);
+    if (std::memcmp(first, kSqliteMagic, 6) != 0) return {DecryptOutcome::WrongPassword, {}};
+    sealed.seek(0);
+
+    AtomicFileWriter writer(work_path);
+    if (Status opened = writer.open(); !opened) return {DecryptOutcome::FileError, opened.error()};
+    Result<qint64> written = transform(sealed, writer.device(), cipher, Direction::Decrypt, length);
+    if (!written) return {DecryptOutcome::FileError, written.error()};
+    sealed.close();
+    if (Status committed = writer.commit(); !committed) {
+        return {DecryptOutcome::FileError, committed.error()};
+    }
+    if (fault::should_fail("codec.remove_source") || !QFile::remove(vault_path)) {
+        // Go back to the locked state rather than leave two copies behind.
+        QFile::remove(work_path);
+        return {DecryptOutcome::FileError,
+                QStringLiteral("无法删除“%1”，密码库未打开。").arg(native(vault_path))};
+    }
+    return {DecryptOutcome::Unlocked, {}};
+}
+
+}  // namespace korvane
