@@ -11,7 +11,6 @@ namespace {
 using namespace korvane::res;
 
 MenuEntry cmd(int id, QString text = {}) { return {MenuEntry::Kind::Command, id, std::move(text), {}}; }
-MenuEntry separator() { return {MenuEntry::Kind::Separator, 0, {}, {}}; }
 MenuEntry submenu(QString title, std::vector<MenuEntry> children) {
     return {MenuEntry::Kind::Submenu, 0, std::move(title), std::move(children)};
 }
