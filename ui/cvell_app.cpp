@@ -81,9 +81,9 @@ Status CVellApp::shut_down(bool quiet) {
     return locked;
 }
 
-int CVellApp::run() {
+int CVellApp::run(const QStringList& arguments) {
     QtSessionPrompts prompts;
-    if (!start(prompts, resolve_vault_dir(QCoreApplication::arguments()))) return exit_code_;
+    if (!start(prompts, resolve_vault_dir(arguments))) return exit_code_;
 
     UnixSignalWatcher signals_watcher;
     connect(&signals_watcher, &UnixSignalWatcher::termination_requested, &app_,

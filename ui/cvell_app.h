@@ -1,6 +1,7 @@
 // CVellApp: the program's life in order: vault start-up, main window, event loop, shutdown.
 #pragma once
 
+#include <QCoreApplication>
 #include <QObject>
 #include <QStringList>
 #include <memory>
@@ -22,7 +23,7 @@ public:
     ~CVellApp() override;
 
     // Runs the whole program and returns the process exit code.
-    int run();
+    int run(const QStringList& arguments = QCoreApplication::arguments());
 
     // The parts of run(), for tests that drive the program step by step. start() returns
     // false when the program should end at once, with exit_code() set.
