@@ -1,0 +1,48 @@
+// RecordListModel: the record list's rows (title, account, start of the remark) as a table model.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <vector>
+
+#include "vault/vault_record.h"
+
+namespace korvane {
+
+class RecordListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { TitleColumn = 0, AccountColumn = 1, RemarkColumn = 2, ColumnCount = 3 };
+    // Bytes of the remark shown in its column; the stored remark is never cut.
+    static constexpr std::size_t kRemarkBytes = 30;
+    // The record's OID (qint64) under this role.
+    static constexpr int OidRole = Qt::UserRole;
+
+    explicit RecordListModel(QObject* parent = nullptr);
+
+    // Replaces every row in one reset; views and the selection model see a single change.
+    void set_rows(std::vector<RecordSummary> rows);
+    void clear() { set_rows({}); }
+
+    const RecordSummary& row(int index) const { return rows_[std::size_t(index)]; }
+    RecordId oid_at(int index) const { return rows_[std::size_t(index)].oid; }
+    static int column_width(int column);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+
+private:
+    QString display_text(const RecordSummary& row, int column) const;
+
+    std::vector<RecordSummary> rows_;
+    QIcon icon_;
+};
+
+}  // namespace korvane
