@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "ui/record_drag.h"
 
@@ -15,12 +17,28 @@ namespace {
 
 constexpr int kLargeIcon = 32;
 constexpr int kSmallIcon = 16;
-// Cell of one large icon with two lines of title under it, like the earlier program's spacing.
-constexpr QSize kLargeIconGrid(100, 76);
+constexpr int kLargeCellWidth = 100;
+constexpr int kTitleChars = 22;  // of an average width, beside a small icon
+
+// Every item gets the same cell, as the earlier program's icon spacing did: with uniform item
+// sizes the view measures one item instead of 100 000 titles, and long titles wrap or are cut
+// inside their cell instead of widening it.
+class FixedCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void set_cell(QSize cell) { cell_ = cell; }
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return cell_; }
+
+private:
+    QSize cell_;
+};
 
 }  // namespace
 
 RecordIconView::RecordIconView(QWidget* parent) : QListView(parent) {
+    setItemDelegate(new FixedCellDelegate(this));
+    setUniformItemSizes(true);
+    setTextElideMode(Qt::ElideRight);
     setSelectionMode(ExtendedSelection);
     setSelectionBehavior(SelectItems);
     setEditTriggers(NoEditTriggers);
@@ -34,6 +52,12 @@ RecordIconView::RecordIconView(QWidget* parent) : QListView(parent) {
 
 void RecordIconView::set_layout(Layout layout) {
     layout_ = layout;
+    const QFontMetrics metrics = fontMetrics();
+    const QSize large_cell(kLargeCellWidth, kLargeIcon + 2 * metrics.lineSpacing() + 8);
+    const QSize small_cell(kSmallIcon + 8 + kTitleChars * metrics.averageCharWidth(),
+                           std::max(kSmallIcon, metrics.height()) + 4);
+    static_cast<FixedCellDelegate*>(itemDelegate())
+        ->set_cell(layout == Layout::LargeIcons ? large_cell - QSize(4, 4) : small_cell);
     switch (layout) {
         case Layout::LargeIcons:
             setViewMode(IconMode);
@@ -41,7 +65,7 @@ void RecordIconView::set_layout(Layout layout) {
             setFlow(LeftToRight);
             setWrapping(true);
             setIconSize(QSize(kLargeIcon, kLargeIcon));
-            setGridSize(kLargeIconGrid);
+            setGridSize(large_cell);
             setWordWrap(true);
             break;
         case Layout::SmallIcons:
