@@ -66,7 +66,8 @@ private:
     std::int64_t body_size_ = 0;  // the bytes deciphered after the header
 };
 
-// Parses deciphered bodies; exposed for tests and fuzzing of outside data.
+// Parse deciphered bodies, records 0..record_count - 1; they never read outside the bytes given,
+// whatever those hold, so a fuzzer can drive them directly.
 Result<std::vector<VaultRecord>> parse_old_slots(std::string_view slot_area, int record_count);
 Result<std::vector<VaultRecord>> parse_new_stream(std::string_view stream, int record_count);
 
