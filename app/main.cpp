@@ -1,9 +1,10 @@
 // Entry point of the korvane program.
-#include <QCoreApplication>
-#include <cstdio>
+#include <QApplication>
+
+#include "ui/cvell_app.h"
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    std::puts("Korvane V1.2");
-    return 0;
+    QApplication app(argc, argv);
+    korvane::CVellApp vell(app);
+    return vell.run();
 }

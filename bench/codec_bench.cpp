@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -26,7 +27,7 @@ struct Fixture {
     QString tmp = dir.filePath("user.tmp");
 
     Fixture() {
-        std::vector<char> plain(std::size_t(kVaultSize));
+        std::vector<char> plain(static_cast<std::size_t>(kVaultSize));
         std::mt19937 gen(7);
         for (auto& c : plain) c = char(gen());
         std::memcpy(plain.data(), "SQLite format 3", 16);

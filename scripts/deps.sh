@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-translations-l10n qt6-svg-dev
-  libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev libcrypto++-dev
+  libx11-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev libcrypto++-dev
   fonts-wqy-microhei
 )
 

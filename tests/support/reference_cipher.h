@@ -1,0 +1,15 @@
+// An independent MARS ECB reader built on Crypto++, for tests that check vault bytes on disk.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvane::testing {
+
+// Enciphers or deciphers `data` in ECB mode with Crypto++'s MARS. The key is the first whole
+// 32-bit words of `key_bytes` (trailing bytes ignored, as the vault does); only whole 16-byte
+// blocks are processed and a shorter tail is dropped. Throws std::invalid_argument unless the key
+// material is 16 to 59 bytes long.
+std::string reference_mars_ecb(std::string_view key_bytes, std::string_view data, bool encrypt);
+
+}  // namespace korvane::testing

@@ -1,0 +1,440 @@
+// The main window as a user meets it: start-up, routing of commands to the active pane, the
+// category tree, dragging a record onto a category, and the way out.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QFileInfo>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <csignal>
+
+#include "auth/login_dialog.h"
+#include "resources/resource_ids.h"
+#include "support/dialog_driver.h"
+#include "support/file_helpers.h"
+#include "support/reference_cipher.h"
+#include "support/scripted_prompts.h"
+#include "ui/category_name_dialog.h"
+#include "ui/cleft_view.h"
+#include "ui/cmain_frame.h"
+#include "ui/command_router.h"
+#include "ui/command_table.h"
+#include "ui/cvell_app.h"
+#include "ui/cvell_view.h"
+#include "ui/menu_builder.h"
+#include "ui/record_editor_dialog.h"
+#include "ui/record_list_model.h"
+#include "vault/text.h"
+#include "vault/vault_statements.h"
+
+namespace korvane {
+namespace {
+
+using testing::answer_message_box;
+using testing::child;
+using testing::on_next_modal;
+using testing::query_sqlite;
+using testing::ScriptedPrompts;
+
+const std::string kPassword = "secretyyyyyyyyyyy";
+
+std::string gbk(const QString& s) { return *text::to_gbk(s, QStringLiteral("test")); }
+
+QApplication& application() { return *qobject_cast<QApplication*>(QCoreApplication::instance()); }
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ScriptedPrompts prompts;
+        prompts.new_password(kPassword).master_password(kPassword);
+        app_ = std::make_unique<CVellApp>(application());
+        ASSERT_TRUE(app_->start(prompts, dir_.path()));
+        frame_ = app_->frame();
+    }
+    void TearDown() override {
+        if (app_) EXPECT_TRUE(app_->shut_down(true).ok());
+    }
+
+    SqliteDb& db() { return app_->doc()->db(); }
+    CLeftView& tree() { return frame_->left_view(); }
+    CVellView& list() { return frame_->vell_view(); }
+    CommandRouter& router() { return frame_->router(); }
+
+    void add_record(const QString& title, const QString& type) {
+        ASSERT_TRUE(statements::insert_record(db(), {gbk(title), "acc", "pw", "", gbk(type)}).ok());
+    }
+    void add_category(const QString& name) {
+        ASSERT_TRUE(statements::insert_category(db(), gbk(name)).ok());
+    }
+    // Titles the list shows now, in order.
+    QStringList shown_titles() {
+        QStringList titles;
+        for (int row = 0; row < list().model().rowCount(); ++row) {
+            titles << list().model().index(row, 0).data().toString();
+        }
+        return titles;
+    }
+    QStringList tree_texts() {
+        QStringList texts;
+        for (int i = 0; i < tree().root_item()->childCount(); ++i) {
+            texts << tree().root_item()->child(i)->text(0);
+        }
+        return texts;
+    }
+    void activate_list() {
+        list().current_view().setFocus();
+        frame_->set_active_pane(&list());
+    }
+    void select_category(const QString& name) {
+        for (int i = 0; i < tree().root_item()->childCount(); ++i) {
+            if (tree().root_item()->child(i)->text(0) == name) {
+                tree().setCurrentItem(tree().root_item()->child(i));
+                return;
+            }
+        }
+        ADD_FAILURE() << "no category " << name.toStdString();
+    }
+    // Sends a record drag of oid to widget at pos, as the platform would; true if accepted.
+    bool drop_record(QWidget* target, const QPoint& pos, RecordId oid) {
+        QMimeData data;
+        data.setData(QLatin1String(CLeftView::kRecordMimeType), QByteArray::number(oid));
+        QDragEnterEvent enter(pos, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted()) return false;
+        QDragMoveEvent move(pos, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+        if (!move.isAccepted()) return false;
+        QDropEvent drop(QPointF(pos), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        return drop.isAccepted();
+    }
+    std::string type_of(RecordId oid) {
+        return query_sqlite(app_->doc()->work_path(),
+                            "select type from userpass where OID=" + std::to_string(oid));
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<CVellApp> app_;
+    CMainFrame* frame_ = nullptr;
+};
+
+TEST_F(MainWindowTest, ShellMatchesTheFixedLayout) {
+    EXPECT_EQ(frame_->windowTitle(), "Korvane V1.2");
+    EXPECT_EQ(frame_->splitter().widget(0), &tree());
+    EXPECT_EQ(frame_->splitter().widget(1), &list());
+    EXPECT_EQ(frame_->splitter().sizes().value(0), 170);
+    EXPECT_EQ(frame_->active_pane(), &tree());
+
+    QStringList buttons;
+    for (QAction* action : frame_->toolbar().actions()) {
+        buttons << (action->isSeparator() ? QStringLiteral("|") : QString::number(action->data().toInt()));
+    }
+    EXPECT_EQ(buttons.join(' '),
+              "32774 32771 32782 32800 | 59409 59408 59410 59411 | 32813 32779 | 32780 32789 | "
+              "32791 | 32809 | 57664");
+    EXPECT_EQ(frame_->toolbar().iconSize(), QSize(32, 32));
+}
+
+TEST_F(MainWindowTest, NewAndDeleteActOnTheActivePane) {
+    // Tree active: Ctrl+N's command asks for a category name.
+    on_next_modal<CategoryNameDialog>([](CategoryNameDialog* dialog) {
+        child<QLineEdit>(dialog, "name_edit")->setText(QStringLiteral("工作"));
+        child<QPushButton>(dialog, "ok_button")->click();
+    });
+    router().dispatch(res::kCmdNew);
+    EXPECT_EQ(tree_texts(), QStringList{"工作"});
+
+    // Tree active with the category selected: Delete offers to delete the category.
+    select_category(QStringLiteral("工作"));
+    testing::SeenMessage seen = answer_message_box([&] { router().dispatch(res::kCmdDelete); });
+    EXPECT_EQ(seen.text, "是否删除该类别？");
+    EXPECT_EQ(seen.caption, "确认");
+    EXPECT_TRUE(tree_texts().isEmpty());
+    EXPECT_EQ(tree().currentItem(), tree().root_item());
+
+    // List active: the same command opens the record editor for a new record.
+    activate_list();
+    QString caption;
+    on_next_modal<RecordEditorDialog>([&](RecordEditorDialog* dialog) {
+        caption = dialog->windowTitle();
+        child<QLineEdit>(dialog, "title_edit")->setText(QStringLiteral("邮箱"));
+        child<QPushButton>(dialog, "save_button")->click();
+    });
+    router().dispatch(res::kCmdNew);
+    EXPECT_EQ(caption, "新增记录");
+    EXPECT_EQ(shown_titles(), QStringList{"邮箱"});
+}
+
+TEST_F(MainWindowTest, CategoryMenuNewCreatesARecordWhileTheListIsActive) {
+    activate_list();
+    std::unique_ptr<QMenu> menu = build_popup_menu(router(), res::kCategoryMenu);
+    ASSERT_TRUE(menu);
+    QAction* new_entry = menu->actions().value(0);
+    ASSERT_NE(new_entry, nullptr);
+    EXPECT_EQ(new_entry->text(), "新建类别(&N)\tCtrl+N");
+    EXPECT_EQ(menu->defaultAction(), new_entry);
+    QString caption;
+    on_next_modal<RecordEditorDialog>([&](RecordEditorDialog* dialog) {
+        caption = dialog->windowTitle();
+        child<QPushButton>(dialog, "save_button")->click();
+    });
+    new_entry->trigger();
+    EXPECT_EQ(caption, "新增记录");
+    EXPECT_EQ(query_sqlite(app_->doc()->work_path(), "select count(*) from userpass"), "1");
+    EXPECT_EQ(query_sqlite(app_->doc()->work_path(), "select count(*) from type"), "0");
+}
+
+TEST_F(MainWindowTest, EditKeysChangeNothing) {
+    add_record(QStringLiteral("a"), QString());
+    tree().reload();
+    activate_list();
+    list().selection_model().setCurrentIndex(list().model().index(0, 0),
+                                             QItemSelectionModel::ClearAndSelect);
+    QApplication::clipboard()->setText(QStringLiteral("sentinel"));
+    QApplication::setActiveWindow(frame_);
+    const std::string before = query_sqlite(app_->doc()->work_path(), "select * from userpass");
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::CTRL | Qt::Key_X),
+          QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
+          QKeySequence(Qt::CTRL | Qt::Key_Insert), QKeySequence(Qt::SHIFT | Qt::Key_Insert),
+          QKeySequence(Qt::ALT | Qt::Key_Backspace), QKeySequence(Qt::CTRL | Qt::Key_P)}) {
+        QTest::keySequence(&list().current_view(), keys);
+    }
+    EXPECT_EQ(QApplication::clipboard()->text(), "sentinel");
+    EXPECT_EQ(query_sqlite(app_->doc()->work_path(), "select * from userpass"), before);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(MainWindowTest, ViewModesWorkFromEitherPane) {
+    ASSERT_EQ(frame_->active_pane(), &tree());
+    EXPECT_EQ(list().view_mode(), CVellView::ViewMode::LargeIcons);
+    EXPECT_TRUE(router().state(res::kCmdViewArrange).enabled);
+    EXPECT_TRUE(router().state(res::kCmdViewLargeIcons).radio);
+
+    router().dispatch(res::kCmdViewDetails);
+    EXPECT_EQ(list().view_mode(), CVellView::ViewMode::Details);
+    EXPECT_FALSE(router().state(res::kCmdViewArrange).enabled);
+    EXPECT_TRUE(router().state(res::kCmdViewDetails).radio);
+    EXPECT_FALSE(router().state(res::kCmdViewLargeIcons).radio);
+    // The menu item carries the state at once.
+    EXPECT_TRUE(router().action(res::kCmdViewDetails)->isChecked());
+    EXPECT_FALSE(router().action(res::kCmdViewArrange)->isEnabled());
+
+    activate_list();
+    router().dispatch(res::kCmdViewSmallIcons);
+    EXPECT_EQ(list().view_mode(), CVellView::ViewMode::SmallIcons);
+    EXPECT_TRUE(router().state(res::kCmdViewArrange).enabled);
+}
+
+TEST_F(MainWindowTest, RefreshFromTheTreeDoesNothingAndCommandsWithoutHandlerAreGreyed) {
+    add_record(QStringLiteral("a"), QString());
+    EXPECT_TRUE(router().state(res::kCmdRefresh).enabled);
+    router().dispatch(res::kCmdRefresh);
+    EXPECT_TRUE(shown_titles().isEmpty());  // the tree's refresh does not refill the list
+    activate_list();
+    router().dispatch(res::kCmdRefresh);
+    EXPECT_EQ(shown_titles(), QStringList{"a"});
+    EXPECT_FALSE(router().state(res::kCmdEditPaste).enabled);
+    EXPECT_FALSE(router().state(res::kCmdPrint).enabled);
+}
+
+TEST_F(MainWindowTest, TreeShowsCategoriesAndTheRootView) {
+    // Empty type table: the root alone, expanded and selected; the list shows every record.
+    add_record(QStringLiteral("one"), QStringLiteral("A"));
+    add_record(QStringLiteral("two"), QString());
+    tree().reload();
+    EXPECT_EQ(tree().topLevelItemCount(), 1);
+    EXPECT_EQ(tree().root_item()->text(0), "我的密码");
+    EXPECT_TRUE(tree().root_item()->isExpanded());
+    EXPECT_EQ(tree().currentItem(), tree().root_item());
+    EXPECT_EQ(shown_titles(), (QStringList{"one", "two"}));
+
+    // Categories: duplicates both appear and show the same records; one named like the root
+    // shows the root view; an empty name shows the root view too.
+    add_category(QStringLiteral("A"));
+    add_category(QStringLiteral("A"));
+    add_category(QStringLiteral("我的密码"));
+    add_category(QString());
+    add_record(QStringLiteral("mine"), QStringLiteral("我的密码"));
+    add_record(QStringLiteral("gone"), QStringLiteral("Z"));
+    tree().reload();
+    EXPECT_EQ(tree_texts(), (QStringList{"A", "A", "我的密码", ""}));
+    // Typed "", "我的密码" and "A" are all names of categories now; only "Z" is of none.
+    EXPECT_EQ(shown_titles(), QStringList{"gone"});
+    tree().setCurrentItem(tree().root_item()->child(1));
+    EXPECT_EQ(shown_titles(), QStringList{"one"});
+    tree().setCurrentItem(tree().root_item()->child(2));
+    EXPECT_EQ(shown_titles(), QStringList{"gone"});
+    tree().setCurrentItem(tree().root_item()->child(0));
+    EXPECT_EQ(shown_titles(), QStringList{"one"});
+    tree().setCurrentItem(tree().root_item()->child(3));
+    EXPECT_EQ(shown_titles(), QStringList{"gone"});
+}
+
+TEST_F(MainWindowTest, RootViewListsRecordsOfDeletedCategories) {
+    add_category(QStringLiteral("A"));
+    add_category(QStringLiteral("B"));
+    add_record(QStringLiteral("in A"), QStringLiteral("A"));
+    add_record(QStringLiteral("in B"), QStringLiteral("B"));
+    add_record(QStringLiteral("mine"), QStringLiteral("我的密码"));
+    tree().reload();
+    EXPECT_EQ(shown_titles(), QStringList{"mine"});
+
+    select_category(QStringLiteral("B"));
+    answer_message_box([&] { tree().on_delete_category(); });
+    EXPECT_EQ(tree_texts(), QStringList{"A"});
+    EXPECT_EQ(shown_titles(), (QStringList{"in B", "mine"}));
+}
+
+TEST_F(MainWindowTest, CancelledNewCategoryStillReloads) {
+    add_category(QStringLiteral("A"));
+    tree().reload();
+    select_category(QStringLiteral("A"));
+    on_next_modal<CategoryNameDialog>([](CategoryNameDialog* dialog) {
+        child<QPushButton>(dialog, "cancel_button")->click();
+    });
+    tree().on_new_category();
+    EXPECT_EQ(tree().currentItem(), tree().root_item());
+    EXPECT_EQ(tree_texts(), QStringList{"A"});
+
+    // An empty name is accepted as typed.
+    on_next_modal<CategoryNameDialog>([](CategoryNameDialog* dialog) {
+        child<QPushButton>(dialog, "ok_button")->click();
+    });
+    tree().on_new_category();
+    EXPECT_EQ(tree_texts(), (QStringList{"A", ""}));
+}
+
+TEST_F(MainWindowTest, DroppingARecordMovesItToTheCategoryUnderTheCursor) {
+    add_category(QStringLiteral("A"));
+    add_record(QStringLiteral("x"), QStringLiteral("A"));
+    tree().reload();
+    frame_->show();
+    QApplication::processEvents();
+    QWidget* viewport = tree().viewport();
+    const QRect root_rect = tree().visualItemRect(tree().root_item());
+
+    // Onto the root: stored as "我的密码".
+    EXPECT_TRUE(drop_record(viewport, root_rect.center(), 1));
+    EXPECT_EQ(type_of(1), gbk(QStringLiteral("我的密码")));
+    EXPECT_EQ(tree().currentItem(), tree().root_item());
+    // Onto a category.
+    EXPECT_TRUE(drop_record(viewport, tree().visualItemRect(tree().root_item()->child(0)).center(), 1));
+    EXPECT_EQ(type_of(1), "A");
+    // Onto empty space below the items: an empty category.
+    EXPECT_TRUE(drop_record(viewport, QPoint(5, viewport->height() - 3), 1));
+    EXPECT_EQ(type_of(1), "");
+    // Released over the record list: nothing changes.
+    EXPECT_TRUE(drop_record(viewport, tree().visualItemRect(tree().root_item()->child(0)).center(), 1));
+    EXPECT_FALSE(drop_record(list().current_view().viewport(), QPoint(10, 10), 1));
+    EXPECT_EQ(type_of(1), "A");
+    // A drag that carries no record is refused.
+    QMimeData text_only;
+    text_only.setText(QStringLiteral("1"));
+    QDragEnterEvent enter(root_rect.center(), Qt::CopyAction, &text_only, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    EXPECT_FALSE(enter.isAccepted());
+}
+
+TEST_F(MainWindowTest, TreeCopyAndRightClick) {
+    add_category(QStringLiteral("A"));
+    add_record(QStringLiteral("in A"), QStringLiteral("A"));
+    tree().reload();
+    frame_->show();
+    QApplication::processEvents();
+    // A right click selects the category under it and shows its records; no menu opens.
+    const QPoint a = tree().visualItemRect(tree().root_item()->child(0)).center();
+    QTest::mouseClick(tree().viewport(), Qt::RightButton, Qt::NoModifier, a);
+    EXPECT_EQ(tree().currentItem(), tree().root_item()->child(0));
+    EXPECT_EQ(shown_titles(), QStringList{"in A"});
+    QContextMenuEvent request(QContextMenuEvent::Mouse, a, tree().viewport()->mapToGlobal(a));
+    QApplication::sendEvent(tree().viewport(), &request);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+    // Copy on a category empties the clipboard; on the root it leaves it alone.
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    tree().on_copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), "");
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    tree().setCurrentItem(tree().root_item());
+    tree().on_copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), "before");
+}
+
+TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {
+    add_record(QStringLiteral("kept"), QString());
+    frame_->show();
+    frame_->close();
+    EXPECT_TRUE(QFileInfo::exists(app_->doc()->work_path()));
+    EXPECT_TRUE(app_->doc()->is_unlocked());
+    if (!frame_->has_tray()) EXPECT_TRUE(frame_->isMinimized());
+
+    QSignalSpy exits(frame_, &CMainFrame::exit_requested);
+    router().dispatch(res::kCmdExit);
+    EXPECT_EQ(exits.count(), 1);
+    ASSERT_TRUE(app_->shut_down(true).ok());
+    EXPECT_EQ(testing::folder_entries(dir_.path()), QStringList{"user.dat"});
+    const std::string plain =
+        testing::reference_mars_ecb(kPassword, testing::read_file(dir_.filePath("user.dat")), false);
+    EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "kept");
+    app_.reset();
+}
+
+// The whole program as run() drives it: real login dialog, event loop, and SIGTERM.
+TEST(ProgramRunTest, TerminationSignalLocksTheVault) {
+    QTemporaryDir dir;
+    {
+        ScriptedPrompts prompts;
+        prompts.new_password(kPassword).master_password(kPassword);
+        CVellDoc doc(dir.path());
+        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        ASSERT_TRUE(statements::insert_record(doc.db(), {"before", "", "", "", ""}).ok());
+    }
+    on_next_modal<LoginDialog>([](LoginDialog* dialog) {
+        child<QLineEdit>(dialog, "password_edit")->setText(QStringLiteral("secret"));
+        child<QPushButton>(dialog, "ok_button")->click();
+    });
+    // Once the main window is up, the system asks the program to end.
+    QTimer::singleShot(300, [] { std::raise(SIGTERM); });
+    CVellApp app(application());
+    const int code = app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
+    const std::string plain =
+        testing::reference_mars_ecb(kPassword, testing::read_file(dir.filePath("user.dat")), false);
+    EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "before");
+}
+
+TEST(ProgramRunTest, WrongPasswordEndsWithCodeZeroAndTouchesNothing) {
+    QTemporaryDir dir;
+    {
+        ScriptedPrompts prompts;
+        prompts.new_password(kPassword).master_password(kPassword);
+        CVellDoc doc(dir.path());
+        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    }
+    const std::string sealed = testing::read_file(dir.filePath("user.dat"));
+    ScriptedPrompts prompts;
+    prompts.master_password("wrongwrongyyyyyyy");
+    CVellApp app(application());
+    EXPECT_FALSE(app.start(prompts, dir.path()));
+    EXPECT_EQ(app.exit_code(), 0);
+    EXPECT_EQ(app.frame(), nullptr);
+    ASSERT_EQ(prompts.messages().size(), 1u);
+    EXPECT_EQ(prompts.messages()[0].text, "密码错误");
+    EXPECT_EQ(testing::read_file(dir.filePath("user.dat")), sealed);
+    EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,246 @@
+// CMainFrame: building the main window and the frame's commands.
+#include "ui/cmain_frame.h"
+
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "resources/resource_ids.h"
+#include "resources/string_table.h"
+#include "ui/base/clipboard.h"
+#include "ui/cleft_view.h"
+#include "ui/command_router.h"
+#include "ui/command_table.h"
+#include "ui/cvell_view.h"
+#include "ui/lock_key_indicators.h"
+#include "ui/menu_builder.h"
+#include "ui/tray_icon.h"
+
+namespace korvane {
+namespace {
+
+constexpr int kTreeWidth = 170;
+constexpr int kSplitterBar = 6;
+
+}  // namespace
+
+CMainFrame::CMainFrame(CVellDoc& doc, CommandTarget* app_target, QWidget* parent)
+    : QMainWindow(parent), doc_(doc), app_target_(app_target) {
+    setWindowTitle(res::window_title());
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    router_ = new CommandRouter(this);
+
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setHandleWidth(kSplitterBar);
+    splitter_->setChildrenCollapsible(false);
+    tree_ = new CLeftView(doc_, splitter_);
+    list_ = new CVellView(doc_, *router_, splitter_);
+    tree_->set_record_list(list_);
+    list_->set_category_tree(tree_);
+    splitter_->addWidget(tree_);
+    splitter_->addWidget(list_);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    setCentralWidget(splitter_);
+    active_pane_ = tree_;
+    connect(tree_, &CLeftView::activated, this, [this] { set_active_pane(tree_); });
+    connect(list_, &CVellView::activated, this, [this] { set_active_pane(list_); });
+
+    router_->set_chain([this] {
+        return std::vector<CommandTarget*>{active_pane_, this, app_target_};
+    });
+
+    build_status_bar();
+    build_main_menu(*router_, *menuBar());
+    toolbar_ = addToolBar(QStringLiteral("标准"));
+    toolbar_->setObjectName(QStringLiteral("standard_toolbar"));
+    toolbar_->setIconSize(QSize(32, 32));
+    build_toolbar(*router_, *toolbar_);
+    build_accelerators();
+
+    tray_icon_ = new TrayIcon(*router_, this);
+    connect(tray_icon_, &TrayIcon::left_clicked, this, [this] {
+        if (!window_shown_) restore_from_tray();
+    });
+    router_->update_actions();
+    resize(1000, 640);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::initial_update() {
+    tree_->reload();
+    list_->initial_update();
+    router_->update_actions();
+}
+
+void CMainFrame::build_status_bar() {
+    auto* ready = new QLabel(res::string_entry(res::kStrReady), this);
+    statusBar()->addWidget(ready, 1);
+    indicators_ = new LockKeyIndicators(*statusBar(), this);
+}
+
+void CMainFrame::build_accelerators() {
+    // An accelerator takes its key even when its command has no handler, so the edit keys
+    // reach no pane and change nothing.
+    for (const commands::Accelerator& accelerator : commands::accelerators()) {
+        auto* shortcut = new QShortcut(accelerator.keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        const int id = accelerator.command;
+        connect(shortcut, &QShortcut::activated, this, [this, id] { router_->dispatch(id); });
+    }
+}
+
+CommandTarget* CMainFrame::active_pane() const { return active_pane_; }
+
+void CMainFrame::set_active_pane(CommandTarget* pane) {
+    if (active_pane_ == pane) return;
+    active_pane_ = pane;
+    router_->update_actions();
+}
+
+void CMainFrame::switch_pane() {
+    if (active_pane_ == tree_) {
+        set_active_pane(list_);
+        list_->current_view().setFocus(Qt::OtherFocusReason);
+    } else {
+        set_active_pane(tree_);
+        tree_->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+bool CMainFrame::has_tray() const { return tray_icon_->available(); }
+
+void CMainFrame::hide_to_tray() {
+    if (!has_tray()) {
+        // Without a notification area a hidden window could never come back.
+        showMinimized();
+        return;
+    }
+    tray_icon_->refresh();
+    hide();
+    window_shown_ = false;
+}
+
+void CMainFrame::restore_from_tray() {
+    show();
+    raise();
+    activateWindow();
+    window_shown_ = true;
+}
+
+bool CMainFrame::forwards_to_list(int id) const {
+    switch (id) {
+        case res::kCmdChangePassword:
+        case res::kCmdEncryptFile:
+        case res::kCmdExportCsv:
+        case res::kCmdImport:
+        case res::kCmdExportBackup:
+        case res::kCmdSync:
+        case res::kCmdFileNew:
+        case res::kCmdViewSmallIcons:
+        case res::kCmdViewLargeIcons:
+        case res::kCmdViewList:
+        case res::kCmdViewDetails:
+        case res::kCmdViewArrange:
+        case res::kCmdViewSort:
+            return list_->handles_command(id);
+        default:
+            return false;
+    }
+}
+
+bool CMainFrame::handles_command(int id) const {
+    if (forwards_to_list(id)) return true;
+    switch (id) {
+        case res::kCmdNew:
+        case res::kCmdRefresh:
+        case res::kCmdExit:
+        case res::kCmdClearClipboard:
+        case res::kCmdHideToTray:
+        case res::kCmdViewToolbar:
+        case res::kCmdViewStatusBar:
+        case res::kCmdNextPane:
+        case res::kCmdPrevPane:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CMainFrame::execute_command(int id) {
+    if (forwards_to_list(id)) {
+        list_->execute_command(id == res::kCmdFileNew ? res::kCmdNew : id);
+        return;
+    }
+    switch (id) {
+        case res::kCmdNew:
+            tree_->on_new_category();
+            break;
+        case res::kCmdRefresh:
+            break;  // nothing to refresh in the tree
+        case res::kCmdExit:
+            emit exit_requested();
+            break;
+        case res::kCmdClearClipboard:
+            clear_clipboard();
+            break;
+        case res::kCmdHideToTray:
+            hide_to_tray();
+            break;
+        case res::kCmdViewToolbar:
+            toolbar_->setVisible(!toolbar_->isVisible());
+            break;
+        case res::kCmdViewStatusBar:
+            statusBar()->setVisible(!statusBar()->isVisible());
+            break;
+        case res::kCmdNextPane:
+        case res::kCmdPrevPane:
+            switch_pane();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainFrame::update_command(int id, CommandState& state) const {
+    if (forwards_to_list(id)) {
+        list_->update_command(id, state);
+        return;
+    }
+    if (id == res::kCmdViewToolbar) {
+        state.checkable = true;
+        state.checked = !toolbar_->isHidden();
+    } else if (id == res::kCmdViewStatusBar) {
+        state.checkable = true;
+        state.checked = !statusBar()->isHidden();
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // Closing only puts the program away; 退出 ends it.
+    event->ignore();
+    hide_to_tray();
+}
+
+void CMainFrame::contextMenuEvent(QContextMenuEvent* event) {
+    std::unique_ptr<QMenu> menu = build_popup_menu(*router_, res::kCategoryMenu);
+    router_->exec_popup(*menu, nullptr, event->globalPos());
+    event->accept();
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!splitter_sized_) {
+        splitter_sized_ = true;
+        splitter_->setSizes({kTreeWidth, std::max(1, splitter_->width() - kTreeWidth - kSplitterBar)});
+    }
+}
+
+}  // namespace korvane

@@ -1,0 +1,51 @@
+// CVellApp: the program's life in order: vault start-up, main window, event loop, shutdown.
+#pragma once
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+#include "ui/command_target.h"
+#include "vault/cvell_doc.h"
+
+class QApplication;
+
+namespace korvane {
+
+class CMainFrame;
+class SessionPrompts;
+
+class CVellApp : public QObject, public CommandTarget {
+    Q_OBJECT
+public:
+    explicit CVellApp(QApplication& app);
+    ~CVellApp() override;
+
+    // Runs the whole program and returns the process exit code.
+    int run(const QStringList& arguments = QCoreApplication::arguments());
+
+    // The parts of run(), for tests that drive the program step by step. start() returns
+    // false when the program should end at once, with exit_code() set.
+    bool start(SessionPrompts& prompts, const QString& vault_dir);
+    // Destroys the main window, then locks the vault; a failure is told to the user unless
+    // quiet (the program is being ended by the system).
+    Status shut_down(bool quiet);
+    int exit_code() const { return exit_code_; }
+    CMainFrame* frame() const { return frame_.get(); }
+    CVellDoc* doc() const { return doc_.get(); }
+
+    // CommandTarget: the about box.
+    bool handles_command(int id) const override;
+    void execute_command(int id) override;
+
+private:
+    void install_translations();
+
+    QApplication& app_;
+    std::unique_ptr<CVellDoc> doc_;
+    std::unique_ptr<CMainFrame> frame_;
+    int exit_code_ = 0;
+};
+
+}  // namespace korvane

@@ -1,0 +1,82 @@
+// CVellView: the record list, the right pane. Shows the records of the tree's selected
+// category in one of four modes and runs the record commands.
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+#include "ui/command_target.h"
+#include "vault/vault_record.h"
+
+class QAbstractItemView;
+class QItemSelectionModel;
+class QStackedWidget;
+
+namespace korvane {
+
+class CVellDoc;
+class CLeftView;
+class CommandRouter;
+class RecordListModel;
+class RecordIconView;
+class RecordDetailsView;
+
+class CVellView : public QWidget, public CommandTarget {
+    Q_OBJECT
+public:
+    enum class ViewMode { LargeIcons, SmallIcons, List, Details };
+
+    CVellView(CVellDoc& doc, CommandRouter& router, QWidget* parent = nullptr);
+    ~CVellView() override;
+
+    void set_category_tree(CLeftView* tree) { tree_ = tree; }
+
+    // First fill (root view); the one-time set-up happened in the constructor.
+    void initial_update();
+    // Rebuilds the list for a category given as its stored bytes; empty means the root view.
+    void fill_list(const std::string& category);
+
+    void on_new_record();
+    void on_edit_record();
+    void on_delete_records();
+    void on_copy_password();
+    void on_refresh();
+    void on_view_mode(int command);
+    void on_change_password();
+    // Writes a record from texts collected elsewhere into the tree's selected category.
+    void insert_collected_record(const VaultRecord& texts);
+
+    ViewMode view_mode() const { return mode_; }
+    RecordListModel& model() { return *model_; }
+    QItemSelectionModel& selection_model();
+    // The item view showing the records in the current mode.
+    QAbstractItemView& current_view();
+    int row_count() const;
+
+    // CommandTarget
+    bool handles_command(int id) const override;
+    void execute_command(int id) override;
+    void update_command(int id, CommandState& state) const override;
+
+signals:
+    // The user pressed in the list: it becomes the active pane.
+    void activated();
+
+private:
+    void show_context_menu(const QPoint& global_pos);
+    void set_view_mode(ViewMode mode);
+    std::string selected_category() const;
+    void refresh_through_tree();
+
+    CVellDoc& doc_;
+    CommandRouter& router_;
+    CLeftView* tree_ = nullptr;
+    RecordListModel* model_ = nullptr;
+    QItemSelectionModel* selection_ = nullptr;
+    QStackedWidget* stack_ = nullptr;
+    RecordIconView* icon_view_ = nullptr;
+    RecordDetailsView* details_view_ = nullptr;
+    ViewMode mode_ = ViewMode::LargeIcons;
+};
+
+}  // namespace korvane

@@ -1,0 +1,308 @@
+// MarsCipher: MARS key expansion and the unrolled block encryption and decryption.
+#include "vault/mars_cipher.h"
+
+#include <bit>
+
+#include "vault/mars_tables.h"
+
+namespace korvane {
+namespace {
+
+using mars_detail::kFixup;
+using mars_detail::kSbox;
+
+constexpr const std::uint32_t* kS0 = kSbox;
+constexpr const std::uint32_t* kS1 = kSbox + 256;
+
+// Every helper below is forced inline so that the block functions compile to straight-line code
+// that keeps the four data words in registers; a call per round would cost more than the round.
+#define KORVANE_MARS_INLINE [[gnu::always_inline]] inline
+
+KORVANE_MARS_INLINE std::uint32_t load_le(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
+}
+
+KORVANE_MARS_INLINE void store_le(std::uint32_t v, std::uint8_t* p) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+    p[2] = static_cast<std::uint8_t>(v >> 16);
+    p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+// Byte j of x as a table index, 0 being the least significant.
+KORVANE_MARS_INLINE std::size_t b0(std::uint32_t x) { return x & 0xff; }
+KORVANE_MARS_INLINE std::size_t b1(std::uint32_t x) { return (x >> 8) & 0xff; }
+KORVANE_MARS_INLINE std::size_t b2(std::uint32_t x) { return (x >> 16) & 0xff; }
+KORVANE_MARS_INLINE std::size_t b3(std::uint32_t x) { return x >> 24; }
+
+// The rounds take the data words by reference in their current roles; callers rotate the roles by
+// passing the variables in a different order instead of moving values between them.
+
+// Forward mixing round `R` (0..7).
+template <int R>
+KORVANE_MARS_INLINE void forward_mix(std::uint32_t& x0, std::uint32_t& x1, std::uint32_t& x2,
+                                     std::uint32_t& x3) {
+    x1 ^= kS0[b0(x0)];
+    x1 += kS1[b1(x0)];
+    x2 += kS0[b2(x0)];
+    x3 ^= kS1[b3(x0)];
+    x0 = std::rotr(x0, 24);
+    if constexpr (R == 0 || R == 4) x0 += x3;
+    if constexpr (R == 1 || R == 5) x0 += x1;
+}
+
+template <int R>
+KORVANE_MARS_INLINE void forward_unmix(std::uint32_t& x0, std::uint32_t& x1, std::uint32_t& x2,
+                                       std::uint32_t& x3) {
+    if constexpr (R == 0 || R == 4) x0 -= x3;
+    if constexpr (R == 1 || R == 5) x0 -= x1;
+    // Index with the bytes of x0 before its rotation so the lookups need not wait for it.
+    x3 ^= kS1[b0(x0)];
+    x2 -= kS0[b3(x0)];
+    x1 -= kS1[b2(x0)];
+    x1 ^= kS0[b1(x0)];
+    x0 = std::rotl(x0, 24);
+}
+
+// Backwards mixing round `R` (0..7).
+template <int R>
+KORVANE_MARS_INLINE void backward_mix(std::uint32_t& x0, std::uint32_t& x1, std::uint32_t& x2,
+                                      std::uint32_t& x3) {
+    if constexpr (R == 2 || R == 6) x0 -= x3;
+    if constexpr (R == 3 || R == 7) x0 -= x1;
+    x1 ^= kS1[b0(x0)];
+    x2 -= kS0[b3(x0)];
+    x3 -= kS1[b2(x0)];
+    x3 ^= kS0[b1(x0)];
+    x0 = std::rotl(x0, 24);
+}
+
+template <int R>
+KORVANE_MARS_INLINE void backward_unmix(std::uint32_t& x0, std::uint32_t& x1, std::uint32_t& x2,
+                                        std::uint32_t& x3) {
+    // The lookups use the bytes of x0 as they were before this rotation, as in backward_mix.
+    x3 ^= kS0[b0(x0)];
+    x3 += kS1[b1(x0)];
+    x2 += kS0[b2(x0)];
+    x1 ^= kS1[b3(x0)];
+    x0 = std::rotr(x0, 24);
+    if constexpr (R == 2 || R == 6) x0 += x3;
+    if constexpr (R == 3 || R == 7) x0 += x1;
+}
+
+struct EOut {
+    std::uint32_t l, m, r;
+};
+
+// The keyed E-function; k2 has been fixed so the multiplication never lands on a weak constant.
+KORVANE_MARS_INLINE EOut e_function(std::uint32_t in, std::uint32_t k1, std::uint32_t k2) {
+    std::uint32_t m = in + k1;
+    std::uint32_t r = std::rotl(in, 13) * k2;
+    std::uint32_t l = kSbox[std::size_t{m & 511}];
+    r = std::rotl(r, 5);
+    m = std::rotl(m, static_cast<int>(r & 31));
+    l ^= r;
+    r = std::rotl(r, 5);
+    l ^= r;
+    l = std::rotl(l, static_cast<int>(r & 31));
+    return {l, m, r};
+}
+
+// Keyed core round; the first eight rounds feed x1 and x3 the other way round from the last eight.
+template <bool kFirstHalf>
+KORVANE_MARS_INLINE void core_round(std::uint32_t& x0, std::uint32_t& x1, std::uint32_t& x2,
+                                    std::uint32_t& x3, const std::uint32_t* k) {
+    const EOut e = e_function(x0, k[0], k[1]);
+    x0 = std::rotl(x0, 13);
+    x2 += e.m;
+    if constexpr (kFirstHalf) {
+        x1 += e.l;
+        x3 ^= e.r;
+    } else {
+        x3 += e.l;
+        x1 ^= e.r;
+    }
+}
+
+template <bool kFirstHalf>
+KORVANE_MARS_INLINE void core_unround(std::uint32_t& x0, std::uint32_t& x1, std::uint32_t& x2,
+                                      std::uint32_t& x3, const std::uint32_t* k) {
+    x0 = std::rotr(x0, 13);
+    const EOut e = e_function(x0, k[0], k[1]);
+    x2 -= e.m;
+    if constexpr (kFirstHalf) {
+        x1 -= e.l;
+        x3 ^= e.r;
+    } else {
+        x3 -= e.l;
+        x1 ^= e.r;
+    }
+}
+
+// Mask of the bits of w that lie strictly inside a run of ten or more equal bits, limited to
+// bits 2..30: the positions whose value would make w a weak multiplier.
+std::uint32_t weak_run_mask(std::uint32_t w) {
+    // Bit l of `same` says w_l == w_(l+1), for l = 0..30.
+    const std::uint32_t same = ~(w ^ (w >> 1)) & 0x7fffffff;
+    // Start of nine consecutive `same` bits, i.e. of ten equal bits of w.
+    std::uint32_t start = same & (same >> 1);
+    start &= start >> 2;
+    start &= start >> 4;
+    start &= same >> 8;
+    // All `same` bits that belong to such a run.
+    std::uint32_t in_run = start | (start << 1);
+    in_run |= in_run << 2;
+    in_run |= in_run << 4;
+    in_run |= start << 8;
+    // w_l is interior when both w_(l-1) == w_l and w_l == w_(l+1) hold inside the run.
+    return in_run & (in_run << 1) & 0x7ffffffc;
+}
+
+#undef KORVANE_MARS_INLINE
+
+}  // namespace
+
+bool MarsCipher::set_key(const std::uint8_t* key, std::size_t length_bits) {
+    const std::size_t n = length_bits / 32;
+    if (n < 4 || n > 14 || key == nullptr) {
+        // A failed rekey must not leave a previous key usable by mistake.
+        k_.fill(0);
+        keyed_ = false;
+        return false;
+    }
+
+    std::uint32_t t[15] = {};
+    for (std::size_t j = 0; j < n; ++j) t[j] = load_le(key + 4 * j);
+    t[n] = static_cast<std::uint32_t>(n);
+
+    for (std::uint32_t j = 0; j < 4; ++j) {
+        for (std::uint32_t i = 0; i < 15; ++i) {
+            t[i] ^= std::rotl(t[(i + 8) % 15] ^ t[(i + 13) % 15], 3) ^ (4 * i + j);
+        }
+        for (int pass = 0; pass < 4; ++pass) {
+            for (std::uint32_t i = 0; i < 15; ++i) {
+                t[i] = std::rotl(t[i] + kSbox[t[(i + 14) % 15] & 511], 9);
+            }
+        }
+        for (std::uint32_t i = 0; i < 10; ++i) k_[10 * j + i] = t[(4 * i) % 15];
+    }
+
+    for (std::size_t i = 5; i <= 35; i += 2) {
+        const std::uint32_t j = k_[i] & 3;
+        const std::uint32_t w = k_[i] | 3;
+        const std::uint32_t pattern = std::rotl(kFixup[j], static_cast<int>(k_[i - 1] & 31));
+        k_[i] = w ^ (pattern & weak_run_mask(w));
+    }
+
+    // The expansion state is derived key material.
+    volatile std::uint32_t* wipe = t;
+    for (int i = 0; i < 15; ++i) wipe[i] = 0;
+
+    keyed_ = true;
+    return true;
+}
+
+bool MarsCipher::set_key(std::string_view key_bytes) {
+    // Clamp before converting to bits so an absurd length cannot wrap into the accepted range.
+    const std::size_t bytes = key_bytes.size() > 64 ? 64 : key_bytes.size();
+    return set_key(reinterpret_cast<const std::uint8_t*>(key_bytes.data()), bytes * 8);
+}
+
+void MarsCipher::encrypt_block(const std::uint8_t* in, std::uint8_t* out) const {
+    const std::uint32_t* k = k_.data();
+    std::uint32_t a = load_le(in) + k[0];
+    std::uint32_t b = load_le(in + 4) + k[1];
+    std::uint32_t c = load_le(in + 8) + k[2];
+    std::uint32_t d = load_le(in + 12) + k[3];
+
+    forward_mix<0>(a, b, c, d);
+    forward_mix<1>(b, c, d, a);
+    forward_mix<2>(c, d, a, b);
+    forward_mix<3>(d, a, b, c);
+    forward_mix<4>(a, b, c, d);
+    forward_mix<5>(b, c, d, a);
+    forward_mix<6>(c, d, a, b);
+    forward_mix<7>(d, a, b, c);
+
+    core_round<true>(a, b, c, d, k + 4);
+    core_round<true>(b, c, d, a, k + 6);
+    core_round<true>(c, d, a, b, k + 8);
+    core_round<true>(d, a, b, c, k + 10);
+    core_round<true>(a, b, c, d, k + 12);
+    core_round<true>(b, c, d, a, k + 14);
+    core_round<true>(c, d, a, b, k + 16);
+    core_round<true>(d, a, b, c, k + 18);
+    core_round<false>(a, b, c, d, k + 20);
+    core_round<false>(b, c, d, a, k + 22);
+    core_round<false>(c, d, a, b, k + 24);
+    core_round<false>(d, a, b, c, k + 26);
+    core_round<false>(a, b, c, d, k + 28);
+    core_round<false>(b, c, d, a, k + 30);
+    core_round<false>(c, d, a, b, k + 32);
+    core_round<false>(d, a, b, c, k + 34);
+
+    backward_mix<0>(a, b, c, d);
+    backward_mix<1>(b, c, d, a);
+    backward_mix<2>(c, d, a, b);
+    backward_mix<3>(d, a, b, c);
+    backward_mix<4>(a, b, c, d);
+    backward_mix<5>(b, c, d, a);
+    backward_mix<6>(c, d, a, b);
+    backward_mix<7>(d, a, b, c);
+
+    store_le(a - k[36], out);
+    store_le(b - k[37], out + 4);
+    store_le(c - k[38], out + 8);
+    store_le(d - k[39], out + 12);
+}
+
+void MarsCipher::decrypt_block(const std::uint8_t* in, std::uint8_t* out) const {
+    const std::uint32_t* k = k_.data();
+    std::uint32_t a = load_le(in) + k[36];
+    std::uint32_t b = load_le(in + 4) + k[37];
+    std::uint32_t c = load_le(in + 8) + k[38];
+    std::uint32_t d = load_le(in + 12) + k[39];
+
+    backward_unmix<7>(d, a, b, c);
+    backward_unmix<6>(c, d, a, b);
+    backward_unmix<5>(b, c, d, a);
+    backward_unmix<4>(a, b, c, d);
+    backward_unmix<3>(d, a, b, c);
+    backward_unmix<2>(c, d, a, b);
+    backward_unmix<1>(b, c, d, a);
+    backward_unmix<0>(a, b, c, d);
+
+    core_unround<false>(d, a, b, c, k + 34);
+    core_unround<false>(c, d, a, b, k + 32);
+    core_unround<false>(b, c, d, a, k + 30);
+    core_unround<false>(a, b, c, d, k + 28);
+    core_unround<false>(d, a, b, c, k + 26);
+    core_unround<false>(c, d, a, b, k + 24);
+    core_unround<false>(b, c, d, a, k + 22);
+    core_unround<false>(a, b, c, d, k + 20);
+    core_unround<true>(d, a, b, c, k + 18);
+    core_unround<true>(c, d, a, b, k + 16);
+    core_unround<true>(b, c, d, a, k + 14);
+    core_unround<true>(a, b, c, d, k + 12);
+    core_unround<true>(d, a, b, c, k + 10);
+    core_unround<true>(c, d, a, b, k + 8);
+    core_unround<true>(b, c, d, a, k + 6);
+    core_unround<true>(a, b, c, d, k + 4);
+
+    forward_unmix<7>(d, a, b, c);
+    forward_unmix<6>(c, d, a, b);
+    forward_unmix<5>(b, c, d, a);
+    forward_unmix<4>(a, b, c, d);
+    forward_unmix<3>(d, a, b, c);
+    forward_unmix<2>(c, d, a, b);
+    forward_unmix<1>(b, c, d, a);
+    forward_unmix<0>(a, b, c, d);
+
+    store_le(a - k[0], out);
+    store_le(b - k[1], out + 4);
+    store_le(c - k[2], out + 8);
+    store_le(d - k[3], out + 12);
+}
+
+}  // namespace korvane

@@ -1,0 +1,217 @@
+// SqliteDb, SqliteStatement and SqliteTransaction over the sqlite3 C API.
+#include "vault/sqlite_db.h"
+
+#include <sqlite3.h>
+
+#include <limits>
+#include <utility>
+
+namespace korvane {
+namespace {
+
+QString sqlite_message(sqlite3* db) {
+    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("数据库未打开");
+}
+
+QString database_error(const QString& detail) {
+    return QStringLiteral("数据库错误：%1").arg(detail);
+}
+
+int open_flags(SqliteDb::Mode mode) {
+    switch (mode) {
+        case SqliteDb::Mode::ReadWriteCreate:
+            return SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        case SqliteDb::Mode::ReadWrite:
+            return SQLITE_OPEN_READWRITE;
+        case SqliteDb::Mode::ReadOnly:
+            return SQLITE_OPEN_READONLY;
+    }
+    return SQLITE_OPEN_READONLY;
+}
+
+// True when sql holds more than whitespace, semicolons and comments (or does not parse).
+bool has_statement(sqlite3* db, std::string_view sql) {
+    while (!sql.empty()) {
+        sqlite3_stmt* stmt = nullptr;
+        const char* tail = nullptr;
+        const int rc =
+            sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt, &tail);
+        sqlite3_finalize(stmt);
+        if (rc != SQLITE_OK || stmt) return true;
+        if (!tail || tail == sql.data()) return false;
+        sql.remove_prefix(static_cast<std::size_t>(tail - sql.data()));
+    }
+    return false;
+}
+
+}  // namespace
+
+// SqliteStatement
+
+SqliteStatement::SqliteStatement(sqlite3_stmt* stmt) : stmt_(stmt) {}
+
+SqliteStatement::~SqliteStatement() { sqlite3_finalize(stmt_); }
+
+SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
+    : stmt_(std::exchange(other.stmt_, nullptr)),
+      failed_(std::exchange(other.failed_, false)),
+      error_(std::move(other.error_)) {}
+
+SqliteStatement& SqliteStatement::operator=(SqliteStatement&& other) noexcept {
+    if (this != &other) {
+        sqlite3_finalize(stmt_);
+        stmt_ = std::exchange(other.stmt_, nullptr);
+        failed_ = std::exchange(other.failed_, false);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+void SqliteStatement::bind_text(int index, std::string_view bytes) {
+    if (!stmt_ || failed_) return;
+    // A null pointer would bind SQL NULL; an empty value must stay an empty text.
+    const char* data = bytes.data() ? bytes.data() : "";
+    const int rc =
+        sqlite3_bind_text64(stmt_, index, data, bytes.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    if (rc != SQLITE_OK) {
+        // Kept until step(), which then refuses to run with a parameter missing.
+        failed_ = true;
+        error_ = database_error(QString::fromUtf8(sqlite3_errstr(rc)));
+    }
+}
+
+void SqliteStatement::bind_int64(int index, std::int64_t value) {
+    if (!stmt_ || failed_) return;
+    const int rc = sqlite3_bind_int64(stmt_, index, value);
+    if (rc != SQLITE_OK) {
+        failed_ = true;
+        error_ = database_error(QString::fromUtf8(sqlite3_errstr(rc)));
+    }
+}
+
+bool SqliteStatement::step() {
+    if (failed_) return false;
+    if (!stmt_) {
+        failed_ = true;
+        error_ = database_error(QStringLiteral("语句未准备"));
+        return false;
+    }
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    failed_ = true;
+    error_ = database_error(sqlite_message(sqlite3_db_handle(stmt_)));
+    return false;
+}
+
+std::string SqliteStatement::column_text(int column) const {
+    if (!stmt_) return {};
+    // Blob first, then the length: the text's own bytes, embedded NULs included, unconverted.
+    const void* data = sqlite3_column_blob(stmt_, column);
+    const int size = sqlite3_column_bytes(stmt_, column);
+    if (!data || size <= 0) return {};
+    return std::string(static_cast<const char*>(data), static_cast<std::size_t>(size));
+}
+
+std::int64_t SqliteStatement::column_int64(int column) const {
+    return stmt_ ? sqlite3_column_int64(stmt_, column) : 0;
+}
+
+bool SqliteStatement::column_is_null(int column) const {
+    return !stmt_ || sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+// SqliteDb
+
+SqliteDb::~SqliteDb() { close(); }
+
+SqliteDb::SqliteDb(SqliteDb&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+
+SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
+    if (this != &other) {
+        close();
+        db_ = std::exchange(other.db_, nullptr);
+    }
+    return *this;
+}
+
+Result<SqliteDb> SqliteDb::open(const QString& path, Mode mode) {
+    sqlite3* db = nullptr;
+    const QByteArray utf8 = path.toUtf8();
+    const int rc = sqlite3_open_v2(utf8.constData(), &db, open_flags(mode), nullptr);
+    if (rc != SQLITE_OK) {
+        // SQLite usually hands back a connection even on failure, carrying the reason.
+        const QString detail = db ? sqlite_message(db) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close(db);
+        return make_error(QStringLiteral("无法打开数据库文件：%1").arg(detail));
+    }
+    return SqliteDb(db);
+}
+
+void SqliteDb::close() {
+    // Statements are owned elsewhere; sqlite3_close_v2 defers the close until they finish.
+    if (db_) sqlite3_close_v2(std::exchange(db_, nullptr));
+}
+
+Status SqliteDb::exec(std::string_view sql) {
+    if (!db_) return make_error(database_error(sqlite_message(nullptr)));
+    const std::string text(sql);
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        const QString detail =
+            message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_free(message);
+        return make_error(database_error(detail));
+    }
+    return Status::success();
+}
+
+Result<SqliteStatement> SqliteDb::prepare(std::string_view sql) {
+    if (!db_) return make_error(database_error(sqlite_message(nullptr)));
+    if (sql.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        return make_error(database_error(QStringLiteral("语句过长")));
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt, &tail);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return make_error(database_error(sqlite_message(db_)));
+    }
+    SqliteStatement statement(stmt);
+    if (!stmt) return make_error(database_error(QStringLiteral("语句为空")));
+    // Anything after the first statement would silently never run.
+    if (has_statement(db_, sql.substr(static_cast<std::size_t>(tail - sql.data())))) {
+        return make_error(database_error(QStringLiteral("一次只能执行一条语句")));
+    }
+    return statement;
+}
+
+QString SqliteDb::last_error() const { return database_error(sqlite_message(db_)); }
+
+std::int64_t SqliteDb::last_insert_rowid() const {
+    return db_ ? sqlite3_last_insert_rowid(db_) : 0;
+}
+
+// SqliteTransaction
+
+SqliteTransaction::SqliteTransaction(SqliteDb& db) : db_(db), begin_(db.exec("BEGIN")) {
+    open_ = begin_.ok();
+}
+
+SqliteTransaction::~SqliteTransaction() {
+    // A failed COMMIT may already have ended the transaction; ROLLBACK then has nothing to do.
+    if (open_ && db_.is_open() && sqlite3_get_autocommit(db_.handle()) == 0) {
+        (void)db_.exec("ROLLBACK");
+    }
+}
+
+Status SqliteTransaction::commit() {
+    if (!open_) return make_error(QStringLiteral("事务未能开始，无法提交"));
+    Status status = db_.exec("COMMIT");
+    if (status.ok()) open_ = false;
+    return status;
+}
+
+}  // namespace korvane

@@ -1,0 +1,267 @@
+// The vault's SQL statements over tables userad, type and userpass.
+#include "vault/vault_statements.h"
+
+#include <sqlite3.h>
+
+#include <initializer_list>
+#include <utility>
+
+namespace korvane::statements {
+namespace {
+
+// Messages read "<action>失败（<cause>）", the cause carrying SQLite's own text.
+Error failure(const char* action, const QString& cause) {
+    return make_error(QStringLiteral("%1失败（%2）").arg(QString::fromUtf8(action), cause));
+}
+
+Result<SqliteStatement> prepare(SqliteDb& db, std::string_view sql, const char* action) {
+    Result<SqliteStatement> stmt = db.prepare(sql);
+    if (!stmt) return failure(action, stmt.error());
+    return stmt;
+}
+
+void bind_texts(SqliteStatement& stmt, std::initializer_list<std::string_view> values) {
+    int index = 1;
+    for (std::string_view value : values) stmt.bind_text(index++, value);
+}
+
+void bind_record(SqliteStatement& stmt, const VaultRecord& record) {
+    bind_texts(stmt, {record.bt, record.name, record.pass, record.bz, record.type});
+}
+
+// Runs a statement that returns no rows.
+Status finish(SqliteStatement& stmt, const char* action) {
+    while (stmt.step()) {
+    }
+    if (stmt.failed()) return failure(action, stmt.error());
+    return Status::success();
+}
+
+VaultRecord read_record(const SqliteStatement& stmt) {
+    return VaultRecord{stmt.column_text(0), stmt.column_text(1), stmt.column_text(2),
+                       stmt.column_text(3), stmt.column_text(4)};
+}
+
+// Whether the statement yields at least one row.
+Result<bool> any_row(SqliteStatement& stmt, const char* action) {
+    const bool row = stmt.step();
+    if (stmt.failed()) return failure(action, stmt.error());
+    return row;
+}
+
+Result<std::vector<RecordSummary>> read_summaries(SqliteStatement& stmt, const char* action) {
+    std::vector<RecordSummary> rows;
+    while (stmt.step()) {
+        rows.push_back(RecordSummary{stmt.column_int64(0), stmt.column_text(1), stmt.column_text(2),
+                                     stmt.column_text(3)});
+    }
+    if (stmt.failed()) return failure(action, stmt.error());
+    return rows;
+}
+
+Result<RecordId> insert_row(SqliteDb& db, const VaultRecord& record, std::string_view type) {
+    constexpr char kAction[] = "保存记录";
+    auto stmt = prepare(db, "insert into userpass values(?,?,?,?,?)", kAction);
+    if (!stmt) return make_error(stmt.error());
+    bind_texts(*stmt, {record.bt, record.name, record.pass, record.bz, type});
+    if (Status status = finish(*stmt, kAction); !status) return make_error(status.error());
+    return db.last_insert_rowid();
+}
+
+Result<bool> table_exists(SqliteDb& db, std::string_view table, const char* action) {
+    // Table names resolve case-insensitively in SQLite, so the check does too.
+    auto stmt = prepare(
+        db, "select 1 from sqlite_master where type='table' and name=? collate nocase", action);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_text(1, table);
+    return any_row(*stmt, action);
+}
+
+}  // namespace
+
+Status create_schema(SqliteDb& db) {
+    constexpr char kAction[] = "创建密码库";
+    for (const char* sql :
+         {"CREATE TABLE userad(pass TEXT)", "CREATE TABLE type(leibie TEXT)",
+          "CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,bz TEXT,type TEXT)"}) {
+        if (Status status = db.exec(sql); !status) return failure(kAction, status.error());
+    }
+    return Status::success();
+}
+
+Status insert_master_password(SqliteDb& db, std::string_view padded_password) {
+    constexpr char kAction[] = "保存主密码";
+    auto stmt = prepare(db, "insert into userad values(?)", kAction);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_text(1, padded_password);
+    return finish(*stmt, kAction);
+}
+
+Result<std::optional<std::string>> read_master_password(SqliteDb& db) {
+    constexpr char kAction[] = "读取主密码";
+    // A file without userad is told apart from a failing read: only the former means "none".
+    auto exists = table_exists(db, "userad", kAction);
+    if (!exists) return make_error(exists.error());
+    if (!*exists) return std::optional<std::string>();
+    auto stmt = prepare(db, "select * from userad", kAction);
+    if (!stmt) return make_error(stmt.error());
+    const bool row = stmt->step();
+    if (stmt->failed()) return failure(kAction, stmt->error());
+    if (!row) return std::optional<std::string>();
+    return std::optional<std::string>(stmt->column_text(0));
+}
+
+Status update_master_password(SqliteDb& db, std::string_view padded_password) {
+    constexpr char kAction[] = "修改主密码";
+    auto stmt = prepare(db, "update userad set pass=? where OID=1", kAction);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_text(1, padded_password);
+    if (Status status = finish(*stmt, kAction); !status) return status;
+    if (sqlite3_changes(db.handle()) == 0) {
+        return failure(kAction, QStringLiteral("密码库中没有主密码记录"));
+    }
+    return Status::success();
+}
+
+Result<std::vector<std::string>> list_categories(SqliteDb& db) {
+    constexpr char kAction[] = "读取分类";
+    auto stmt = prepare(db, "select * from type", kAction);
+    if (!stmt) return make_error(stmt.error());
+    std::vector<std::string> names;
+    while (stmt->step()) names.push_back(stmt->column_text(0));
+    if (stmt->failed()) return failure(kAction, stmt->error());
+    return names;
+}
+
+Status insert_category(SqliteDb& db, std::string_view name) {
+    constexpr char kAction[] = "添加分类";
+    auto stmt = prepare(db, "insert into type values(?)", kAction);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_text(1, name);
+    return finish(*stmt, kAction);
+}
+
+Status delete_category(SqliteDb& db, std::string_view name) {
+    constexpr char kAction[] = "删除分类";
+    auto stmt = prepare(db, "delete from type where leibie = ?", kAction);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_text(1, name);
+    return finish(*stmt, kAction);
+}
+
+Result<bool> category_exists(SqliteDb& db, std::string_view name) {
+    constexpr char kAction[] = "查找分类";
+    auto stmt = prepare(db, "select * from type where leibie =?", kAction);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_text(1, name);
+    return any_row(*stmt, kAction);
+}
+
+Result<RecordId> insert_record(SqliteDb& db, const VaultRecord& record) {
+    return insert_row(db, record, record.type);
+}
+
+Result<RecordId> insert_record_without_category(SqliteDb& db, const VaultRecord& record) {
+    return insert_row(db, record, std::string_view());
+}
+
+Status update_record(SqliteDb& db, RecordId oid, const VaultRecord& record) {
+    constexpr char kAction[] = "修改记录";
+    auto stmt =
+        prepare(db, "update userpass set bt=?,name=?,pass=?,bz=?,type=? where OID=?", kAction);
+    if (!stmt) return make_error(stmt.error());
+    bind_record(*stmt, record);
+    stmt->bind_int64(6, oid);
+    return finish(*stmt, kAction);
+}
+
+Result<std::optional<VaultRecord>> load_record(SqliteDb& db, RecordId oid) {
+    constexpr char kAction[] = "读取记录";
+    auto stmt = prepare(db, "select * from userpass where OID=?", kAction);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_int64(1, oid);
+    const bool row = stmt->step();
+    if (stmt->failed()) return failure(kAction, stmt->error());
+    if (!row) return std::optional<VaultRecord>();
+    return std::optional<VaultRecord>(read_record(*stmt));
+}
+
+Status delete_record(SqliteDb& db, RecordId oid) {
+    constexpr char kAction[] = "删除记录";
+    auto stmt = prepare(db, "delete from userpass where OID=?", kAction);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_int64(1, oid);
+    return finish(*stmt, kAction);
+}
+
+Status move_record(SqliteDb& db, RecordId oid, std::string_view category) {
+    constexpr char kAction[] = "移动记录";
+    auto stmt = prepare(db, "update userpass set type=? where OID=?", kAction);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_text(1, category);
+    stmt->bind_int64(2, oid);
+    return finish(*stmt, kAction);
+}
+
+Result<std::string> record_password(SqliteDb& db, RecordId oid) {
+    constexpr char kAction[] = "读取密码";
+    auto stmt = prepare(db, "select pass from userpass where OID=?", kAction);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_int64(1, oid);
+    const bool row = stmt->step();
+    if (stmt->failed()) return failure(kAction, stmt->error());
+    return row ? stmt->column_text(0) : std::string();
+}
+
+Result<std::vector<VaultRecord>> all_records(SqliteDb& db) {
+    constexpr char kAction[] = "读取记录";
+    auto stmt = prepare(db, "select * from userpass", kAction);
+    if (!stmt) return make_error(stmt.error());
+    std::vector<VaultRecord> records;
+    while (stmt->step()) records.push_back(read_record(*stmt));
+    if (stmt->failed()) return failure(kAction, stmt->error());
+    return records;
+}
+
+Result<bool> record_exists(SqliteDb& db, const VaultRecord& record) {
+    constexpr char kAction[] = "查找记录";
+    auto stmt = prepare(
+        db, "select * from userpass where bt = ? and name =? and pass =? and bz =? and type =?",
+        kAction);
+    if (!stmt) return make_error(stmt.error());
+    bind_record(*stmt, record);
+    return any_row(*stmt, kAction);
+}
+
+Result<std::vector<RecordSummary>> list_records_of_category(SqliteDb& db,
+                                                            std::string_view category) {
+    constexpr char kAction[] = "读取记录列表";
+    auto stmt = prepare(db, "select OID,bt,name,bz from userpass where type=?", kAction);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_text(1, category);
+    return read_summaries(*stmt, kAction);
+}
+
+Result<std::vector<RecordSummary>> list_root_records(SqliteDb& db) {
+    constexpr char kAction[] = "读取记录列表";
+    // Same rows as the chain "type <> 'A' AND type <> 'B' ..." over every category, without
+    // the WHERE when there are none: NOT IN over an empty set is true even for a NULL type,
+    // and against a non-empty set a NULL type (or a NULL category) yields NULL, not true.
+    auto stmt = prepare(db,
+                        "select OID,bt,name,bz from userpass where type not in (select leibie "
+                        "from type)",
+                        kAction);
+    if (!stmt) return make_error(stmt.error());
+    return read_summaries(*stmt, kAction);
+}
+
+Result<bool> has_vault_tables(SqliteDb& db) {
+    constexpr char kAction[] = "检查密码库";
+    for (std::string_view table : {"userpass", "type"}) {
+        auto exists = table_exists(db, table, kAction);
+        if (!exists || !*exists) return exists;
+    }
+    return true;
+}
+
+}  // namespace korvane::statements
