@@ -152,7 +152,7 @@ TEST(ChangePasswordDialog, OpensOnOkAndTabsThroughCancelAndBothEntries) {
     first_edit(dialog)->setFocus();
     first_edit(dialog)->setText(QStringLiteral("same"));
     second_edit(dialog)->setText(QStringLiteral("same"));
-    kt::press_key(first_edit(dialog), Qt::Key_Return);
+    kt::expect_no_message([&] { kt::press_key(first_edit(dialog), Qt::Key_Return); });
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(dialog.new_password(), "same" + std::string(13, 'y'));
 }

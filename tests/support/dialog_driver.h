@@ -83,6 +83,13 @@ inline SeenMessage answer_message_box(const std::function<void()>& action) {
     return seen;
 }
 
+// Runs action, which should not raise a message box; one that appears is answered, so the test
+// fails instead of waiting for ever.
+inline void expect_no_message(const std::function<void()>& action) {
+    const SeenMessage seen = answer_message_box(action);
+    EXPECT_FALSE(seen.shown) << "unexpected message: " << seen.text.toStdString();
+}
+
 // Once a modal dialog of type D is open (for instance inside exec()), runs step on it. Gives up
 // with a failure after about five seconds, so a stray poll cannot act in a later test.
 template <typename D>
