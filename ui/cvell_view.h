@@ -3,9 +3,12 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "ui/command_target.h"
+#include "vault/result.h"
 #include "vault/vault_record.h"
 
 class QAbstractItemView;
@@ -67,6 +70,16 @@ private:
     void set_view_mode(ViewMode mode);
     std::string selected_category() const;
     void refresh_through_tree();
+    // The selected rows in model order, whichever view made the selection.
+    std::vector<int> selected_rows() const;
+    // Shows a failed statement's message; true when it succeeded.
+    bool report(const Status& status);
+    template <typename T>
+    bool report(const Result<T>& result) {
+        return result.ok() || report(Status(make_error(result.error())));
+    }
+    // Runs the record editor with a GBK caption on shown; the texts on Save, nothing otherwise.
+    std::optional<VaultRecord> run_record_editor(const char* caption, const VaultRecord& shown);
 
     CVellDoc& doc_;
     CommandRouter& router_;
