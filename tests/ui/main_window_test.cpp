@@ -62,7 +62,9 @@ protected:
         frame_ = app_->frame();
     }
     void TearDown() override {
-        if (app_) EXPECT_TRUE(app_->shut_down(true).ok());
+        if (app_) {
+            EXPECT_TRUE(app_->shut_down(true).ok());
+        }
     }
 
     SqliteDb& db() { return app_->doc()->db(); }
@@ -377,7 +379,9 @@ TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {
     frame_->close();
     EXPECT_TRUE(QFileInfo::exists(app_->doc()->work_path()));
     EXPECT_TRUE(app_->doc()->is_unlocked());
-    if (!frame_->has_tray()) EXPECT_TRUE(frame_->isMinimized());
+    if (!frame_->has_tray()) {
+        EXPECT_TRUE(frame_->isMinimized());
+    }
 
     QSignalSpy exits(frame_, &CMainFrame::exit_requested);
     router().dispatch(res::kCmdExit);
