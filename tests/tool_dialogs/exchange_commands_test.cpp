@@ -2,8 +2,10 @@
 // through their dialogs against a real unlocked vault.
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include "support/file_helpers.h"
 #include "support/scripted_prompts.h"
@@ -126,7 +128,8 @@ TEST_F(ExchangeCommands, DatabaseImportUsesATypedPathAndRefusesAFileThatIsNoVaul
         << refused[0].text.toStdString();
     EXPECT_TRUE(records().empty());
 
-    path->setText(file("typed.dat"));
+    path->clear();
+    QTest::keyClicks(path, file("typed.dat"));
     expect_no_message([&] { import->click(); });
     EXPECT_EQ(records(), (std::vector<RawRow>{{"t1", "a1", "p1", "b1", "c"}}));
     EXPECT_TRUE(chooser_.open_calls.empty());
@@ -274,6 +277,50 @@ TEST_F(ExchangeCommands, SyncOfAFileThatIsNoVaultSaysSoAndCloseReportsNothing) {
     EXPECT_TRUE(change.records);
     EXPECT_FALSE(change.categories);
     EXPECT_TRUE(records().empty());
+}
+
+TEST_F(ExchangeCommands, ImportAndSyncDialogsTabThroughTheirControlsInTheDescribedOrder) {
+    ImportDialog import(doc().db(), chooser_);
+    show_and_settle(&import);
+    const std::vector<QWidget*> import_order = {
+        child<QLineEdit>(&import, "path_edit"), child<QPushButton>(&import, "browse_button"),
+        child<QPushButton>(&import, "import_old_button"),
+        child<QPushButton>(&import, "import_new_button"),
+        child<QPushButton>(&import, "import_database_button")};
+    EXPECT_EQ(tab_cycle(&import), import_order);
+
+    SyncDialog sync(doc().db(), chooser_);
+    show_and_settle(&sync);
+    const std::vector<QWidget*> sync_order = {
+        child<QLineEdit>(&sync, "path_edit"), child<QPushButton>(&sync, "browse_button"),
+        child<QPushButton>(&sync, "sync_button"), child<QPushButton>(&sync, "close_button")};
+    EXPECT_EQ(tab_cycle(&sync), sync_order);
+    EXPECT_TRUE(child<QPushButton>(&sync, "close_button")->isDefault());
+}
+
+TEST(QtFileChooser, SaveDialogOffersTheFilterAddsTheSuffixAndConfirmsReplacing) {
+    QTemporaryDir dir;
+    write_file(dir.filePath("old.csv"), "old");
+    QtFileChooser chooser;
+    const QString filter = QStringLiteral("逗号分隔文本文件 (*.csv)");
+    auto choose = [&](const QString& name) {
+        on_next_modal<QFileDialog>([&, name](QFileDialog* dialog) {
+            EXPECT_EQ(dialog->nameFilters(), QStringList{filter});
+            EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+            dialog->selectFile(dir.filePath(name));
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides it
+        });
+        return chooser.save_file(nullptr, save_caption(), filter, QStringLiteral("csv"));
+    };
+
+    QString chosen;
+    expect_no_message([&] { chosen = choose(QStringLiteral("new")); });
+    EXPECT_EQ(chosen, dir.filePath("new.csv"));
+
+    const auto seen =
+        answer_messages([&] { chosen = choose(QStringLiteral("old.csv")); }, {QMessageBox::Yes});
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_EQ(chosen, dir.filePath("old.csv"));
 }
 
 }  // namespace

@@ -123,21 +123,6 @@ TEST_F(FileCryptDialogTest, EncryptThenDecryptRoundTripsThroughNewFilesAskingBef
     EXPECT_TRUE(dialog->isVisible());
 }
 
-TEST_F(FileCryptDialogTest, EncryptingAgainAsksBeforeReplacingTheEarlierResult) {
-    write_file(file("a.bin"), "first");
-    write_file(file("a.bin.enc"), "an earlier result");
-    auto dialog = open_dialog(file("a.bin"));
-    auto seen =
-        answer_messages([&] { click(dialog.get(), "encrypt_button"); }, {QMessageBox::Cancel});
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(read_file(file("a.bin.enc")), "an earlier result");
-
-    seen = answer_messages([&] { click(dialog.get(), "encrypt_button"); });
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1].text, QStringLiteral("加密成功"));
-    EXPECT_EQ(read_file(file("a.bin.enc")).size(), 17u);
-}
-
 TEST_F(FileCryptDialogTest, DecryptingNeverReplacesTheEncipheredFile) {
     // A file without ".enc" deciphers into "<name>.decrypted"; a wrong password cannot be
     // recognised, but its useless output lands beside the intact source.

@@ -32,13 +32,10 @@ const std::vector<ClassBox> kBoxes = {
 };
 
 // Presses OK with the named boxes checked and length set; returns the messages shown.
-std::vector<SeenMessage> generate(PasswordGeneratorDialog& dialog,
-                                  const std::vector<const char*>& checked, int length) {
+std::vector<SeenMessage> generate(PasswordGeneratorDialog& dialog, const QStringList& checked,
+                                  int length) {
     for (const ClassBox& box : kBoxes) {
-        const bool on = std::find_if(checked.begin(), checked.end(), [&](const char* n) {
-                            return std::string(n) == box.name;
-                        }) != checked.end();
-        child<QCheckBox>(&dialog, box.name)->setChecked(on);
+        child<QCheckBox>(&dialog, box.name)->setChecked(checked.contains(box.name));
     }
     child<QSpinBox>(&dialog, "length_spin")->setValue(length);
     return answer_messages([&] { child<QPushButton>(&dialog, "ok_button")->click(); });

@@ -36,6 +36,7 @@ FileCryptDialog::FileCryptDialog(const QString& password, FileChooser& chooser, 
     : QDialog(parent), ui_(std::make_unique<Ui::FileCryptDialog>()), chooser_(chooser) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    ui_->path_edit->setFocus();
     ui_->password_edit->setText(password);
     ui_->password_again_edit->setText(password);
     connect(ui_->browse_button, &QPushButton::clicked, this, &FileCryptDialog::browse);
@@ -75,7 +76,7 @@ QString FileCryptDialog::checked_source() {
         return QString();
     }
     if (!QFileInfo(path).isFile()) {
-        show_message(this, QStringLiteral("文件“%1”不存在").arg(QDir::toNativeSeparators(path)),
+        show_message(this, QStringLiteral("找不到文件“%1”").arg(QDir::toNativeSeparators(path)),
                      plain_error_caption());
         return QString();
     }

@@ -14,6 +14,7 @@ ImportDialog::ImportDialog(SqliteDb& vault, FileChooser& chooser, QWidget* paren
     : QDialog(parent), ui_(std::make_unique<Ui::ImportDialog>()), vault_(vault), chooser_(chooser) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    ui_->path_edit->setFocus();
     connect(ui_->browse_button, &QPushButton::clicked, this, &ImportDialog::browse);
     connect(ui_->import_old_button, &QPushButton::clicked, this,
             [this] { import_legacy(tools::LegacyFormat::Old); });

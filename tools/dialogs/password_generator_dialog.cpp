@@ -13,6 +13,7 @@ PasswordGeneratorDialog::PasswordGeneratorDialog(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::PasswordGeneratorDialog>()) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    ui_->password_edit->setFocus();
     connect(ui_->ok_button, &QPushButton::clicked, this, &PasswordGeneratorDialog::accept);
     connect(ui_->cancel_button, &QPushButton::clicked, this, &PasswordGeneratorDialog::reject);
     connect(ui_->copy_button, &QPushButton::clicked, this, &PasswordGeneratorDialog::copy_password);

@@ -13,6 +13,7 @@ SyncDialog::SyncDialog(SqliteDb& vault, FileChooser& chooser, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::SyncDialog>()), vault_(vault), chooser_(chooser) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    ui_->path_edit->setFocus();
     connect(ui_->browse_button, &QPushButton::clicked, this, &SyncDialog::browse);
     connect(ui_->sync_button, &QPushButton::clicked, this, &SyncDialog::synchronise);
     connect(ui_->close_button, &QPushButton::clicked, this, &SyncDialog::accept);
