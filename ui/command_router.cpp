@@ -26,6 +26,7 @@ QAction* CommandRouter::make_action(int id, const QString& text) {
                                          : tooltip);
     connect(action, &QAction::triggered, this, [this, id] { dispatch(id); });
     actions_[id].append(action);
+    apply_state(*action, state(id));
     return action;
 }
 
@@ -80,14 +81,17 @@ CommandState CommandRouter::state(int id) const {
     return none;
 }
 
+void CommandRouter::apply_state(QAction& action, const CommandState& state) {
+    action.setEnabled(state.enabled);
+    action.setCheckable(state.checkable || state.radio);
+    action.setChecked(state.checked || state.radio);
+}
+
 void CommandRouter::update_actions() {
     for (auto it = actions_.cbegin(); it != actions_.cend(); ++it) {
         const CommandState now = state(it.key());
         for (const QPointer<QAction>& action : it.value()) {
-            if (!action) continue;
-            action->setEnabled(now.enabled);
-            action->setCheckable(now.checkable || now.radio);
-            action->setChecked(now.checked || now.radio);
+            if (action) apply_state(*action, now);
         }
     }
 }

@@ -54,6 +54,7 @@ signals:
 private:
     std::vector<CommandTarget*> routing_chain() const;
     QAction* make_action(int id, const QString& text);
+    static void apply_state(QAction& action, const CommandState& state);
 
     Chain chain_;
     CommandTarget* popup_owner_ = nullptr;

@@ -1,6 +1,8 @@
 // CVellView: the record list's views, its fill from the vault and its record commands.
 #include "ui/cvell_view.h"
 
+#include "tools/dialogs/tool_commands.h"
+
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
@@ -269,6 +271,26 @@ void CVellView::on_view_mode(int command) {
     }
 }
 
+void CVellView::on_export_csv() { export_csv(this, doc_); }
+
+void CVellView::on_export_backup() { export_backup(this, doc_); }
+
+void CVellView::on_encrypt_file() { encrypt_file_tool(this, doc_); }
+
+void CVellView::on_import() { apply_vault_change(import_records(this, doc_)); }
+
+void CVellView::on_sync() { apply_vault_change(sync_records(this, doc_)); }
+
+void CVellView::apply_vault_change(const VaultChange& change) {
+    if (!tree_) return;
+    // A tree reload selects the root and so refills the list as well.
+    if (change.categories) {
+        tree_->reload();
+    } else if (change.records) {
+        tree_->show_selected_category();
+    }
+}
+
 void CVellView::show_context_menu(const QPoint& global_pos) {
     std::unique_ptr<QMenu> menu = build_popup_menu(router_, res::kRecordListMenu);
     if (menu) router_.exec_popup(*menu, this, global_pos);
@@ -289,6 +311,11 @@ bool CVellView::handles_command(int id) const {
         case res::kCmdViewSort:
         case res::kCmdChangePassword:
         case res::kCmdChangePasswordAlt:
+        case res::kCmdExportCsv:
+        case res::kCmdExportBackup:
+        case res::kCmdImport:
+        case res::kCmdSync:
+        case res::kCmdEncryptFile:
             return true;
         default:
             return false;
@@ -313,6 +340,21 @@ void CVellView::execute_command(int id) {
         case res::kCmdChangePassword:
         case res::kCmdChangePasswordAlt:
             on_change_password();
+            break;
+        case res::kCmdExportCsv:
+            on_export_csv();
+            break;
+        case res::kCmdExportBackup:
+            on_export_backup();
+            break;
+        case res::kCmdImport:
+            on_import();
+            break;
+        case res::kCmdSync:
+            on_sync();
+            break;
+        case res::kCmdEncryptFile:
+            on_encrypt_file();
             break;
         case res::kCmdViewSmallIcons:
         case res::kCmdViewLargeIcons:

@@ -23,6 +23,7 @@ class CommandRouter;
 class RecordListModel;
 class RecordIconView;
 class RecordDetailsView;
+struct VaultChange;
 
 class CVellView : public QWidget, public CommandTarget {
     Q_OBJECT
@@ -46,6 +47,11 @@ public:
     void on_refresh();
     void on_view_mode(int command);
     void on_change_password();
+    void on_export_csv();
+    void on_export_backup();
+    void on_import();
+    void on_sync();
+    void on_encrypt_file();
     // Writes a record from texts collected elsewhere into the tree's selected category.
     void insert_collected_record(const VaultRecord& texts);
 
@@ -70,6 +76,8 @@ private:
     void set_view_mode(ViewMode mode);
     std::string selected_category() const;
     void refresh_through_tree();
+    // Reloads the tree after categories changed, else refills the list after records did.
+    void apply_vault_change(const VaultChange& change);
     // The selected rows in model order, whichever view made the selection.
     std::vector<int> selected_rows() const;
     // Shows a failed statement's message; true when it succeeded.
