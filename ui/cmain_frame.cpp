@@ -221,7 +221,7 @@ void CMainFrame::update_command(int id, CommandState& state) const {
     }
     if (id == res::kCmdViewToolbar) {
         state.checkable = true;
-        state.checked = !toolbar_->isHidden();
+        state.checked = toolbar_ && !toolbar_->isHidden();
     } else if (id == res::kCmdViewStatusBar) {
         state.checkable = true;
         state.checked = !statusBar()->isHidden();
