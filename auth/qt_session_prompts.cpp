@@ -1,0 +1,26 @@
+// QtSessionPrompts: SessionPrompts on LoginDialog, ChangePasswordDialog and show_message.
+#include "auth/qt_session_prompts.h"
+
+#include "auth/change_password_dialog.h"
+#include "auth/login_dialog.h"
+#include "ui/base/message_box.h"
+
+namespace korvane {
+
+void QtSessionPrompts::show_message(const QString& text, const QString& caption) {
+    korvane::show_message(nullptr, text, caption);
+}
+
+std::optional<std::string> QtSessionPrompts::ask_new_password() {
+    ChangePasswordDialog dialog;
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.new_password();
+}
+
+std::optional<std::string> QtSessionPrompts::ask_master_password() {
+    LoginDialog dialog;
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.password();
+}
+
+}  // namespace korvane

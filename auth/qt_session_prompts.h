@@ -1,0 +1,16 @@
+// QtSessionPrompts: answers the vault start-up's questions with the real dialogs.
+#pragma once
+
+#include "vault/session_prompts.h"
+
+namespace korvane {
+
+// Every window it shows has no owner: the start-up runs before the main window exists.
+class QtSessionPrompts final : public SessionPrompts {
+public:
+    void show_message(const QString& text, const QString& caption) override;
+    std::optional<std::string> ask_new_password() override;
+    std::optional<std::string> ask_master_password() override;
+};
+
+}  // namespace korvane

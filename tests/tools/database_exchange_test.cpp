@@ -1,0 +1,133 @@
+// Database import and synchronisation from database-version vaults written with plain sqlite3.
+#include <gtest/gtest.h>
+
+#include "support/file_helpers.h"
+#include "tool_test_support.h"
+#include "tools/backup_export.h"
+#include "tools/database_import.h"
+#include "tools/database_sync.h"
+
+namespace korvane::tools {
+namespace {
+
+using namespace korvane::testing;
+using test_support::RawRow;
+
+class DatabaseExchangeTest : public ::testing::Test {
+protected:
+    QString source(const std::vector<RawRow>& records, const std::vector<std::string>& categories) {
+        const QString path = vault_.file(QStringLiteral("source%1.db").arg(++sources_));
+        write_source_vault(path, records, categories);
+        return path;
+    }
+
+    // Sources that are no database-version vault, each with a reason, and none changed.
+    std::vector<QString> unusable_sources() {
+        const QString encrypted = vault_.file("user.dat");
+        write_file(encrypted, std::string(4096, '\x5a'));
+        const QString no_tables = vault_.file("other.db");
+        test_support::RawSqlite(no_tables).exec("CREATE TABLE userpass(bt TEXT)");
+        return {QString(), vault_.file("absent.db"), encrypted, no_tables};
+    }
+
+    ScratchVault vault_;
+    int sources_ = 0;
+};
+
+TEST_F(DatabaseExchangeTest, ImportTwiceDoublesRecordsAndCategoriesNullAsEmpty) {
+    const QString path =
+        source({{"t", "n", "p", "b", "Work"}, {"x", std::nullopt, "y", std::nullopt, std::nullopt}},
+               {"Work", "Home"});
+    const std::string before = read_file(path);
+    for (int round = 0; round < 2; ++round) {
+        auto counts = import_database(vault_.db(), path);
+        ASSERT_TRUE(counts.ok()) << counts.error().toStdString();
+        EXPECT_EQ(counts->records, 2);
+        EXPECT_EQ(counts->categories, 2);
+    }
+    const RawRow first{"t", "n", "p", "b", "Work"}, second{"x", "", "y", "", ""};
+    EXPECT_EQ(vault_.records(), (std::vector<RawRow>{first, second, first, second}));
+    EXPECT_EQ(vault_.categories(), (std::vector<std::string>{"Work", "Home", "Work", "Home"}));
+    EXPECT_EQ(read_file(path), before);
+}
+
+TEST_F(DatabaseExchangeTest, ImportAndSyncRefuseSourcesThatAreNoVaultDatabase) {
+    vault_.add_record({"mine", "", "", "", ""});
+    for (const QString& path : unusable_sources()) {
+        SCOPED_TRACE(path.toStdString());
+        const std::string before = read_file(path);
+        auto imported = import_database(vault_.db(), path);
+        EXPECT_FALSE(imported.ok());
+        auto synced = sync_database(vault_.db(), path);
+        ASSERT_FALSE(synced.ok());
+        EXPECT_FALSE(synced.error().isEmpty());
+        EXPECT_EQ(read_file(path), before);
+    }
+    EXPECT_EQ(vault_.records().size(), 1u);
+    EXPECT_TRUE(vault_.categories().empty());
+}
+
+TEST_F(DatabaseExchangeTest, ImportAndSyncAreAllOrNothing) {
+    test_support::RawSqlite(vault_.path())
+        .exec(
+            "CREATE TRIGGER refuse BEFORE INSERT ON type WHEN new.leibie = 'boom' "
+            "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    const QString path = source({{"t", "", "", "", ""}}, {"fine", "boom"});
+    EXPECT_FALSE(import_database(vault_.db(), path).ok());
+    EXPECT_FALSE(sync_database(vault_.db(), path).ok());
+    EXPECT_TRUE(vault_.records().empty());
+    EXPECT_TRUE(vault_.categories().empty());
+}
+
+TEST_F(DatabaseExchangeTest, SyncOfTheVaultsOwnBackupOrFileAddsNothing) {
+    vault_.add_category("Work");
+    vault_.add_record({"t", "n", "p", "b", "Work"});
+    vault_.add_record({"t", "n", "p", "b", "Work"});
+    const QString backup = vault_.file("backup.dat");
+    ASSERT_TRUE(export_backup(vault_.db(), backup).ok());
+
+    for (const QString& path : {backup, vault_.path()}) {
+        auto counts = sync_database(vault_.db(), path);
+        ASSERT_TRUE(counts.ok()) << counts.error().toStdString();
+        EXPECT_EQ(counts->records, 0);
+        EXPECT_EQ(counts->categories, 0);
+    }
+    EXPECT_EQ(vault_.records().size(), 2u);
+    EXPECT_EQ(vault_.categories().size(), 1u);
+}
+
+TEST_F(DatabaseExchangeTest, SyncAddsEachRecordThatDiffersInAnyFieldOnce) {
+    const VaultRecord mine{"t", "n", "p", "b", "Work"};
+    vault_.add_record(mine);
+    VaultRecord other_remark = mine, other_category = mine, other_case = mine;
+    other_remark.bz = "b2";
+    other_category.type = "Home";
+    other_case.bt = "T";
+    const QString path = source({raw(mine), raw(other_remark), raw(other_category),
+                                 raw(other_remark), raw(other_case), raw(other_category)},
+                                {});
+    auto counts = sync_database(vault_.db(), path);
+    ASSERT_TRUE(counts.ok());
+    EXPECT_EQ(counts->records, 3);
+    EXPECT_EQ(counts->categories, 0);
+    EXPECT_EQ(vault_.records(), (std::vector<RawRow>{raw(mine), raw(other_remark),
+                                                     raw(other_category), raw(other_case)}));
+
+    counts = sync_database(vault_.db(), path);
+    ASSERT_TRUE(counts.ok());
+    EXPECT_EQ(counts->records, 0);
+}
+
+TEST_F(DatabaseExchangeTest, SyncAddsOnlyCategoriesOfTheSourceTypeTableThatAreMissing) {
+    vault_.add_category("Work");
+    const QString path =
+        source({{"t", "", "", "", "OnlyUsedByRecords"}}, {"Work", "New", "New", "work"});
+    auto counts = sync_database(vault_.db(), path);
+    ASSERT_TRUE(counts.ok());
+    EXPECT_EQ(counts->records, 1);
+    EXPECT_EQ(counts->categories, 2);
+    EXPECT_EQ(vault_.categories(), (std::vector<std::string>{"Work", "New", "work"}));
+}
+
+}  // namespace
+}  // namespace korvane::tools

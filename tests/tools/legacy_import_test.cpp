@@ -1,0 +1,189 @@
+// Legacy vault files written by an independent Crypto++ writer: records, padding of the
+// password, wrong passwords, and files outside the format refused with nothing inserted.
+#include "tools/legacy_import.h"
+
+#include <gtest/gtest.h>
+
+#include "support/file_helpers.h"
+#include "tool_test_support.h"
+#include "vault/text.h"
+
+namespace korvane::tools {
+namespace {
+
+using namespace korvane::testing;
+using test_support::RawRow;
+
+const std::string kPassword = text::pad_master_password("abc");  // abc + 14 "y"
+
+class LegacyImportTest : public ::testing::Test {
+protected:
+    // Writes the file, then runs every step a dialog runs.
+    LegacyImportResult import(const std::string& bytes, LegacyFormat format,
+                              const std::string& password = kPassword) {
+        const QString path = vault_.file("legacy.dat");
+        write_file(path, bytes);
+        auto file = LegacyVaultFile::open(path, format);
+        if (!file) return {LegacyImportOutcome::Failed, 0, file.error()};
+        return import_legacy_file(vault_.db(), *file, password);
+    }
+
+    // A refused file: a message, and the vault as it was.
+    void expect_refused(const std::string& bytes, LegacyFormat format, const char* why) {
+        SCOPED_TRACE(why);
+        LegacyImportResult result = import(bytes, format);
+        EXPECT_EQ(result.outcome, LegacyImportOutcome::Failed);
+        EXPECT_FALSE(result.message.isEmpty());
+        EXPECT_TRUE(vault_.records().empty());
+    }
+
+    ScratchVault vault_;
+};
+
+TEST_F(LegacyImportTest, OldFileImportsRecordsZeroToNWithEmptyCategory) {
+    const std::string body =
+        old_body({old_slot("t0", "a0", "p0", "r0"), old_slot("t1", "", "p1", ""),
+                  old_slot(gbk("标题"), "a2", "p2", gbk("多行\r\n备注")),
+                  old_slot("beyond N", "x", "x", "x")});
+    const std::string file = seal_legacy(2, kPassword, body);
+    ASSERT_EQ(file.size(), 134420u);
+
+    LegacyImportResult result = import(file, LegacyFormat::Old);
+    ASSERT_EQ(result.outcome, LegacyImportOutcome::Imported) << result.message.toStdString();
+    EXPECT_EQ(result.imported, 3);
+    EXPECT_EQ(vault_.records(),
+              (std::vector<RawRow>{{"t0", "a0", "p0", "r0", ""},
+                                   {"t1", "", "p1", "", ""},
+                                   {gbk("标题"), "a2", "p2", gbk("多行\r\n备注"), ""}}));
+}
+
+TEST_F(LegacyImportTest, OldFileKeepsFullLengthFieldsAndNegativeNImportsNothing) {
+    const std::string title(63, 'T'), account(63, 'A'), password(63, 'P'), remark(255, 'R');
+    LegacyImportResult full =
+        import(seal_legacy(0, kPassword, old_body({old_slot(title, account, password, remark)})),
+               LegacyFormat::Old);
+    ASSERT_EQ(full.outcome, LegacyImportOutcome::Imported) << full.message.toStdString();
+    EXPECT_EQ(vault_.records(), (std::vector<RawRow>{{title, account, password, remark, ""}}));
+
+    LegacyImportResult none = import(
+        seal_legacy(-1, kPassword, old_body({old_slot("t", "a", "p", "r")})), LegacyFormat::Old);
+    EXPECT_EQ(none.outcome, LegacyImportOutcome::Imported);
+    EXPECT_EQ(none.imported, 0);
+    EXPECT_EQ(vault_.records().size(), 1u);
+}
+
+TEST_F(LegacyImportTest, NewFileStreamOrderEmptyFieldsAndIgnoredBytes) {
+    const std::string stream = new_record("A", "B", "C", "D") + new_record("", "", "", "", '\0') +
+                               new_record(gbk("长标题"), "remark", "acc", "pw", '\xff');
+    ASSERT_EQ(stream.substr(0, 12), std::string("A\0xB\0xC\0xD\0x", 12));
+    const std::string file = seal_legacy(2, kPassword, pad_to_blocks(stream + "trailing junk"));
+
+    LegacyImportResult result = import(file, LegacyFormat::New);
+    ASSERT_EQ(result.outcome, LegacyImportOutcome::Imported) << result.message.toStdString();
+    EXPECT_EQ(vault_.records(), (std::vector<RawRow>{{"A", "C", "D", "B", ""},
+                                                     {"", "", "", "", ""},
+                                                     {gbk("长标题"), "acc", "pw", "remark", ""}}));
+}
+
+TEST_F(LegacyImportTest, PasswordIsCheckedAndKeyedInItsPaddedForm) {
+    ASSERT_EQ(kPassword, "abcyyyyyyyyyyyyyy");
+    const std::string file =
+        seal_legacy(0, kPassword, pad_to_blocks(new_record("t", "r", "a", "p")));
+    const QString path = vault_.file("new.dat");
+    write_file(path, file);
+    auto opened = LegacyVaultFile::open(path, LegacyFormat::New);
+    ASSERT_TRUE(opened.ok());
+    EXPECT_EQ(opened->record_count(), 1);
+    EXPECT_FALSE(opened->password_matches("abc"));
+    EXPECT_TRUE(opened->password_matches(kPassword));
+
+    for (const std::string& wrong : {std::string("abc"), std::string("abdyyyyyyyyyyyyyy")}) {
+        LegacyImportResult result = import_legacy_file(vault_.db(), *opened, wrong);
+        EXPECT_EQ(result.outcome, LegacyImportOutcome::WrongPassword);
+        EXPECT_FALSE(opened->read_records(wrong).ok());
+    }
+    EXPECT_TRUE(vault_.records().empty());
+
+    EXPECT_EQ(import_legacy_file(vault_.db(), *opened, kPassword).outcome,
+              LegacyImportOutcome::Imported);
+    EXPECT_EQ(vault_.records(), (std::vector<RawRow>{{"t", "a", "p", "r", ""}}));
+}
+
+TEST_F(LegacyImportTest, FilesOutsideTheFormatAreRefusedWithNothingInserted) {
+    const std::string old_file =
+        seal_legacy(1, kPassword, old_body({old_slot("t", "a", "p", "r")}));
+    const std::string two_records = new_record("a", "b", "c", "d") + new_record("e", "f", "g", "h");
+
+    expect_refused(std::string(19, '\0'), LegacyFormat::Old, "shorter than the header (old)");
+    expect_refused(std::string(19, '\0'), LegacyFormat::New, "shorter than the header (new)");
+    expect_refused(old_file.substr(0, 134419), LegacyFormat::Old, "old file one byte short");
+    expect_refused(seal_legacy(300, kPassword, old_body({})), LegacyFormat::Old, "old N = 300");
+    expect_refused(seal_legacy(300, kPassword, pad_to_blocks(two_records)), LegacyFormat::New,
+                   "new N = 300");
+    expect_refused(seal_legacy(1, kPassword, pad_to_blocks(two_records)) + "x", LegacyFormat::New,
+                   "stream not whole blocks");
+    // Exactly two blocks: zero fill would otherwise read as a third record of empty fields.
+    const std::string two_exact =
+        new_record("aaaaa", "b", "c", "d") + new_record("eeeee", "f", "g", "h");
+    ASSERT_EQ(two_exact.size(), 32u);
+    expect_refused(seal_legacy(2, kPassword, two_exact), LegacyFormat::New,
+                   "stream shorter than N + 1 records");
+    expect_refused(seal_legacy(0, kPassword, ""), LegacyFormat::New, "empty stream, one record");
+    expect_refused(seal_legacy(0, kPassword, std::string(32, 'z')), LegacyFormat::New,
+                   "new field without its NUL");
+    expect_refused(seal_legacy(1, kPassword,
+                               old_body({old_slot("t", "a", "p", "r"),
+                                         old_slot(std::string(64, 'T'), "", "", "")})),
+                   LegacyFormat::Old, "old title without its NUL");
+    expect_refused(
+        seal_legacy(0, kPassword, old_body({old_slot("t", "a", "p", std::string(256, 'R'))})),
+        LegacyFormat::Old, "old remark without its NUL");
+    const std::string long_key(60, 'k');
+    // Its digest matches, but 60 bytes make no MARS key.
+    const std::string header_n0(4, '\0');
+    const QString long_path = vault_.file("long-key.dat");
+    write_file(long_path, header_n0 + reference_md5(long_key) + std::string(32, '\0'));
+    auto long_file = LegacyVaultFile::open(long_path, LegacyFormat::New);
+    ASSERT_TRUE(long_file.ok());
+    LegacyImportResult long_result = import_legacy_file(vault_.db(), *long_file, long_key);
+    EXPECT_EQ(long_result.outcome, LegacyImportOutcome::Failed);
+    EXPECT_TRUE(vault_.records().empty());
+
+    // Replaced by a file of the same size between the header check and the records.
+    const QString swapped = vault_.file("swapped.dat");
+    write_file(swapped, seal_legacy(0, kPassword,
+                                    pad_to_blocks(new_record("abcdefghijklmnopq", "", "", ""))));
+    auto opened = LegacyVaultFile::open(swapped, LegacyFormat::New);
+    ASSERT_TRUE(opened.ok());
+    write_file(swapped, seal_legacy(1, kPassword,
+                                    pad_to_blocks(new_record("t", "", "", "") +
+                                                  new_record("u", "", "", ""))));
+    EXPECT_EQ(import_legacy_file(vault_.db(), *opened, kPassword).outcome,
+              LegacyImportOutcome::Failed);
+    EXPECT_TRUE(vault_.records().empty());
+
+    auto missing = LegacyVaultFile::open(vault_.file("absent.dat"), LegacyFormat::Old);
+    ASSERT_FALSE(missing.ok());
+    EXPECT_TRUE(missing.error().startsWith(QStringLiteral("数据库不存在")));
+}
+
+TEST_F(LegacyImportTest, OnlySlotsUpToNMustBeWellFormedAndInsertIsAllOrNothing) {
+    const std::string broken_after_n =
+        old_body({old_slot("t", "a", "p", "r"), std::string(448, 'Z')});
+    LegacyImportResult result =
+        import(seal_legacy(0, kPassword, broken_after_n), LegacyFormat::Old);
+    EXPECT_EQ(result.outcome, LegacyImportOutcome::Imported) << result.message.toStdString();
+    EXPECT_EQ(vault_.records().size(), 1u);
+
+    test_support::RawSqlite(vault_.path())
+        .exec(
+            "CREATE TRIGGER refuse BEFORE INSERT ON userpass WHEN new.bt = 'boom' "
+            "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    const std::string stream = new_record("first", "", "", "") + new_record("boom", "", "", "");
+    result = import(seal_legacy(1, kPassword, pad_to_blocks(stream)), LegacyFormat::New);
+    EXPECT_EQ(result.outcome, LegacyImportOutcome::Failed);
+    EXPECT_EQ(vault_.records().size(), 1u);  // "first" was rolled back with "boom"
+}
+
+}  // namespace
+}  // namespace korvane::tools

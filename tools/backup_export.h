@@ -1,0 +1,16 @@
+// Backup export: an unencrypted, consistent copy of the open vault database.
+#pragma once
+
+#include <QString>
+
+#include "vault/result.h"
+#include "vault/sqlite_db.h"
+
+namespace korvane::tools {
+
+// Copies the database of the open connection page by page (SQLite's online backup) into a
+// temporary file beside target_path, readable by the owner only, and renames it over the
+// target, replacing a file the user agreed to replace. The vault itself is only read.
+Status export_backup(SqliteDb& vault, const QString& target_path);
+
+}  // namespace korvane::tools

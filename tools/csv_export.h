@@ -1,0 +1,32 @@
+// CSV export: every record of the vault as comma-separated GBK text, and writing it to a file.
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+#include "vault/result.h"
+#include "vault/sqlite_db.h"
+
+namespace korvane::tools {
+
+// What the dialog shows (caption "错误") instead of a file dialog when there is nothing to write.
+inline const QString kNoRecordsToExport = QStringLiteral("没有记录可以导出");
+
+// The header line's text, as GBK bytes (标题,用户名,密码,备注), without its line end.
+inline constexpr std::string_view kCsvHeader =
+    "\xb1\xea\xcc\xe2,\xd3\xc3\xbb\xa7\xc3\xfb,\xc3\xdc\xc2\xeb,\xb1\xb8\xd7\xa2";
+
+// One field as written: the bytes unchanged, or an RFC 4180 quoted field (quotes doubled)
+// when the value holds a comma, double quote, CR or LF.
+std::string csv_field(std::string_view value);
+
+// The whole file: the header and one line per record in table order, CR LF after each line,
+// title, account, password and remark; the category is left out. Fails with
+// kNoRecordsToExport when the vault holds no record. Reads only.
+Result<std::string> build_csv(SqliteDb& db);
+
+// Replaces path with the bytes through a temporary file, readable by the owner only.
+Status write_csv(const QString& path, std::string_view csv_bytes);
+
+}  // namespace korvane::tools

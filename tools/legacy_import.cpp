@@ -1,0 +1,247 @@
+// Reading, deciphering and parsing the older vault files, and inserting their records.
+#include "tools/legacy_import.h"
+
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+
+#include "vault/mars_cipher.h"
+#include "vault/md5_digest.h"
+#include "vault/vault_statements.h"
+
+namespace korvane::tools {
+namespace {
+
+using namespace legacy;
+
+QString native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+QString format_name(LegacyFormat format) {
+    return format == LegacyFormat::Old ? QStringLiteral("旧版密码库文件")
+                                       : QStringLiteral("新版密码库文件");
+}
+
+Error not_in_format(const QString& path, LegacyFormat format, const QString& reason) {
+    return make_error(
+        QStringLiteral("“%1”不是有效的%2：%3").arg(native(path), format_name(format), reason));
+}
+
+bool read_fully(QFile& file, char* data, qint64 size) {
+    qint64 done = 0;
+    while (done < size) {
+        const qint64 got = file.read(data + done, size - done);
+        if (got <= 0) return false;
+        done += got;
+    }
+    return true;
+}
+
+std::int32_t read_int32_le(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
+                                     std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24);
+}
+
+// A field's text up to its NUL; false when the bytes hold no NUL.
+bool take_text(std::string_view bytes, std::string& out) {
+    const std::size_t end = bytes.find('\0');
+    if (end == std::string_view::npos) return false;
+    out.assign(bytes.substr(0, end));
+    return true;
+}
+
+QString field_error(int record_index, const QString& field) {
+    return QStringLiteral("第 %1 条记录的%2没有结束符").arg(record_index + 1).arg(field);
+}
+
+}  // namespace
+
+Result<LegacyVaultFile> LegacyVaultFile::open(const QString& path, LegacyFormat format) {
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        return make_error(QStringLiteral("数据库不存在（无法打开“%1”：%2）")
+                              .arg(native(path), path.isEmpty() ? QStringLiteral("未选择文件")
+                                                                : file.errorString()));
+    }
+    const qint64 size = file.size();
+    if (size < qint64(kHeaderSize)) {
+        return not_in_format(
+            path, format,
+            QStringLiteral("文件只有 %1 字节，比 %2 字节的文件头还短").arg(size).arg(kHeaderSize));
+    }
+    std::array<std::uint8_t, kHeaderSize> header{};
+    if (!read_fully(file, reinterpret_cast<char*>(header.data()), qint64(header.size()))) {
+        return make_error(QStringLiteral("读取“%1”失败：%2").arg(native(path), file.errorString()));
+    }
+
+    LegacyVaultFile result;
+    result.path_ = path;
+    result.format_ = format;
+    result.last_index_ = read_int32_le(header.data());
+    std::copy_n(header.begin() + kDigestOffset, result.digest_.size(), result.digest_.begin());
+
+    if (format == LegacyFormat::Old) {
+        if (size < qint64(kOldFileSize)) {
+            return not_in_format(
+                path, format,
+                QStringLiteral("文件应有 %1 字节，实际只有 %2 字节").arg(kOldFileSize).arg(size));
+        }
+        // Like the earlier versions, only the first 134420 bytes are read.
+        result.body_size_ = qint64(kOldFileSize - kHeaderSize);
+    } else {
+        result.body_size_ = size - qint64(kHeaderSize);
+        if (result.body_size_ % qint64(MarsCipher::kBlockSize) != 0) {
+            return not_in_format(
+                path, format,
+                QStringLiteral("文件头后的 %1 字节不是 16 字节的整数倍").arg(result.body_size_));
+        }
+    }
+    if (result.last_index_ > kMaxLastIndex) {
+        return not_in_format(path, format,
+                             QStringLiteral("文件头记录数为 %1，超过上限 %2")
+                                 .arg(qint64(result.last_index_) + 1)
+                                 .arg(kSlotCount));
+    }
+    return result;
+}
+
+bool LegacyVaultFile::password_matches(std::string_view padded_password) const {
+    return Md5Digest::of(padded_password) == digest_;
+}
+
+Result<std::vector<VaultRecord>> LegacyVaultFile::read_records(
+    std::string_view padded_password) const {
+    if (!password_matches(padded_password)) return make_error(QStringLiteral("密码错误"));
+    MarsCipher cipher;
+    if (!cipher.set_key(padded_password)) {
+        return make_error(QStringLiteral("密码有 %1 字节，不能作为解密密钥（须为 %2 至 %3 字节）")
+                              .arg(padded_password.size())
+                              .arg(MarsCipher::kMinKeyBytes)
+                              .arg(MarsCipher::kMaxKeyBytes));
+    }
+    if (record_count() == 0) return std::vector<VaultRecord>();
+
+    QFile file(path_);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return make_error(QStringLiteral("数据库不存在（无法打开“%1”：%2）")
+                              .arg(native(path_), file.errorString()));
+    }
+    // Checked again: the file may have been replaced while the password was asked.
+    std::array<std::uint8_t, kHeaderSize> header{};
+    const bool same_shape = format_ == LegacyFormat::Old
+                                ? file.size() >= qint64(kOldFileSize)
+                                : file.size() == qint64(kHeaderSize) + body_size_;
+    if (!same_shape ||
+        !read_fully(file, reinterpret_cast<char*>(header.data()), qint64(header.size())) ||
+        read_int32_le(header.data()) != last_index_ ||
+        !std::equal(digest_.begin(), digest_.end(), header.begin() + kDigestOffset)) {
+        return make_error(QStringLiteral("“%1”在导入过程中被改动，请重新选择").arg(native(path_)));
+    }
+    std::string body(std::size_t(body_size_), '\0');
+    if (!read_fully(file, body.data(), body_size_)) {
+        return make_error(
+            QStringLiteral("读取“%1”失败：%2").arg(native(path_), file.errorString()));
+    }
+    auto* bytes = reinterpret_cast<std::uint8_t*>(body.data());
+    for (std::size_t offset = 0; offset < body.size(); offset += MarsCipher::kBlockSize) {
+        cipher.decrypt_block(bytes + offset, bytes + offset);
+    }
+
+    auto records = format_ == LegacyFormat::Old ? parse_old_slots(body, record_count())
+                                                : parse_new_stream(body, record_count());
+    if (!records) return not_in_format(path_, format_, records.error());
+    return records;
+}
+
+Result<std::vector<VaultRecord>> parse_old_slots(std::string_view slot_area, int record_count) {
+    if (record_count < 0 || record_count > kSlotCount ||
+        slot_area.size() < std::size_t(record_count) * kSlotSize) {
+        return make_error(QStringLiteral("记录区不足 %1 条记录").arg(record_count));
+    }
+    struct Field {
+        std::size_t offset, size;
+        std::string VaultRecord::*member;
+        const char* label;
+    };
+    static constexpr Field kFields[] = {
+        {kTitleOffset, kTitleSize, &VaultRecord::bt, "标题"},
+        {kAccountOffset, kAccountSize, &VaultRecord::name, "用户名"},
+        {kPasswordOffset, kPasswordSize, &VaultRecord::pass, "密码"},
+        {kRemarkOffset, kRemarkSize, &VaultRecord::bz, "备注"},
+    };
+    std::vector<VaultRecord> records(static_cast<std::size_t>(record_count));
+    for (int i = 0; i < record_count; ++i) {
+        const std::string_view slot = slot_area.substr(std::size_t(i) * kSlotSize, kSlotSize);
+        for (const Field& field : kFields) {
+            if (!take_text(slot.substr(field.offset, field.size), records[i].*field.member)) {
+                return make_error(field_error(i, QString::fromUtf8(field.label)));
+            }
+        }
+    }
+    return records;
+}
+
+Result<std::vector<VaultRecord>> parse_new_stream(std::string_view stream, int record_count) {
+    if (record_count < 0 || record_count > kSlotCount) {
+        return make_error(QStringLiteral("记录数 %1 超出范围").arg(record_count));
+    }
+    struct Field {
+        std::string VaultRecord::*member;
+        const char* label;
+    };
+    // The stream's order differs from the table's: the remark comes second.
+    static constexpr Field kFields[] = {
+        {&VaultRecord::bt, "标题"},
+        {&VaultRecord::bz, "备注"},
+        {&VaultRecord::name, "用户名"},
+        {&VaultRecord::pass, "密码"},
+    };
+    std::vector<VaultRecord> records(static_cast<std::size_t>(record_count));
+    std::size_t p = 0;
+    for (int i = 0; i < record_count; ++i) {
+        for (const Field& field : kFields) {
+            if (p >= stream.size()) {
+                return make_error(QStringLiteral("数据只含 %1 条完整记录，少于文件头所说的 %2 条")
+                                      .arg(i)
+                                      .arg(record_count));
+            }
+            const std::string_view rest = stream.substr(p);
+            if (!take_text(rest, records[i].*field.member)) {
+                return make_error(field_error(i, QString::fromUtf8(field.label)));
+            }
+            // Past the NUL and the one unread byte that follows it.
+            p += (records[i].*field.member).size() + 2;
+        }
+    }
+    return records;
+}
+
+Status insert_legacy_records(SqliteDb& vault, const std::vector<VaultRecord>& records) {
+    SqliteTransaction transaction(vault);
+    if (Status begun = transaction.begin_status(); !begun) {
+        return make_error(QStringLiteral("导入失败，没有导入任何记录：%1").arg(begun.error()));
+    }
+    for (const VaultRecord& record : records) {
+        if (auto id = statements::insert_record_without_category(vault, record); !id) {
+            return make_error(QStringLiteral("导入失败，没有导入任何记录：%1").arg(id.error()));
+        }
+    }
+    if (Status committed = transaction.commit(); !committed) {
+        return make_error(QStringLiteral("导入失败，没有导入任何记录：%1").arg(committed.error()));
+    }
+    return Status::success();
+}
+
+LegacyImportResult import_legacy_file(SqliteDb& vault, const LegacyVaultFile& file,
+                                      std::string_view padded_password) {
+    if (!file.password_matches(padded_password)) {
+        return {LegacyImportOutcome::WrongPassword, 0, QStringLiteral("密码错误")};
+    }
+    auto records = file.read_records(padded_password);
+    if (!records) return {LegacyImportOutcome::Failed, 0, records.error()};
+    if (Status status = insert_legacy_records(vault, *records); !status) {
+        return {LegacyImportOutcome::Failed, 0, status.error()};
+    }
+    return {LegacyImportOutcome::Imported, int(records->size()), QString()};
+}
+
+}  // namespace korvane::tools
