@@ -34,7 +34,8 @@ int exit_code_for(StartOutcome outcome) {
 
 CVellApp::CVellApp(QApplication& app) : app_(app) {
     QApplication::setApplicationName(QStringLiteral("korvane"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Korvane"));
+    // Lets the desktop match windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("korvane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     // Closing the window only hides it; the program ends through 退出.
     QApplication::setQuitOnLastWindowClosed(false);
