@@ -18,10 +18,15 @@
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <memory>
 #include <set>
 #include <vector>
 
 #include "resources/resource_ids.h"
+#include "support/scripted_prompts.h"
+#include "ui/cmain_frame.h"
+#include "ui/command_router.h"
+#include "ui/cvell_app.h"
 #include "ui/style_settings.h"
 #include "ui/visual_style.h"
 
@@ -273,6 +278,143 @@ TEST(VisualStyleTest, SheetsCoverEveryBarStateAndFindTheirImages) {
             EXPECT_FALSE(QImage(image).isNull()) << "look " << mode << ": " << image.toStdString();
         }
     }
+}
+
+// Runs of the whole program on one vault, each with a new main window, as a user meets them.
+class StyleRunTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (app_) {
+            EXPECT_TRUE(app_->shut_down(true).ok());
+        }
+    }
+
+    // Starts the program; the first run creates the vault.
+    void start() {
+        testing::ScriptedPrompts prompts;
+        if (!vault_created_) prompts.new_password(kPassword);
+        prompts.master_password(kPassword);
+        app_ =
+            std::make_unique<CVellApp>(*qobject_cast<QApplication*>(QCoreApplication::instance()));
+        ASSERT_TRUE(app_->start(prompts, vault_.path()));
+        vault_created_ = true;
+    }
+    // The normal end: 退出, then the shutdown that destroys the main window and locks the vault.
+    void exit_program() {
+        ASSERT_TRUE(app_->frame()->router().dispatch(res::kCmdExit));
+        ASSERT_TRUE(app_->shut_down(true).ok());
+        app_.reset();
+    }
+    CMainFrame& frame() { return *app_->frame(); }
+
+    // 查看 → 风格, as the menu bar holds it.
+    QMenu* style_menu() {
+        for (QAction* top : frame().menuBar()->actions()) {
+            if (!top->menu() || top->text() != QStringLiteral("查看(&V)")) continue;
+            for (QAction* entry : top->menu()->actions()) {
+                if (entry->menu() && entry->text() == QStringLiteral("风格")) return entry->menu();
+            }
+        }
+        return nullptr;
+    }
+    // The items the style menu shows checked when it is opened.
+    QStringList checked_styles() {
+        QMenu* menu = style_menu();
+        if (!menu) return {QStringLiteral("no style menu")};
+        menu->popup(QPoint(0, 0));
+        QStringList checked;
+        for (QAction* item : menu->actions()) {
+            EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
+            if (item->isChecked()) checked << item->text();
+        }
+        menu->hide();
+        return checked;
+    }
+    void choose(const QString& item_text) {
+        QMenu* menu = style_menu();
+        ASSERT_NE(menu, nullptr);
+        for (QAction* item : menu->actions()) {
+            if (item->text() == item_text) {
+                item->trigger();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no style item " << item_text.toStdString();
+    }
+
+    static constexpr char kPassword[] = "secretyyyyyyyyyyy";
+    SettingsFolder settings_;
+    QTemporaryDir vault_;
+    bool vault_created_ = false;
+    std::unique_ptr<CVellApp> app_;
+};
+
+TEST_F(StyleRunTest, FirstStartShowsOfficeXpAndStoresItAtExit) {
+    start();
+    EXPECT_EQ(checked_styles(), QStringList{"Office XP 风格"});
+    EXPECT_EQ(VisualStyle::look_in_force(), 1);
+    EXPECT_EQ(frame().style_mode(), 1);
+    EXPECT_TRUE(settings_.stored().isEmpty()) << "nothing is written before the end";
+    exit_program();
+    EXPECT_TRUE(settings_.stored().contains("[Settings]\nbXPMode=1\n"))
+        << settings_.stored().data();
+}
+
+TEST_F(StyleRunTest, ChosenLookShowsAtOnceAndIsInForceAfterARestart) {
+    start();
+    choose(QStringLiteral("XP风格"));
+    EXPECT_EQ(VisualStyle::look_in_force(), 4);
+    EXPECT_EQ(checked_styles(), QStringList{"XP风格"});
+    // A run ended by killing the process leaves the number that was stored before it.
+    EXPECT_EQ(StyleSettings::read(), 1);
+    exit_program();
+    EXPECT_TRUE(settings_.stored().contains("bXPMode=4")) << settings_.stored().data();
+
+    // A new process starts in another look until the stored one is applied.
+    ASSERT_TRUE(VisualStyle::apply_look(1));
+    start();
+    EXPECT_EQ(VisualStyle::look_in_force(), 4);
+    EXPECT_EQ(checked_styles(), QStringList{"XP风格"});
+    EXPECT_EQ(frame().style_mode(), 4);
+}
+
+TEST_F(StyleRunTest, StoredNumberNamingNoLookShowsOffice2000AndIsKept) {
+    for (const QByteArray& stored : {QByteArray("0"), QByteArray("5")}) {
+        SCOPED_TRACE(stored.data());
+        settings_.use_fresh();
+        settings_.store("[Settings]\nbXPMode=" + stored + "\n");
+        ASSERT_TRUE(VisualStyle::apply_look(4));  // what an earlier window left in force
+        start();
+        EXPECT_EQ(checked_styles(), QStringList{"Office 2000 风格"});
+        EXPECT_EQ(VisualStyle::look_in_force(), 2);
+        EXPECT_EQ(frame().style_mode(), stored.toInt());
+        exit_program();
+        EXPECT_TRUE(settings_.stored().contains("bXPMode=" + stored + "\n"))
+            << settings_.stored().data();
+    }
+    // Picking a look replaces the odd number.
+    start();
+    EXPECT_EQ(checked_styles(), QStringList{"Office 2000 风格"});
+    choose(QStringLiteral("Office 2003 风格"));
+    exit_program();
+    EXPECT_TRUE(settings_.stored().contains("bXPMode=3\n")) << settings_.stored().data();
+}
+
+TEST_F(StyleRunTest, ExactlyOneStyleIsCheckedWhateverIsChosen) {
+    start();
+    const QStringList items = {"XP风格", "Office 2003 风格", "Office XP 风格", "Office 2000 风格"};
+    const int looks[] = {4, 3, 1, 2};
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < items.size(); ++i) {
+            choose(items[i]);
+            EXPECT_EQ(checked_styles(), QStringList{items[i]});
+            EXPECT_EQ(VisualStyle::look_in_force(), looks[i]);
+            EXPECT_EQ(frame().style_mode(), looks[i]);
+        }
+    }
+    // Choosing the look already in force keeps it, still checked alone.
+    choose(QStringLiteral("Office 2000 风格"));
+    EXPECT_EQ(checked_styles(), QStringList{"Office 2000 风格"});
 }
 
 }  // namespace
