@@ -13,6 +13,7 @@
 
 #include "resources/resource_ids.h"
 #include "resources/string_table.h"
+#include "tools/dialogs/tool_commands.h"
 #include "ui/base/clipboard.h"
 #include "ui/cleft_view.h"
 #include "ui/command_router.h"
@@ -183,6 +184,7 @@ bool CMainFrame::handles_command(int id) const {
         case res::kCmdViewStatusBar:
         case res::kCmdNextPane:
         case res::kCmdPrevPane:
+        case res::kCmdPasswordGenerator:
             return true;
         default:
             return false;
@@ -222,6 +224,9 @@ void CMainFrame::execute_command(int id) {
         case res::kCmdNextPane:
         case res::kCmdPrevPane:
             switch_pane();
+            break;
+        case res::kCmdPasswordGenerator:
+            show_password_generator(nullptr);
             break;
         default:
             break;

@@ -1,0 +1,47 @@
+// FileCryptDialog: enciphers or deciphers one file with a password into a new file beside it.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace Ui {
+class FileCryptDialog;
+}
+
+namespace korvane {
+
+class FileChooser;
+
+// Where the results go; neither is ever the chosen file itself. Enciphering appends ".enc";
+// deciphering drops a trailing ".enc" (any case) or, for any other name, appends ".decrypted".
+QString encrypted_file_path(const QString& path);
+QString decrypted_file_path(const QString& path);
+
+// Stays open after each operation, so a file can be enciphered and checked at once.
+class FileCryptDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // password fills both password boxes.
+    FileCryptDialog(const QString& password, FileChooser& chooser, QWidget* parent = nullptr);
+    ~FileCryptDialog() override;
+
+private:
+    void browse();
+    void encrypt();
+    void decrypt();
+    // The password as GBK bytes once both boxes agree and it makes a key; else says why.
+    std::optional<std::string> checked_password();
+    // The chosen file once it exists; else says why and returns empty.
+    QString checked_source();
+    // True when target is free or the user agreed to replace it.
+    bool may_write(const QString& target);
+
+    std::unique_ptr<Ui::FileCryptDialog> ui_;
+    FileChooser& chooser_;
+};
+
+}  // namespace korvane

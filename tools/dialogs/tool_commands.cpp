@@ -1,0 +1,72 @@
+// The data exchange commands: file choice, the work layer's call and the message boxes.
+#include "tools/dialogs/tool_commands.h"
+
+#include "tools/backup_export.h"
+#include "tools/csv_export.h"
+#include "tools/dialogs/file_chooser.h"
+#include "tools/dialogs/file_crypt_dialog.h"
+#include "tools/dialogs/import_dialog.h"
+#include "tools/dialogs/password_generator_dialog.h"
+#include "tools/dialogs/sync_dialog.h"
+#include "ui/base/message_box.h"
+#include "vault/cvell_doc.h"
+#include "vault/text.h"
+
+namespace korvane {
+
+void export_csv(QWidget* owner, CVellDoc& doc) {
+    // Built before the file dialog so that an empty vault never asks for a name.
+    auto csv = tools::build_csv(doc.db());
+    if (!csv) {
+        const bool empty = csv.error() == tools::kNoRecordsToExport;
+        show_message(owner, csv.error(), empty ? plain_error_caption() : error_caption());
+        return;
+    }
+    const QString path = file_chooser().save_file(
+        owner, save_caption(), QStringLiteral("逗号分隔文本文件 (*.csv)"), QStringLiteral("csv"));
+    if (path.isEmpty()) return;
+    if (Status written = tools::write_csv(path, *csv); !written) {
+        show_message(owner, written.error(), error_caption());
+    }
+}
+
+void export_backup(QWidget* owner, CVellDoc& doc) {
+    const QString path = file_chooser().save_file(owner, save_caption(),
+                                                  QStringLiteral("无加密的备份数据库文件 (*.dat)"),
+                                                  QStringLiteral("dat"));
+    if (path.isEmpty()) return;
+    if (Status written = tools::export_backup(doc.db(), path); !written) {
+        show_message(owner, written.error(), error_caption());
+    }
+}
+
+VaultChange import_records(QWidget* owner, CVellDoc& doc) {
+    ImportDialog dialog(doc.db(), file_chooser(), owner);
+    dialog.exec();
+    // Several imports may have run before the dialog closed, so both panes are rebuilt whatever
+    // happened.
+    return VaultChange{true, true};
+}
+
+VaultChange sync_records(QWidget* owner, CVellDoc& doc) {
+    SyncDialog dialog(doc.db(), file_chooser(), owner);
+    dialog.exec();
+    if (dialog.synced()) {
+        show_message(owner,
+                     QStringLiteral("数据库同步成功，共同步了%1条数据").arg(dialog.sync_count()),
+                     QStringLiteral("成功"));
+    }
+    return VaultChange{true, dialog.added_categories() > 0};
+}
+
+void encrypt_file_tool(QWidget* owner, CVellDoc& doc) {
+    FileCryptDialog dialog(text::from_gbk(doc.master_password()), file_chooser(), owner);
+    dialog.exec();
+}
+
+void show_password_generator(QWidget* owner) {
+    PasswordGeneratorDialog dialog(owner);
+    dialog.exec();
+}
+
+}  // namespace korvane
