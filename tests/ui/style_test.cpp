@@ -8,27 +8,33 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolBar>
 #include <memory>
 #include <set>
 #include <vector>
 
+#include "auth/login_dialog.h"
 #include "resources/resource_ids.h"
+#include "support/dialog_driver.h"
 #include "support/scripted_prompts.h"
 #include "ui/cmain_frame.h"
 #include "ui/command_router.h"
 #include "ui/cvell_app.h"
 #include "ui/style_settings.h"
 #include "ui/visual_style.h"
+#include "vault/cvell_doc.h"
 
 namespace korvane {
 namespace {
@@ -415,6 +421,39 @@ TEST_F(StyleRunTest, ExactlyOneStyleIsCheckedWhateverIsChosen) {
     // Choosing the look already in force keeps it, still checked alone.
     choose(QStringLiteral("Office 2000 风格"));
     EXPECT_EQ(checked_styles(), QStringList{"Office 2000 风格"});
+}
+
+// The whole program as run() drives it: the look chosen in a run is stored when 退出 ends it.
+TEST(StyleProgramTest, LookChosenInARunIsStoredWhenExitEndsIt) {
+    SettingsFolder settings;
+    QTemporaryDir dir;
+    {
+        testing::ScriptedPrompts prompts;
+        prompts.new_password("secretyyyyyyyyyyy").master_password("secretyyyyyyyyyyy");
+        CVellDoc doc(dir.path());
+        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    }
+    testing::on_next_modal<LoginDialog>([](LoginDialog* dialog) {
+        testing::child<QLineEdit>(dialog, "password_edit")->setText(QStringLiteral("secret"));
+        testing::child<QPushButton>(dialog, "ok_button")->click();
+    });
+    CVellApp app(*qobject_cast<QApplication*>(QCoreApplication::instance()));
+    // Once the main window is up, the user picks XP风格 and then 退出.
+    QTimer user;
+    user.setInterval(20);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!app.frame() || QApplication::activeModalWidget()) return;
+        user.stop();
+        app.frame()->router().action(res::kCmdStyleXp)->trigger();
+        app.frame()->router().action(res::kCmdExit)->trigger();
+    });
+    user.start();
+    // Should 退出 not end the event loop, this ends it with a code the test refuses.
+    QTimer::singleShot(10000, &app, [] { QCoreApplication::exit(7); });
+    const int code =
+        app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(settings.stored().contains("[Settings]\nbXPMode=4\n")) << settings.stored().data();
 }
 
 }  // namespace
