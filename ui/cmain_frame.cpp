@@ -21,7 +21,9 @@
 #include "ui/cvell_view.h"
 #include "ui/lock_key_indicators.h"
 #include "ui/menu_builder.h"
+#include "ui/style_settings.h"
 #include "ui/tray_icon.h"
+#include "ui/visual_style.h"
 
 namespace korvane {
 namespace {
@@ -32,7 +34,7 @@ constexpr int kSplitterBar = 6;
 }  // namespace
 
 CMainFrame::CMainFrame(CVellDoc& doc, CommandTarget* app_target, QWidget* parent)
-    : QMainWindow(parent), doc_(doc), app_target_(app_target) {
+    : QMainWindow(parent), doc_(doc), app_target_(app_target), style_mode_(StyleSettings::read()) {
     setWindowTitle(res::window_title());
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     router_ = new CommandRouter(this);
@@ -58,11 +60,16 @@ CMainFrame::CMainFrame(CVellDoc& doc, CommandTarget* app_target, QWidget* parent
     });
 
     build_status_bar();
+    // The bars are built in the default look; a stored look replaces it once they exist.
+    VisualStyle::apply_look(VisualStyle::kDefaultLook);
     build_main_menu(*router_, *menuBar());
     toolbar_ = addToolBar(QStringLiteral("标准"));
     toolbar_->setObjectName(QStringLiteral("standard_toolbar"));
     toolbar_->setIconSize(QSize(32, 32));
     build_toolbar(*router_, *toolbar_);
+    // A stored number that names no look leaves the default in force, and is kept to be
+    // written back unchanged.
+    VisualStyle::apply_look(style_mode_);
     build_accelerators();
 
     tray_icon_ = new TrayIcon(*router_, this);
@@ -73,7 +80,8 @@ CMainFrame::CMainFrame(CVellDoc& doc, CommandTarget* app_target, QWidget* parent
     resize(1000, 640);
 }
 
-CMainFrame::~CMainFrame() = default;
+// Only a normal end destroys the frame, so a killed process keeps the previously stored look.
+CMainFrame::~CMainFrame() { StyleSettings::write(style_mode_); }
 
 void CMainFrame::initial_update() {
     tree_->reload();
@@ -157,8 +165,15 @@ bool CMainFrame::forwards_to_list(int id) const {
     }
 }
 
+void CMainFrame::choose_look(int mode) {
+    if (!VisualStyle::apply_look(mode)) return;
+    style_mode_ = mode;
+    // Draw the whole window in the new look now rather than piece by piece as it repaints.
+    repaint();
+}
+
 bool CMainFrame::handles_command(int id) const {
-    if (forwards_to_list(id)) return true;
+    if (forwards_to_list(id) || VisualStyle::mode_for_command(id) != 0) return true;
     switch (id) {
         case res::kCmdNew:
         case res::kCmdRefresh:
@@ -179,6 +194,10 @@ bool CMainFrame::handles_command(int id) const {
 void CMainFrame::execute_command(int id) {
     if (forwards_to_list(id)) {
         list_->execute_command(id == res::kCmdFileNew ? res::kCmdNew : id);
+        return;
+    }
+    if (const int look = VisualStyle::mode_for_command(id)) {
+        choose_look(look);
         return;
     }
     switch (id) {
@@ -217,6 +236,13 @@ void CMainFrame::execute_command(int id) {
 void CMainFrame::update_command(int id, CommandState& state) const {
     if (forwards_to_list(id)) {
         list_->update_command(id, state);
+        return;
+    }
+    if (const int look = VisualStyle::mode_for_command(id)) {
+        // The look actually shown, which differs from style_mode_ after a stored number that
+        // names no look.
+        state.checkable = true;
+        state.checked = VisualStyle::look_in_force() == look;
         return;
     }
     if (id == res::kCmdViewToolbar) {

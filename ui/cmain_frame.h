@@ -44,6 +44,9 @@ public:
     void restore_from_tray();
     bool has_tray() const;
 
+    // The stored number of the chosen look; written back when the frame is destroyed at exit.
+    int style_mode() const { return style_mode_; }
+
     // CommandTarget
     bool handles_command(int id) const override;
     void execute_command(int id) override;
@@ -63,6 +66,7 @@ private:
     void build_accelerators();
     void switch_pane();
     bool forwards_to_list(int id) const;
+    void choose_look(int mode);
 
     CVellDoc& doc_;
     CommandTarget* app_target_;
@@ -76,6 +80,7 @@ private:
     CommandTarget* active_pane_ = nullptr;
     bool window_shown_ = true;
     bool splitter_sized_ = false;
+    int style_mode_;
 };
 
 }  // namespace korvane

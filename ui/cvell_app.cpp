@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QSessionManager>
+#include <QThread>
 #include <QTranslator>
 
 #include "auth/qt_session_prompts.h"
@@ -28,6 +29,13 @@ int exit_code_for(StartOutcome outcome) {
             return 1;
     }
     return 1;
+}
+
+// Ends the event loop that run() waits in. Qt 6's quit() first asks every window to close, and
+// the frame's close box only hides it, so quit() could never end the program. exit() leaves a
+// flag that stops the next event loop at once, so it is called only while one runs.
+void end_event_loop() {
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
 }  // namespace
@@ -61,7 +69,7 @@ bool CVellApp::start(SessionPrompts& prompts, const QString& vault_dir) {
         return false;
     }
     frame_ = std::make_unique<CMainFrame>(*doc_, this);
-    connect(frame_.get(), &CMainFrame::exit_requested, &app_, &QCoreApplication::quit);
+    connect(frame_.get(), &CMainFrame::exit_requested, &app_, &end_event_loop);
     frame_->initial_update();
     frame_->show();
     frame_->activateWindow();
@@ -87,8 +95,7 @@ int CVellApp::run(const QStringList& arguments) {
     if (!start(prompts, resolve_vault_dir(arguments))) return exit_code_;
 
     UnixSignalWatcher signals_watcher;
-    connect(&signals_watcher, &UnixSignalWatcher::termination_requested, &app_,
-            &QCoreApplication::quit);
+    connect(&signals_watcher, &UnixSignalWatcher::termination_requested, &app_, &end_event_loop);
     // Nothing needs saving at logout: every change is in the database already, and the
     // vault is enciphered when the session manager ends the program.
     connect(&app_, &QGuiApplication::commitDataRequest, this,
