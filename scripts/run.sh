@@ -6,4 +6,4 @@ bash scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_BENCH=OFF
 cmake --build build
 # Outside the build folder, so a clean rebuild never deletes the vault.
-exec build/korvane --vault-dir "${XDG_DATA_HOME:-$HOME/.local/share}/korvane" "$@"
+exec build/app/korvane --vault-dir "${XDG_DATA_HOME:-$HOME/.local/share}/korvane" "$@"
