@@ -19,6 +19,8 @@ using Block = std::array<std::uint8_t, MarsCipher::kBlockSize>;
 
 QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
+const QString kEncryptedSuffix = QStringLiteral(".enc");
+
 bool read_fully(QIODevice& in, char* data, qint64 size) {
     qint64 done = 0;
     while (done < size) {
@@ -185,6 +187,18 @@ Result<std::string> encrypt_bytes(std::string_view plain, std::string_view passw
 
 Result<std::string> decrypt_bytes(std::string_view sealed, std::string_view password) {
     return transform_bytes(sealed, password, decrypt_stream);
+}
+
+QString encrypted_file_path(const QString& path) { return path + kEncryptedSuffix; }
+
+QString decrypted_file_path(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    // A name that is only ".enc" would leave nothing, so it gets the other form.
+    if (name.size() > kEncryptedSuffix.size() &&
+        name.endsWith(kEncryptedSuffix, Qt::CaseInsensitive)) {
+        return path.chopped(kEncryptedSuffix.size());
+    }
+    return path + QStringLiteral(".decrypted");
 }
 
 }  // namespace korvane::tools

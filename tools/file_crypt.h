@@ -34,6 +34,12 @@ Status encrypt_file(const QString& source_path, const QString& target_path,
 Status decrypt_file(const QString& source_path, const QString& target_path,
                     std::string_view password);
 
+// Where the file tool writes its result; neither is ever the chosen file itself. Enciphering
+// appends ".enc"; deciphering drops a trailing ".enc" (any case) or, for any other name, appends
+// ".decrypted".
+QString encrypted_file_path(const QString& path);
+QString decrypted_file_path(const QString& path);
+
 // The same format on bytes in memory.
 Result<std::string> encrypt_bytes(std::string_view plain, std::string_view password);
 Result<std::string> decrypt_bytes(std::string_view sealed, std::string_view password);

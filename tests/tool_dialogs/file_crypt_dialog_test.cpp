@@ -150,22 +150,5 @@ TEST_F(FileCryptDialogTest, DecryptingNeverReplacesTheEncipheredFile) {
     EXPECT_EQ(read_file(file("odd.enc")), std::string(20, '\x01'));
 }
 
-TEST(FileCryptNames, ResultsNeverNameTheChosenFile) {
-    struct Case {
-        QString path, encrypted, decrypted;
-    };
-    const std::vector<Case> cases = {
-        {"/d/report.txt", "/d/report.txt.enc", "/d/report.txt.decrypted"},
-        {"/d/report.txt.enc", "/d/report.txt.enc.enc", "/d/report.txt"},
-        {"/d/REPORT.ENC", "/d/REPORT.ENC.enc", "/d/REPORT"},
-        {"/d/.enc", "/d/.enc.enc", "/d/.enc.decrypted"},
-        {"/d.enc/file", "/d.enc/file.enc", "/d.enc/file.decrypted"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(encrypted_file_path(c.path), c.encrypted);
-        EXPECT_EQ(decrypted_file_path(c.path), c.decrypted);
-    }
-}
-
 }  // namespace
 }  // namespace korvane::testing

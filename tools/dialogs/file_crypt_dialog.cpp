@@ -14,23 +14,9 @@
 namespace korvane {
 namespace {
 
-const QString kEncryptedSuffix = QStringLiteral(".enc");
-
 QString success_caption() { return QStringLiteral("成功啦"); }
 
 }  // namespace
-
-QString encrypted_file_path(const QString& path) { return path + kEncryptedSuffix; }
-
-QString decrypted_file_path(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    // A name that is only ".enc" would leave nothing, so it gets the other form.
-    if (name.size() > kEncryptedSuffix.size() &&
-        name.endsWith(kEncryptedSuffix, Qt::CaseInsensitive)) {
-        return path.chopped(kEncryptedSuffix.size());
-    }
-    return path + QStringLiteral(".decrypted");
-}
 
 FileCryptDialog::FileCryptDialog(const QString& password, FileChooser& chooser, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::FileCryptDialog>()), chooser_(chooser) {
@@ -96,7 +82,7 @@ void FileCryptDialog::encrypt() {
     if (!password) return;
     const QString source = checked_source();
     if (source.isEmpty()) return;
-    const QString target = encrypted_file_path(source);
+    const QString target = tools::encrypted_file_path(source);
     if (!may_write(target)) return;
     if (Status done = tools::encrypt_file(source, target, *password); !done) {
         show_message(this, done.error(), error_caption());
@@ -111,7 +97,7 @@ void FileCryptDialog::decrypt() {
     const QString source = checked_source();
     if (source.isEmpty()) return;
     // A wrong password cannot be told from the file, so its output never replaces the source.
-    const QString target = decrypted_file_path(source);
+    const QString target = tools::decrypted_file_path(source);
     if (!may_write(target)) return;
     if (Status done = tools::decrypt_file(source, target, *password); !done) {
         show_message(this, done.error(), error_caption());

@@ -15,11 +15,6 @@ namespace korvane {
 
 class FileChooser;
 
-// Where the results go; neither is ever the chosen file itself. Enciphering appends ".enc";
-// deciphering drops a trailing ".enc" (any case) or, for any other name, appends ".decrypted".
-QString encrypted_file_path(const QString& path);
-QString decrypted_file_path(const QString& path);
-
 // Stays open after each operation, so a file can be enciphered and checked at once.
 class FileCryptDialog : public QDialog {
     Q_OBJECT

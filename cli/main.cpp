@@ -1,0 +1,38 @@
+// Entry point of korvane-cli.
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <memory>
+
+#include "cli/cli.h"
+#include "cli/system_console.h"
+
+namespace {
+
+// QGuiApplication ends the process when it finds no display, so it is made only when one is
+// named; everything but clip runs without it.
+bool display_named() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Before the vault can be unlocked, so that no signal can end the process while it is.
+    korvane::cli::install_termination_handlers();
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    std::unique_ptr<QCoreApplication> app;
+    if (korvane::cli::wants_clipboard(arguments) && display_named()) {
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    // The same name as the program, so the default vault folder is the same per-user folder.
+    QCoreApplication::setApplicationName(QStringLiteral("korvane"));
+
+    korvane::cli::SystemConsole console;
+    return korvane::cli::run(arguments, console);
+}

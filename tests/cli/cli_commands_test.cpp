@@ -1,0 +1,237 @@
+// korvane-cli's record, category and tool commands, run in-process against a vault made by the
+// window's code paths and read back the same way.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "cli/arguments.h"
+#include "cli/cli.h"
+#include "cli_test_support.h"
+#include "support/file_helpers.h"
+#include "support/scripted_prompts.h"
+#include "tools/csv_export.h"
+#include "tools/file_crypt.h"
+#include "tools/source_vault.h"
+#include "tools/tool_test_support.h"
+#include "vault/cvell_doc.h"
+#include "vault/text.h"
+
+namespace korvane::testing {
+namespace {
+
+class CliCommandsTest : public CliTest {
+protected:
+    void SetUp() override {
+        make_vault({gbk("工作"), gbk("家庭")},
+                   {{gbk("邮箱"), "me@x", "p0", gbk("备注0"), gbk("工作")},
+                    {gbk("银行"), "acct", "p1", "", gbk("家庭")},
+                    {"root", "r", "p2", "", kRootCategory},
+                    {"orphan", "o", "p3", "", gbk("旧分类")},
+                    {"multi", "m", "p4", "l1\r\nl2\tx\\y", kRootCategory}});
+    }
+    QString oid(int index) const { return QString::number(oids_.at(index)); }
+    QString line(int index, const QString& rest) const { return oid(index) + "\t" + rest + "\n"; }
+};
+
+TEST_F(CliCommandsTest, ListingFollowsTheRecordListsRules) {
+    // The root view: records of no existing category, the root's own label included.
+    const QString root =
+        line(2, "root\tr\t") + line(3, "orphan\to\t") + line(4, "multi\tm\tl1\\r\\nl2\\tx\\\\y");
+    EXPECT_EQ(cli({"ls"}).out, root);
+    EXPECT_EQ(cli({"ls", "我的密码"}).out, root);
+    EXPECT_EQ(cli({"ls", "工作"}).out, line(0, "邮箱\tme@x\t备注0"));
+
+    const CliRun unknown = cli({"ls", "旧分类"});
+    EXPECT_EQ(unknown.exit_code, cli::kExitUsage);
+    EXPECT_TRUE(unknown.err.contains("分类“旧分类”不存在")) << unknown.err.toStdString();
+    EXPECT_EQ(cli({"categories"}).out, "工作\n家庭\n");
+}
+
+TEST_F(CliCommandsTest, ShowHidesThePasswordUnlessAsked) {
+    const CliRun hidden = cli({"show", oid(0)});
+    EXPECT_EQ(hidden.exit_code, 0);
+    EXPECT_TRUE(hidden.out.contains("标题：邮箱\n用户名：me@x\n"));
+    EXPECT_FALSE(hidden.out.contains("p0"));
+    EXPECT_TRUE(cli({"show", oid(0), "--show-password"}).out.contains("密码：p0\n"));
+    EXPECT_EQ(cli({"show", "999"}).exit_code, cli::kExitUsage);
+    EXPECT_EQ(cli({"show", "x1"}).exit_code, cli::kExitUsage);
+}
+
+TEST_F(CliCommandsTest, AddStoresGbkTextWhereTheWindowWould) {
+    const CliRun added = cli({"add", "--title", "新记录", "--account", "用户", "--password",
+                              "密码1", "--remark", "说明", "--category", "家庭"});
+    ASSERT_EQ(added.exit_code, 0) << added.err.toStdString();
+    const VaultRecord expected{gbk("新记录"), gbk("用户"), gbk("密码1"), gbk("说明"), gbk("家庭")};
+    EXPECT_EQ(window_records().back(), expected);
+    EXPECT_TRUE(cli({"ls", "家庭"}).out.endsWith(added.out.trimmed() + "\t新记录\t用户\t说明\n"));
+
+    // No category is the root's; --ask-password takes the line after the master password.
+    ASSERT_EQ(cli({"add", "--title", "t", "--ask-password"}, "master\nasked pw\n").exit_code, 0);
+    EXPECT_EQ(window_records().back(), (VaultRecord{"t", "", "asked pw", "", kRootCategory}));
+}
+
+TEST_F(CliCommandsTest, RefusedValuesChangeNothing) {
+    const std::vector<VaultRecord> before = window_records();
+    const CliRun emoji = cli({"add", "--title", "t", "--remark", "笑😀"});
+    EXPECT_EQ(emoji.exit_code, cli::kExitUsage);
+    EXPECT_TRUE(emoji.err.contains("“备注”中含有无法保存的字符")) << emoji.err.toStdString();
+    EXPECT_EQ(emoji.lines_read, 0);  // refused before the password was asked
+    EXPECT_EQ(cli({"add", "--category", "没有"}).exit_code, cli::kExitUsage);
+    EXPECT_EQ(cli({"edit", oid(0)}).exit_code, cli::kExitUsage);
+    EXPECT_EQ(cli({"edit", "999", "--title", "x"}).exit_code, cli::kExitUsage);
+    EXPECT_EQ(cli({"mv", oid(0), "没有"}).exit_code, cli::kExitUsage);
+    EXPECT_EQ(cli({"rm", "999"}).exit_code, cli::kExitUsage);
+    EXPECT_EQ(window_records(), before);
+}
+
+TEST_F(CliCommandsTest, EditMoveAndRemoveTouchOnlyTheirRecord) {
+    std::vector<VaultRecord> expected = window_records();
+    ASSERT_EQ(cli({"edit", oid(0), "--account", "新用户", "--remark="}).exit_code, 0);
+    expected[0].name = gbk("新用户");
+    expected[0].bz.clear();
+    EXPECT_EQ(window_records(), expected);
+
+    ASSERT_EQ(cli({"mv", oid(1), "我的密码"}).exit_code, 0);
+    ASSERT_EQ(cli({"mv", oid(2), "工作"}).exit_code, 0);
+    expected[1].type = kRootCategory;
+    expected[2].type = gbk("工作");
+    EXPECT_EQ(window_records(), expected);
+
+    ASSERT_EQ(cli({"rm", oid(3)}).exit_code, 0);
+    expected.erase(expected.begin() + 3);
+    EXPECT_EQ(window_records(), expected);
+}
+
+TEST_F(CliCommandsTest, ExportsAreTheWindowsExports) {
+    ASSERT_EQ(cli({"export-csv", file("all.csv")}).exit_code, 0);
+    ASSERT_EQ(cli({"backup", file("copy.dat")}).exit_code, 0);
+
+    std::string csv;
+    {
+        ScriptedPrompts prompts;
+        prompts.master_password(kPaddedMaster);
+        CVellDoc doc(vault_dir());
+        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        auto built = tools::build_csv(doc.db());
+        ASSERT_TRUE(built.ok());
+        csv = *built;
+    }
+    EXPECT_EQ(read_file(file("all.csv")), csv);
+
+    auto backup = tools::read_source_vault(file("copy.dat"));
+    ASSERT_TRUE(backup.ok()) << backup.error().toStdString();
+    EXPECT_EQ(backup->records, window_records());
+
+    // An existing file is replaced only when asked, and then before any password is typed.
+    const CliRun refused = cli({"export-csv", file("copy.dat")});
+    EXPECT_EQ(refused.exit_code, cli::kExitFile);
+    EXPECT_EQ(refused.lines_read, 0);
+    EXPECT_EQ(cli({"export-csv", file("copy.dat"), "--force"}).exit_code, 0);
+    EXPECT_TRUE(read_file(file("copy.dat")) == csv);
+}
+
+TEST_F(CliCommandsTest, ImportAndSyncAddWhatTheToolsAdd) {
+    write_source_vault(
+        file("other.dat"),
+        {raw({"s1", "a", "p", "", "X"}), raw({"root", "r", "p2", "", kRootCategory})}, {"X"});
+    const CliRun synced = cli({"sync", file("other.dat")});
+    ASSERT_EQ(synced.exit_code, 0);
+    EXPECT_TRUE(synced.err.contains("共同步了1条数据")) << synced.err.toStdString();
+    EXPECT_TRUE(cli({"sync", file("other.dat")}).err.contains("共同步了0条数据"));
+
+    ASSERT_EQ(cli({"import", "db", file("other.dat")}).exit_code, 0);
+    EXPECT_EQ(window_records().size(), 5u + 1u + 2u);
+
+    const std::string legacy_key = text::pad_master_password("old");
+    write_file(file("old.dat"),
+               seal_legacy(0, legacy_key, old_body({old_slot("legacy", "la", "lp", "lr")})));
+    const CliRun wrong = cli({"import", "old", file("old.dat")}, "master\nnot old\n");
+    EXPECT_EQ(wrong.exit_code, cli::kExitPassword);
+    ASSERT_EQ(cli({"import", "old", file("old.dat")}, "master\nold\n").exit_code, 0);
+    EXPECT_EQ(window_records().back(), (VaultRecord{"legacy", "la", "lp", "lr", ""}));
+    EXPECT_EQ(window_records().size(), 9u);
+
+    // A file that is not of the kind is refused before any password is asked.
+    const CliRun not_legacy = cli({"import", "new", file("missing")});
+    EXPECT_EQ(not_legacy.exit_code, cli::kExitFile);
+    EXPECT_EQ(not_legacy.lines_read, 0);
+    EXPECT_EQ(cli({"import", "csv", file("old.dat")}).exit_code, cli::kExitUsage);
+}
+
+TEST_F(CliCommandsTest, FileToolWritesTheWindowsNamesAndRoundTrips) {
+    const std::string plain = "twenty bytes of text";
+    write_file(file("doc.txt"), plain);
+    const QByteArray key = "a file password!\na file password!\n";
+    ASSERT_EQ(cli({"encrypt-file", file("doc.txt")}, key).exit_code, 0);
+    auto opened = tools::decrypt_bytes(read_file(file("doc.txt.enc")), "a file password!");
+    ASSERT_TRUE(opened.ok());
+    EXPECT_EQ(*opened, plain);
+
+    QFile::remove(file("doc.txt"));
+    ASSERT_EQ(cli({"decrypt-file", file("doc.txt.enc")}, key).exit_code, 0);
+    EXPECT_EQ(read_file(file("doc.txt")), plain);
+
+    EXPECT_EQ(cli({"encrypt-file", file("doc.txt")}, key).exit_code, cli::kExitFile);  // exists
+    EXPECT_EQ(
+        cli({"encrypt-file", file("doc.txt"), "--force"}, "a file password!\nother\n").exit_code,
+        cli::kExitUsage);
+    EXPECT_EQ(cli({"encrypt-file", file("doc.txt"), "--force"}, "short\nshort\n").exit_code,
+              cli::kExitPassword);
+
+    // The window's tool opens with the master password filled in.
+    ASSERT_EQ(cli({"encrypt-file", file("doc.txt"), "--force", "--use-master-password"}).exit_code,
+              0);
+    opened = tools::decrypt_bytes(read_file(file("doc.txt.enc")), kPaddedMaster);
+    ASSERT_TRUE(opened.ok());
+    EXPECT_EQ(*opened, plain);
+}
+
+TEST(CliGenerate, NeedsNoVaultAndHonoursLengthAndClasses) {
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("none");
+    auto generate = [&](QStringList extra) {
+        FakeConsole console("");
+        const int code = cli::run(
+            QStringList{"korvane-cli", "--vault-dir", missing, "generate"} + extra, console);
+        return std::make_pair(code, QString::fromUtf8(console.out).trimmed());
+    };
+    const auto [code, password] = generate({});
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(password.size(), 16);
+    const auto [digits_code, digits] = generate({"--length", "7", "--classes", "d"});
+    EXPECT_EQ(digits_code, 0);
+    EXPECT_TRUE(QRegularExpression("^[0-9]{7}$").match(digits).hasMatch()) << digits.toStdString();
+    EXPECT_EQ(generate({"--length", "51"}).first, cli::kExitUsage);
+    EXPECT_EQ(generate({"--classes", "x"}).first, cli::kExitUsage);
+    EXPECT_FALSE(QFileInfo::exists(missing));
+}
+
+TEST(CliUsage, HelpAndCommandLineMistakes) {
+    auto run = [](QStringList arguments) {
+        FakeConsole console("");
+        const int code = cli::run(QStringList{"korvane-cli"} + arguments, console);
+        return std::make_pair(code, QString::fromUtf8(code == 0 ? console.out : console.err));
+    };
+    const auto [help_code, help] = run({"--help"});
+    EXPECT_EQ(help_code, 0);
+    for (const cli::CommandSpec& command : cli::command_specs()) {
+        EXPECT_TRUE(help.contains("  " + command.name + " ")) << command.name.toStdString();
+        const auto [code, text] = run({command.name, "--help"});
+        EXPECT_EQ(code, 0);
+        EXPECT_TRUE(text.startsWith("用法：")) << text.toStdString();
+    }
+    for (const QStringList& wrong : {QStringList{},
+                                     {"frobnicate"},
+                                     {"show"},
+                                     {"show", "1", "2"},
+                                     {"ls", "--title", "x"},
+                                     {"--vault-dir"},
+                                     {"show", "--show-password=yes", "1"}}) {
+        EXPECT_EQ(run(wrong).first, cli::kExitUsage) << wrong.join(' ').toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace korvane::testing

@@ -1,0 +1,151 @@
+// korvane-cli's vault session: creation, unlocking, locking again, recovery and refusals,
+// checked on the files the window's code then finds.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "cli/cli.h"
+#include "cli_test_support.h"
+#include "support/file_helpers.h"
+#include "support/scripted_prompts.h"
+#include "vault/cvell_doc.h"
+#include "vault/text.h"
+
+namespace korvane::testing {
+namespace {
+
+class CliSessionTest : public CliTest {
+protected:
+    QStringList entries() const { return folder_entries(vault_dir()); }
+    StartOutcome window_start(const std::string& password) {
+        ScriptedPrompts prompts;
+        prompts.master_password(password);
+        CVellDoc doc(vault_dir());
+        return doc.start(prompts);
+    }
+};
+
+TEST_F(CliSessionTest, InitCreatesAVaultThatTheWindowOpens) {
+    const CliRun created = cli({"init"}, "new one\nnew one\n");
+    ASSERT_EQ(created.exit_code, 0) << created.err.toStdString();
+    EXPECT_EQ(entries(), QStringList{"user.dat"});
+    EXPECT_EQ(window_start(kPaddedMaster), StartOutcome::WrongPassword);
+    EXPECT_TRUE(window_records(text::pad_master_password("new one")).empty());
+
+    const QByteArray sealed = QByteArray::fromStdString(read_file(vault_file("user.dat")));
+    EXPECT_EQ(cli({"init"}, "x\nx\n").exit_code, cli::kExitFile);
+    EXPECT_EQ(read_file(vault_file("user.dat")), sealed.toStdString());
+}
+
+TEST_F(CliSessionTest, InitRefusesWhatTheNewPasswordDialogRefuses) {
+    struct Case {
+        QByteArray input;
+        int exit_code;
+        const char* message;
+    };
+    const std::string too_long(60, 'a');
+    const std::vector<Case> cases = {
+        {"one\ntwo\n", cli::kExitUsage, "两次输入不一致"},
+        {"Abc\nabc\n", cli::kExitUsage, "两次输入不一致"},
+        {QByteArray::fromStdString(too_long + "\n" + too_long + "\n"), cli::kExitPassword,
+         "最多 59 个字节"},
+        {"笑😀\n笑😀\n", cli::kExitPassword, "“输入密码”中含有无法保存的字符"},
+        {"only one line\n", cli::kExitUsage, "没有更多的密码行"},
+    };
+    for (const Case& c : cases) {
+        const CliRun refused = cli({"init"}, c.input);
+        EXPECT_EQ(refused.exit_code, c.exit_code) << c.message;
+        EXPECT_TRUE(refused.err.contains(QString::fromUtf8(c.message)))
+            << refused.err.toStdString();
+        EXPECT_TRUE(entries().isEmpty()) << entries().join(' ').toStdString();
+    }
+    // 59 bytes is the longest key; 29 Chinese characters are 58 bytes.
+    const std::string longest(59, 'b');
+    ASSERT_EQ(cli({"init"}, QByteArray::fromStdString(longest + "\n" + longest + "\n")).exit_code,
+              0);
+    EXPECT_EQ(window_start(longest), StartOutcome::Unlocked);
+}
+
+TEST_F(CliSessionTest, CommandsWithoutAVaultCreateNothing) {
+    const QString missing = vault_dir() + "/not/there";
+    for (const QStringList& command : {QStringList{"ls"},
+                                       {"categories"},
+                                       {"show", "1"},
+                                       {"add", "--title", "t"},
+                                       {"rm", "1"},
+                                       {"mv", "1", "我的密码"},
+                                       {"passwd"},
+                                       {"sync", "x"},
+                                       {"backup", file("b")},
+                                       {"export-csv", file("c")},
+                                       {"import", "db", "x"}}) {
+        for (const QString& dir : {vault_dir(), missing}) {
+            FakeConsole console("master\nmaster\nmaster\n");
+            const int code = cli::run(
+                QStringList{"korvane-cli", "--vault-dir", dir, "--password-stdin"} + command,
+                console);
+            EXPECT_EQ(code, cli::kExitFile) << command.join(' ').toStdString();
+            EXPECT_TRUE(console.err.contains("密码库不存在，请先运行 korvane-cli init"));
+            EXPECT_EQ(console.lines_read, 0);
+        }
+    }
+    EXPECT_TRUE(entries().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(vault_dir() + "/not"));
+    EXPECT_TRUE(folder_entries(files_.path()).isEmpty());
+}
+
+TEST_F(CliSessionTest, AWrongPasswordLeavesTheVaultByteIdentical) {
+    make_vault({}, {{"t", "a", "p", "r", kRootCategory}});
+    const std::string sealed = read_file(vault_file("user.dat"));
+    const CliRun wrong = cli({"ls"}, "Master\n");
+    EXPECT_EQ(wrong.exit_code, cli::kExitPassword);
+    EXPECT_TRUE(wrong.err.contains("密码错误"));
+    EXPECT_TRUE(wrong.out.isEmpty());
+    EXPECT_EQ(read_file(vault_file("user.dat")), sealed);
+    EXPECT_EQ(entries(), QStringList{"user.dat"});
+
+    EXPECT_EQ(cli({"ls"}, "").exit_code, cli::kExitUsage);  // no password at all
+    FakeConsole no_terminal("");
+    EXPECT_EQ(cli::run({"korvane-cli", "--vault-dir", vault_dir(), "ls"}, no_terminal),
+              cli::kExitUsage);
+    EXPECT_TRUE(no_terminal.err.contains("--password-stdin"));
+    EXPECT_EQ(read_file(vault_file("user.dat")), sealed);
+}
+
+TEST_F(CliSessionTest, ChangesAreLockedAwayAndPasswdTakesEffect) {
+    make_vault({}, {});
+    ASSERT_EQ(cli({"add", "--title", "t"}).exit_code, 0);
+    EXPECT_EQ(entries(), QStringList{"user.dat"});  // locked again, lock file gone
+
+    EXPECT_EQ(cli({"passwd"}, "master\nneu\nnew\n").exit_code, cli::kExitUsage);
+    EXPECT_EQ(window_start(kPaddedMaster), StartOutcome::Unlocked);
+    ASSERT_EQ(cli({"passwd"}, "master\nneu\nneu\n").exit_code, 0);
+    EXPECT_EQ(window_start(kPaddedMaster), StartOutcome::WrongPassword);
+    const auto records = window_records(text::pad_master_password("neu"));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].bt, "t");
+}
+
+TEST_F(CliSessionTest, ALeftOverWorkingFileIsRecoveredBeforeTheCommand) {
+    make_vault({}, {{"kept", "a", "p", "r", kRootCategory}});
+    {
+        // A run that ended while unlocked: only the plain working file is left.
+        ScriptedPrompts prompts;
+        prompts.master_password(kPaddedMaster);
+        CVellDoc doc(vault_dir());
+        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        ASSERT_TRUE(QFile::copy(doc.work_path(), file("crashed.tmp")));
+    }
+    ASSERT_TRUE(QFile::remove(vault_file("user.dat")));
+    ASSERT_TRUE(QFile::copy(file("crashed.tmp"), vault_file("user.tmp")));
+
+    const CliRun listed = cli({"ls"});
+    EXPECT_EQ(listed.exit_code, 0) << listed.err.toStdString();
+    EXPECT_TRUE(listed.out.endsWith("\tkept\ta\tr\n"));
+    EXPECT_EQ(entries(), QStringList{"user.dat"});
+}
+
+}  // namespace
+}  // namespace korvane::testing

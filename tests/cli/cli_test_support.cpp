@@ -1,0 +1,75 @@
+// FakeConsole, the offscreen application and the window-side vault helpers.
+#include "cli_test_support.h"
+
+#include <QGuiApplication>
+
+#include "cli/cli.h"
+#include "support/scripted_prompts.h"
+#include "vault/cvell_doc.h"
+#include "vault/vault_statements.h"
+
+namespace korvane::testing {
+
+cli::LineRead FakeConsole::read_input_line() {
+    if (input_.isEmpty()) return {cli::ReadStatus::EndOfInput, {}};
+    ++lines_read;
+    qsizetype end = input_.indexOf('\n');
+    if (end < 0) end = input_.size();
+    cli::LineRead read{cli::ReadStatus::Ok, input_.left(end)};
+    input_.remove(0, end + 1);
+    return read;
+}
+
+void ensure_application() {
+    if (QCoreApplication::instance() != nullptr) return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "korvane_cli_tests";
+    static char* argv[] = {name, nullptr};
+    new QGuiApplication(argc, argv);  // lives as long as the test process
+}
+
+void CliTest::make_vault(const std::vector<std::string>& categories,
+                         const std::vector<VaultRecord>& records) {
+    ScriptedPrompts prompts;
+    prompts.new_password(kPaddedMaster).master_password(kPaddedMaster);
+    CVellDoc doc(vault_dir());
+    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    for (const std::string& name : categories) {
+        ASSERT_TRUE(statements::insert_category(doc.db(), name).ok());
+    }
+    for (const VaultRecord& record : records) {
+        auto oid = statements::insert_record(doc.db(), record);
+        ASSERT_TRUE(oid.ok());
+        oids_.push_back(*oid);
+    }
+    ASSERT_TRUE(doc.lock().ok());
+}
+
+CliRun CliTest::cli(const QStringList& arguments, const QByteArray& input) {
+    FakeConsole console(input);
+    const QStringList full =
+        QStringList{QStringLiteral("korvane-cli"), QStringLiteral("--vault-dir"), vault_dir(),
+                    QStringLiteral("--password-stdin")} +
+        arguments;
+    CliRun run;
+    run.exit_code = cli::run(full, console);
+    run.out = QString::fromUtf8(console.out);
+    run.err = QString::fromUtf8(console.err);
+    run.lines_read = console.lines_read;
+    return run;
+}
+
+std::vector<VaultRecord> CliTest::window_records(const std::string& password) {
+    ScriptedPrompts prompts;
+    prompts.master_password(password);
+    CVellDoc doc(vault_dir());
+    EXPECT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    if (!doc.is_unlocked()) return {};
+    auto records = statements::all_records(doc.db());
+    EXPECT_TRUE(records.ok());
+    EXPECT_TRUE(doc.lock().ok());
+    return records.ok() ? *records : std::vector<VaultRecord>{};
+}
+
+}  // namespace korvane::testing

@@ -1,0 +1,72 @@
+// Helpers for the korvane-cli suites: a console with scripted input, and a vault made and read
+// back through the window's own code paths (CVellDoc and the statements).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+#include "vault/vault_record.h"
+
+namespace korvane::testing {
+
+class FakeConsole : public cli::Console {
+public:
+    explicit FakeConsole(QByteArray input) : input_(std::move(input)) {}
+
+    void write_out(const QByteArray& bytes) override { out += bytes; }
+    void write_err(const QByteArray& bytes) override { err += bytes; }
+    cli::LineRead read_input_line() override;
+    cli::LineRead read_secret(const QByteArray&) override {
+        return {cli::ReadStatus::NoTerminal, {}};
+    }
+    int termination_signal() const override { return 0; }
+    int termination_fd() const override { return -1; }
+
+    int lines_read = 0;
+    QByteArray out;
+    QByteArray err;
+
+private:
+    QByteArray input_;
+};
+
+struct CliRun {
+    int exit_code = -1;
+    QString out;
+    QString err;
+    int lines_read = 0;
+};
+
+// Makes the one QGuiApplication of the test process (offscreen), for the clipboard and QProcess.
+void ensure_application();
+
+class CliTest : public ::testing::Test {
+protected:
+    static constexpr char kMaster[] = "master";
+    static constexpr char kPaddedMaster[] = "masteryyyyyyyyyyy";
+
+    QString vault_dir() const { return vault_.path(); }
+    QString file(const QString& name) const { return files_.filePath(name); }
+    QString vault_file(const char* name) const { return vault_.filePath(QLatin1String(name)); }
+
+    // Creates the vault as the window does, with these categories and records, and locks it.
+    void make_vault(const std::vector<std::string>& categories,
+                    const std::vector<VaultRecord>& records);
+    // korvane-cli --vault-dir <vault> --password-stdin <arguments>, in-process.
+    CliRun cli(const QStringList& arguments, const QByteArray& input = QByteArray("master\n"));
+    // Every record as the window reads them (OID order), unlocking with password.
+    std::vector<VaultRecord> window_records(const std::string& password = kPaddedMaster);
+
+    QTemporaryDir vault_;
+    QTemporaryDir files_;
+    std::vector<RecordId> oids_;  // of the records make_vault added, in order
+};
+
+}  // namespace korvane::testing
