@@ -30,9 +30,9 @@ OptionSpec master_key_option() {
             QStringLiteral("用主密码作为文件密码（与窗口中文件加密工具预填的密码相同）")};
 }
 
-std::vector<CommandSpec> make_specs() {
-    std::vector<CommandSpec> specs;
-    specs.push_back(
+std::vector<CommandInfo> make_command_infos() {
+    std::vector<CommandInfo> infos;
+    infos.push_back(
         {QStringLiteral("init"),
          QString(),
          QStringLiteral("创建新的密码库"),
@@ -40,7 +40,7 @@ std::vector<CommandSpec> make_specs() {
          {},
          0,
          0});
-    specs.push_back(
+    infos.push_back(
         {QStringLiteral("ls"),
          QStringLiteral("[分类]"),
          QStringLiteral("列出记录"),
@@ -51,42 +51,42 @@ std::vector<CommandSpec> make_specs() {
          {},
          0,
          1});
-    specs.push_back({QStringLiteral("categories"),
+    infos.push_back({QStringLiteral("categories"),
                      QString(),
                      QStringLiteral("列出分类"),
                      QStringLiteral("每行一个分类，按创建顺序；转义方式与 ls 相同。"),
                      {},
                      0,
                      0});
-    specs.push_back({QStringLiteral("show"),
+    infos.push_back({QStringLiteral("show"),
                      QStringLiteral("编号"),
                      QStringLiteral("显示一条记录"),
                      QStringLiteral("密码默认隐藏。"),
                      {{QStringLiteral("--show-password"), QString(), QStringLiteral("显示密码")}},
                      1,
                      1});
-    specs.push_back({QStringLiteral("add"), QString(), QStringLiteral("新增一条记录"),
+    infos.push_back({QStringLiteral("add"), QString(), QStringLiteral("新增一条记录"),
                      QStringLiteral("未给出的字段为空，分类默认为“我的密码”（根目录）。"
                                     "在标准输出写出新记录的编号。"),
                      record_field_options(), 0, 0});
-    specs.push_back({QStringLiteral("edit"), QStringLiteral("编号"), QStringLiteral("修改一条记录"),
+    infos.push_back({QStringLiteral("edit"), QStringLiteral("编号"), QStringLiteral("修改一条记录"),
                      QStringLiteral("只修改给出的字段，其余保持原样。"), record_field_options(), 1,
                      1});
-    specs.push_back({QStringLiteral("rm"),
+    infos.push_back({QStringLiteral("rm"),
                      QStringLiteral("编号"),
                      QStringLiteral("删除一条记录"),
                      QString(),
                      {},
                      1,
                      1});
-    specs.push_back({QStringLiteral("mv"),
+    infos.push_back({QStringLiteral("mv"),
                      QStringLiteral("编号 分类"),
                      QStringLiteral("把记录移到另一个分类"),
                      QStringLiteral("分类须已存在；“我的密码”表示根目录。"),
                      {},
                      2,
                      2});
-    specs.push_back(
+    infos.push_back(
         {QStringLiteral("clip"),
          QStringLiteral("编号"),
          QStringLiteral("把记录的密码复制到剪贴板"),
@@ -97,7 +97,7 @@ std::vector<CommandSpec> make_specs() {
            QStringLiteral("多少秒后清空剪贴板（1 到 86400，默认 10）")}},
          1,
          1});
-    specs.push_back(
+    infos.push_back(
         {QStringLiteral("export-csv"),
          QStringLiteral("文件"),
          QStringLiteral("把所有记录导出为逗号分隔的文本文件"),
@@ -105,14 +105,14 @@ std::vector<CommandSpec> make_specs() {
          {force_option()},
          1,
          1});
-    specs.push_back({QStringLiteral("backup"),
+    infos.push_back({QStringLiteral("backup"),
                      QStringLiteral("文件"),
                      QStringLiteral("导出无加密的备份数据库"),
                      QStringLiteral("备份文件不加密，任何人都能读出其中的密码。"),
                      {force_option()},
                      1,
                      1});
-    specs.push_back({QStringLiteral("import"),
+    infos.push_back({QStringLiteral("import"),
                      QStringLiteral("old|new|db 文件"),
                      QStringLiteral("导入记录"),
                      QStringLiteral("old：0.854 及以前版本的旧密码库文件；new：新格式的密码库文件；"
@@ -121,21 +121,21 @@ std::vector<CommandSpec> make_specs() {
                      {},
                      2,
                      2});
-    specs.push_back({QStringLiteral("sync"),
+    infos.push_back({QStringLiteral("sync"),
                      QStringLiteral("文件"),
                      QStringLiteral("同步另一个数据库版密码库"),
                      QStringLiteral("只加入本库中还没有的记录和分类。"),
                      {},
                      1,
                      1});
-    specs.push_back({QStringLiteral("passwd"),
+    infos.push_back({QStringLiteral("passwd"),
                      QString(),
                      QStringLiteral("修改主密码"),
                      QStringLiteral("先输入当前密码，再把新密码输入两次。"),
                      {},
                      0,
                      0});
-    specs.push_back({QStringLiteral("encrypt-file"),
+    infos.push_back({QStringLiteral("encrypt-file"),
                      QStringLiteral("文件"),
                      QStringLiteral("加密一个文件"),
                      QStringLiteral("结果写到“文件.enc”，原文件不变。密码输入两次，须为 16 到 59 个"
@@ -143,7 +143,7 @@ std::vector<CommandSpec> make_specs() {
                      {force_option(), master_key_option()},
                      1,
                      1});
-    specs.push_back({QStringLiteral("decrypt-file"),
+    infos.push_back({QStringLiteral("decrypt-file"),
                      QStringLiteral("文件"),
                      QStringLiteral("解密一个文件"),
                      QStringLiteral("“名字.enc”解密到“名字”，其他文件解密到“文件.decrypted”，"
@@ -151,7 +151,7 @@ std::vector<CommandSpec> make_specs() {
                      {force_option(), master_key_option()},
                      1,
                      1});
-    specs.push_back(
+    infos.push_back(
         {QStringLiteral("generate"),
          QString(),
          QStringLiteral("生成随机密码"),
@@ -162,17 +162,17 @@ std::vector<CommandSpec> make_specs() {
            QStringLiteral("字符种类：l 小写字母，u 大写字母，d 数字，s 符号（默认 luds）")}},
          0,
          0});
-    return specs;
+    return infos;
 }
 
-const OptionSpec* find_option(const CommandSpec& command, const QString& name) {
+const OptionSpec* find_option(const CommandInfo& command, const QString& name) {
     for (const OptionSpec& option : command.options) {
         if (option.name == name) return &option;
     }
     return nullptr;
 }
 
-QString usage_line(const CommandSpec& command) {
+QString usage_line(const CommandInfo& command) {
     QString line =
         QStringLiteral("用法：korvane-cli [--vault-dir 文件夹] [--password-stdin] ") + command.name;
     if (!command.arguments.isEmpty()) line += QLatin1Char(' ') + command.arguments;
@@ -182,14 +182,14 @@ QString usage_line(const CommandSpec& command) {
 
 }  // namespace
 
-const std::vector<CommandSpec>& command_specs() {
-    static const std::vector<CommandSpec> specs = make_specs();
-    return specs;
+const std::vector<CommandInfo>& command_infos() {
+    static const std::vector<CommandInfo> infos = make_command_infos();
+    return infos;
 }
 
-const CommandSpec* find_command(const QString& name) {
-    for (const CommandSpec& spec : command_specs()) {
-        if (spec.name == name) return &spec;
+const CommandInfo* find_command(const QString& name) {
+    for (const CommandInfo& info : command_infos()) {
+        if (info.name == name) return &info;
     }
     return nullptr;
 }
@@ -284,7 +284,7 @@ QString program_help() {
         "  -h, --help          显示帮助；写在命令之后时显示该命令的帮助\n"
         "\n"
         "命令：\n");
-    for (const CommandSpec& command : command_specs()) {
+    for (const CommandInfo& command : command_infos()) {
         help += QStringLiteral("  %1%2\n").arg(command.name, -14).arg(command.summary);
     }
     help += QStringLiteral(
@@ -295,7 +295,7 @@ QString program_help() {
     return help;
 }
 
-QString command_help(const CommandSpec& command) {
+QString command_help(const CommandInfo& command) {
     QString help =
         usage_line(command) + QStringLiteral("\n\n") + command.summary + QStringLiteral("。\n");
     if (!command.details.isEmpty()) help += command.details + QLatin1Char('\n');

@@ -17,7 +17,7 @@ struct OptionSpec {
     QString help;
 };
 
-struct CommandSpec {
+struct CommandInfo {
     QString name;
     QString arguments;  // the positional arguments as the usage line shows them
     QString summary;
@@ -27,15 +27,15 @@ struct CommandSpec {
     int max_arguments = 0;
 };
 
-const std::vector<CommandSpec>& command_specs();
-const CommandSpec* find_command(const QString& name);
+const std::vector<CommandInfo>& command_infos();
+const CommandInfo* find_command(const QString& name);
 
 struct ParsedArguments {
     QString program;
     std::optional<QString> vault_dir;
     bool password_stdin = false;
     bool help = false;
-    const CommandSpec* command = nullptr;  // null when none was given
+    const CommandInfo* command = nullptr;  // null when none was given
     QStringList arguments;                 // the positional ones
     QHash<QString, QString> options;       // name with "--" → value ("" for a flag)
 
@@ -48,6 +48,6 @@ struct ParsedArguments {
 Result<ParsedArguments> parse_arguments(const QStringList& arguments);
 
 QString program_help();
-QString command_help(const CommandSpec& command);
+QString command_help(const CommandInfo& command);
 
 }  // namespace korvane::cli

@@ -16,8 +16,8 @@ CommandRouter::CommandRouter(QObject* parent) : QObject(parent) {}
 QAction* CommandRouter::make_action(int id, const QString& text) {
     auto* action = new QAction(text, this);
     action->setData(id);
-    if (const commands::CommandSpec* spec = commands::find(id); spec && !spec->icon.isEmpty()) {
-        action->setIcon(QIcon(spec->icon));
+    if (const commands::CommandInfo* info = commands::find(id); info && !info->icon.isEmpty()) {
+        action->setIcon(QIcon(info->icon));
     }
     const QString prompt = res::command_prompt(id);
     if (!prompt.isEmpty()) action->setStatusTip(prompt);
@@ -33,8 +33,8 @@ QAction* CommandRouter::make_action(int id, const QString& text) {
 QAction* CommandRouter::action(int id) {
     const auto& list = actions_.value(id);
     if (!list.isEmpty() && list.front()) return list.front();
-    const commands::CommandSpec* spec = commands::find(id);
-    return make_action(id, spec ? spec->text : QString::number(id));
+    const commands::CommandInfo* info = commands::find(id);
+    return make_action(id, info ? info->text : QString::number(id));
 }
 
 QAction* CommandRouter::action_with_text(int id, const QString& text) {

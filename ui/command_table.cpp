@@ -17,8 +17,8 @@ MenuEntry submenu(QString title, std::vector<MenuEntry> children) {
 
 }  // namespace
 
-const std::vector<CommandSpec>& all() {
-    static const std::vector<CommandSpec> table = {
+const std::vector<CommandInfo>& all() {
+    static const std::vector<CommandInfo> table = {
         {kCmdImport, QStringLiteral("导入数据库"), {}},
         {kCmdExportBackup, QStringLiteral("导出数据库备份"), {}},
         {kCmdSync, QStringLiteral("数据库同步"), {}},
@@ -66,9 +66,9 @@ const std::vector<CommandSpec>& all() {
     return table;
 }
 
-const CommandSpec* find(int id) {
+const CommandInfo* find(int id) {
     const auto& table = all();
-    auto it = std::find_if(table.begin(), table.end(), [id](const CommandSpec& c) { return c.id == id; });
+    auto it = std::find_if(table.begin(), table.end(), [id](const CommandInfo& c) { return c.id == id; });
     return it == table.end() ? nullptr : &*it;
 }
 
@@ -90,8 +90,8 @@ const std::vector<MenuEntry>& main_menu() {
     return menu;
 }
 
-const PopupSpec* popup(int menu_id) {
-    static const std::vector<PopupSpec> popups = {
+const PopupLayout* popup(int menu_id) {
+    static const std::vector<PopupLayout> popups = {
         {kTrayMenu, kCmdExit, {cmd(kCmdToggleFloat), cmd(kCmdExit, QStringLiteral("退出"))}},
         {kRecordListMenu,
          kCmdNew,
@@ -111,7 +111,7 @@ const PopupSpec* popup(int menu_id) {
           cmd(kCmdDelete, QStringLiteral("删除类别"))}},
     };
     auto it = std::find_if(popups.begin(), popups.end(),
-                           [menu_id](const PopupSpec& p) { return p.menu_id == menu_id; });
+                           [menu_id](const PopupLayout& p) { return p.menu_id == menu_id; });
     return it == popups.end() ? nullptr : &*it;
 }
 

@@ -8,15 +8,15 @@
 
 namespace korvane::commands {
 
-struct CommandSpec {
+struct CommandInfo {
     int id;
     QString text;       // as the menu bar (or, if absent there, a popup) shows it
     QString icon;       // resource path of its toolbar picture, or empty
 };
 
 // nullptr for ids the program does not know.
-const CommandSpec* find(int id);
-const std::vector<CommandSpec>& all();
+const CommandInfo* find(int id);
+const std::vector<CommandInfo>& all();
 
 // One entry of a menu: a command (with the text it shows there when that differs from the
 // command's own text), a separator, or a submenu.
@@ -28,7 +28,7 @@ struct MenuEntry {
     std::vector<MenuEntry> children;   // submenu entries
 };
 
-struct PopupSpec {
+struct PopupLayout {
     int menu_id;
     int default_command;
     std::vector<MenuEntry> entries;
@@ -37,7 +37,7 @@ struct PopupSpec {
 // Menu 128: the six top-level popups, each a Submenu entry.
 const std::vector<MenuEntry>& main_menu();
 // Popup menus 150, 151, 159, 160 and 161; nullptr for another id.
-const PopupSpec* popup(int menu_id);
+const PopupLayout* popup(int menu_id);
 // Toolbar 128 in order; 0 stands for a separator.
 const std::vector<int>& toolbar();
 

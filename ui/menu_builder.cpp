@@ -38,13 +38,13 @@ void add_entries(CommandRouter& router, QMenu& menu, const std::vector<commands:
 }  // namespace
 
 std::unique_ptr<QMenu> build_popup_menu(CommandRouter& router, int menu_id) {
-    const commands::PopupSpec* spec = commands::popup(menu_id);
-    if (!spec) return nullptr;
+    const commands::PopupLayout* info = commands::popup(menu_id);
+    if (!info) return nullptr;
     auto menu = std::make_unique<QMenu>();
     router.track_menu(menu.get());
-    add_entries(router, *menu, spec->entries);
-    for (const commands::MenuEntry& entry : spec->entries) {
-        if (entry.kind == commands::MenuEntry::Kind::Command && entry.id == spec->default_command) {
+    add_entries(router, *menu, info->entries);
+    for (const commands::MenuEntry& entry : info->entries) {
+        if (entry.kind == commands::MenuEntry::Kind::Command && entry.id == info->default_command) {
             menu->setDefaultAction(entry_action(router, entry));
             break;
         }

@@ -216,7 +216,7 @@ TEST(CliUsage, HelpAndCommandLineMistakes) {
     };
     const auto [help_code, help] = run({"--help"});
     EXPECT_EQ(help_code, 0);
-    for (const cli::CommandSpec& command : cli::command_specs()) {
+    for (const cli::CommandInfo& command : cli::command_infos()) {
         EXPECT_TRUE(help.contains("  " + command.name + " ")) << command.name.toStdString();
         const auto [code, text] = run({command.name, "--help"});
         EXPECT_EQ(code, 0);
