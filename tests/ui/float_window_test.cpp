@@ -165,19 +165,6 @@ protected:
     CMainFrame* frame_ = nullptr;
 };
 
-TEST_F(FloatWindowTest, ShownAtStartAsAFramelessTopmostToolWindowOfTheMainWindow) {
-    EXPECT_TRUE(floating().isVisible());
-    EXPECT_TRUE(floating().isWindow());
-    EXPECT_EQ(floating().parentWidget(), frame_);
-    const Qt::WindowFlags flags = floating().windowFlags();
-    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
-    EXPECT_TRUE(flags & Qt::FramelessWindowHint);
-    EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(floating().acceptDrops());
-    EXPECT_TRUE(frame_->float_visible());
-    EXPECT_EQ(floating().collected(), VaultRecord{});
-}
-
 TEST_F(FloatWindowTest, DropsAppendToTheChosenFieldWithoutSeparator) {
     const PopupSeen first = drop_text(QStringLiteral("ab"), res::kCmdCollectTitle);
     EXPECT_TRUE(first.opened);
@@ -191,7 +178,7 @@ TEST_F(FloatWindowTest, DropsAppendToTheChosenFieldWithoutSeparator) {
     EXPECT_EQ(floating().remark(), "");
 }
 
-TEST_F(FloatWindowTest, EachMenuItemFillsItsOwnField) {
+TEST_F(FloatWindowTest, EachMenuItemFillsItsOwnFieldWithTheGbkTextBeforeAnyNul) {
     collect(QStringLiteral("网站"), QStringLiteral("user"), QStringLiteral("p@ss"),
             QStringLiteral("备注"));
     EXPECT_EQ(floating().collected(), (VaultRecord{gbk(QStringLiteral("网站")), "user", "p@ss",
@@ -199,11 +186,9 @@ TEST_F(FloatWindowTest, EachMenuItemFillsItsOwnField) {
     // The same drop may be given to a further field through another drop of it.
     drop_text(QStringLiteral("user"), res::kCmdCollectRemark);
     EXPECT_EQ(floating().remark(), gbk(QStringLiteral("备注")) + "user");
-}
-
-TEST_F(FloatWindowTest, DroppedTextEndsAtItsFirstNul) {
-    drop_text(QString::fromUtf16(u"before\0after", 12), res::kCmdCollectAccount);
-    EXPECT_EQ(floating().account(), "before");
+    // Only what precedes a NUL is taken.
+    drop_text(QString::fromUtf16(u"-before\0after", 13), res::kCmdCollectAccount);
+    EXPECT_EQ(floating().account(), "user-before");
 }
 
 TEST_F(FloatWindowTest, DismissingTheDropMenuChangesNoField) {
@@ -247,7 +232,7 @@ TEST_F(FloatWindowTest, ViewDialogCancelKeepsTextsAndOkReplacesThem) {
         child<QLineEdit>(dialog, "title_edit")->setText(QStringLiteral("discarded"));
         dialog->reject();
     });
-    const PopupSeen seen = choose_from_float_menu(res::kCmdViewCollected);
+    EXPECT_TRUE(choose_from_float_menu(res::kCmdViewCollected).opened);
     EXPECT_TRUE(opened);
     EXPECT_EQ(floating().collected(), (VaultRecord{"t", "a", "p", "r", ""}));
 
@@ -318,6 +303,7 @@ TEST_F(FloatWindowTest, EnterAndEscapeDoNothing) {
 }
 
 TEST_F(FloatWindowTest, ShowHideCommandTogglesTheWindowAndItsCheck) {
+    EXPECT_TRUE(floating().isVisible());
     QAction* shared = router().action(res::kCmdToggleFloat);
     router().update_actions();
     EXPECT_TRUE(shared->isCheckable());
