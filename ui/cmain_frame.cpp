@@ -19,6 +19,7 @@
 #include "ui/command_router.h"
 #include "ui/command_table.h"
 #include "ui/cvell_view.h"
+#include "ui/float_window.h"
 #include "ui/lock_key_indicators.h"
 #include "ui/menu_builder.h"
 #include "ui/style_settings.h"
@@ -165,6 +166,20 @@ bool CMainFrame::forwards_to_list(int id) const {
     }
 }
 
+void CMainFrame::toggle_float_window() {
+    float_visible_ = !float_visible_;
+    if (FloatWindow* window = list_->float_window()) window->setVisible(float_visible_);
+}
+
+void CMainFrame::write_collected_record() {
+    FloatWindow* window = list_->float_window();
+    if (!window) return;
+    const VaultRecord texts = window->collected();
+    // Emptied whatever the insert's outcome, so a failure does not write the texts twice.
+    window->clear_collected();
+    list_->insert_collected_record(texts);
+}
+
 void CMainFrame::choose_look(int mode) {
     if (!VisualStyle::apply_look(mode)) return;
     style_mode_ = mode;
@@ -185,6 +200,8 @@ bool CMainFrame::handles_command(int id) const {
         case res::kCmdNextPane:
         case res::kCmdPrevPane:
         case res::kCmdPasswordGenerator:
+        case res::kCmdToggleFloat:
+        case res::kCmdWriteCollected:
             return true;
         default:
             return false;
@@ -228,6 +245,12 @@ void CMainFrame::execute_command(int id) {
         case res::kCmdPasswordGenerator:
             show_password_generator(nullptr);
             break;
+        case res::kCmdToggleFloat:
+            toggle_float_window();
+            break;
+        case res::kCmdWriteCollected:
+            write_collected_record();
+            break;
         default:
             break;
     }
@@ -251,6 +274,9 @@ void CMainFrame::update_command(int id, CommandState& state) const {
     } else if (id == res::kCmdViewStatusBar) {
         state.checkable = true;
         state.checked = !statusBar()->isHidden();
+    } else if (id == res::kCmdToggleFloat) {
+        state.checkable = true;
+        state.checked = float_visible_;
     }
 }
 
@@ -270,7 +296,8 @@ void CMainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!splitter_sized_) {
         splitter_sized_ = true;
-        splitter_->setSizes({kTreeWidth, std::max(1, splitter_->width() - kTreeWidth - kSplitterBar)});
+        splitter_->setSizes(
+            {kTreeWidth, std::max(1, splitter_->width() - kTreeWidth - kSplitterBar)});
     }
 }
 

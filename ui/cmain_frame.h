@@ -44,6 +44,9 @@ public:
     void restore_from_tray();
     bool has_tray() const;
 
+    // Whether the floating window is meant to be shown; 32809 toggles it.
+    bool float_visible() const { return float_visible_; }
+
     // The stored number of the chosen look; written back when the frame is destroyed at exit.
     int style_mode() const { return style_mode_; }
 
@@ -67,6 +70,8 @@ private:
     void switch_pane();
     bool forwards_to_list(int id) const;
     void choose_look(int mode);
+    void toggle_float_window();
+    void write_collected_record();
 
     CVellDoc& doc_;
     CommandTarget* app_target_;
@@ -79,6 +84,7 @@ private:
     TrayIcon* tray_icon_ = nullptr;
     CommandTarget* active_pane_ = nullptr;
     bool window_shown_ = true;
+    bool float_visible_ = true;
     bool splitter_sized_ = false;
     int style_mode_;
 };

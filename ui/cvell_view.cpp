@@ -1,8 +1,6 @@
 // CVellView: the record list's views, its fill from the vault and its record commands.
 #include "ui/cvell_view.h"
 
-#include "tools/dialogs/tool_commands.h"
-
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
@@ -12,11 +10,13 @@
 
 #include "auth/change_password_dialog.h"
 #include "resources/resource_ids.h"
+#include "tools/dialogs/tool_commands.h"
 #include "ui/base/clipboard.h"
 #include "ui/base/message_box.h"
 #include "ui/cleft_view.h"
 #include "ui/command_router.h"
 #include "ui/delete_confirm_dialog.h"
+#include "ui/float_window.h"
 #include "ui/menu_builder.h"
 #include "ui/record_details_view.h"
 #include "ui/record_editor_dialog.h"
@@ -74,7 +74,8 @@ CVellView::CVellView(CVellDoc& doc, CommandRouter& router, QWidget* parent)
     set_view_mode(ViewMode::LargeIcons);
 }
 
-CVellView::~CVellView() = default;
+// The floating window lives exactly as long as the list, though the main window is its parent.
+CVellView::~CVellView() { delete float_window_.data(); }
 
 QItemSelectionModel& CVellView::selection_model() { return *selection_; }
 
@@ -85,7 +86,17 @@ QAbstractItemView& CVellView::current_view() {
 
 int CVellView::row_count() const { return model_->rowCount(); }
 
-void CVellView::initial_update() { fill_list({}); }
+void CVellView::initial_update() {
+    if (first_update_) {
+        first_update_ = false;
+        QWidget* owner = window();
+        float_window_ = new FloatWindow(router_, owner);
+        // Over the top-left corner of the main window's client area.
+        float_window_->move(owner->geometry().topLeft());
+        float_window_->show();
+    }
+    fill_list({});
+}
 
 void CVellView::fill_list(const std::string& category) {
     Result<std::vector<RecordSummary>> rows =

@@ -2,12 +2,14 @@
 // category in one of four modes and runs the record commands.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "ui/command_target.h"
+#include "ui/float_window.h"
 #include "vault/result.h"
 #include "vault/vault_record.h"
 
@@ -35,7 +37,8 @@ public:
 
     void set_category_tree(CLeftView* tree) { tree_ = tree; }
 
-    // First fill (root view); the one-time set-up happened in the constructor.
+    // First fill (root view). The first call also creates and shows the floating window,
+    // owned by the main window this view sits in.
     void initial_update();
     // Rebuilds the list for a category given as its stored bytes; empty means the root view.
     void fill_list(const std::string& category);
@@ -54,6 +57,8 @@ public:
     void on_encrypt_file();
     // Writes a record from texts collected elsewhere into the tree's selected category.
     void insert_collected_record(const VaultRecord& texts);
+    // The floating window; null before the first initial update.
+    FloatWindow* float_window() const { return float_window_; }
 
     ViewMode view_mode() const { return mode_; }
     RecordListModel& model() { return *model_; }
@@ -98,6 +103,9 @@ private:
     RecordIconView* icon_view_ = nullptr;
     RecordDetailsView* details_view_ = nullptr;
     ViewMode mode_ = ViewMode::LargeIcons;
+    // Guarded: the main window may destroy its children before this view.
+    QPointer<FloatWindow> float_window_;
+    bool first_update_ = true;
 };
 
 }  // namespace korvane
