@@ -1,0 +1,7 @@
+// libFuzzer target: the fixed-slot legacy vault file, parsed directly and read from disk.
+#include "legacy_common.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    korvane::fuzz::run_legacy(data, size, korvane::tools::LegacyFormat::Old);
+    return 0;
+}

@@ -1,0 +1,138 @@
+#!/usr/bin/env python3
+"""Seed corpora for the fuzz targets: small valid inputs, written to CORPUS/<target>/."""
+import hashlib
+import os
+import sqlite3
+import struct
+import subprocess
+import sys
+import tempfile
+
+# Both must match fuzz_support.h, or the enciphered seeds fail the password check.
+PADDED_PASSWORD = b"fuzzyyyyyyyyyyyyy"
+
+HEADER_SIZE = 20
+SLOT_COUNT = 300
+SLOT_SIZE = 448
+# (offset, size) of title, account, password, remark within a slot
+SLOT_FIELDS = ((0, 64), (64, 64), (128, 64), (192, 256))
+
+RECORDS = [
+    ("邮箱", "zhang.san@example.com", "p@ss-123", "工作用"),
+    ("银行卡", "6222 0000 1111", "886611", ""),
+    ("", "", "", ""),
+    ("论坛 BBS", "小明", "密码在这里", "备注：很长的备注" * 4),
+]
+CATEGORIES = ["我的密码", "工作", "生活", "工作"]
+
+
+def gbk(text):
+    return text.encode("gbk")
+
+
+def legacy_header(last_index):
+    return struct.pack("<i", last_index) + hashlib.md5(PADDED_PASSWORD).digest()
+
+
+def old_file(records):
+    body = bytearray(SLOT_COUNT * SLOT_SIZE)
+    for i, record in enumerate(records):
+        fields = (record[0], record[1], record[2], record[3])
+        for (offset, size), value in zip(SLOT_FIELDS, fields):
+            raw = gbk(value)[: size - 1]
+            start = i * SLOT_SIZE + offset
+            body[start : start + len(raw)] = raw
+    return legacy_header(len(records) - 1) + bytes(body)
+
+
+def new_file(records):
+    stream = bytearray()
+    for title, account, password, remark in records:
+        # The stream keeps the remark second; each NUL is followed by one unread byte.
+        for value in (title, remark, account, password):
+            stream += gbk(value) + b"\0" + b"\xcc"
+    stream += b"\0" * (-len(stream) % 16)
+    return legacy_header(len(records) - 1) + bytes(stream)
+
+
+def vault_db(path, records, categories, with_tables=True):
+    if os.path.exists(path):
+        os.remove(path)
+    db = sqlite3.connect(path)
+    db.text_factory = bytes
+    # Small pages keep the seeds, and so the fuzzers' inputs, short.
+    db.execute("PRAGMA page_size=512")
+    if with_tables:
+        db.execute("CREATE TABLE userad(pass TEXT)")
+        db.execute("CREATE TABLE type(leibie TEXT)")
+        db.execute("CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,bz TEXT,type TEXT)")
+        db.execute("INSERT INTO userad(pass) VALUES (?)", (PADDED_PASSWORD.decode(),))
+        for name in categories:
+            db.execute("INSERT INTO type(leibie) VALUES (?)", (gbk(name),))
+        for i, (title, account, password, remark) in enumerate(records):
+            category = gbk(categories[i % len(categories)]) if categories else b""
+            db.execute(
+                "INSERT INTO userpass VALUES (?,?,?,?,?)",
+                (gbk(title), gbk(account), gbk(password), gbk(remark), category),
+            )
+        db.execute("INSERT INTO userpass(bt) VALUES (?)", (gbk("只有标题"),))
+    else:
+        db.execute("CREATE TABLE other(x)")
+    db.commit()
+    db.close()
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def put(corpus, target, name, data):
+    folder = os.path.join(corpus, target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def seal(make_seeds, mode, data, scratch):
+    src = os.path.join(scratch, "plain")
+    dst = os.path.join(scratch, "sealed")
+    with open(src, "wb") as f:
+        f.write(data)
+    subprocess.run([make_seeds, mode, src, dst], check=True)
+    with open(dst, "rb") as f:
+        return f.read()
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit("usage: make_corpus.py CORPUS_DIR MAKE_SEEDS")
+    corpus, make_seeds = sys.argv[1], sys.argv[2]
+    with tempfile.TemporaryDirectory() as scratch:
+        texts = ["", "abc", "我的密码", "密码：p@ss 123", "混合 mixed テキスト", "ǎ乂"]
+        for i, t in enumerate(texts):
+            put(corpus, "text_fuzz", f"gbk{i}", gbk(t))
+        put(corpus, "text_fuzz", "cut_lead", gbk("汉字")[:3])
+
+        # The plain forms go in too: the targets also parse the body as it stands.
+        for count in (1, len(RECORDS)):
+            old = old_file(RECORDS[:count])
+            put(corpus, "legacy_old_fuzz", f"plain{count}", old)
+            put(corpus, "legacy_old_fuzz", f"sealed{count}", seal(make_seeds, "legacy", old, scratch))
+            new = new_file(RECORDS[:count])
+            put(corpus, "legacy_new_fuzz", f"plain{count}", new)
+            put(corpus, "legacy_new_fuzz", f"sealed{count}", seal(make_seeds, "legacy", new, scratch))
+        put(corpus, "legacy_old_fuzz", "empty", legacy_header(-1) + bytes(SLOT_COUNT * SLOT_SIZE))
+        put(corpus, "legacy_new_fuzz", "empty", legacy_header(-1))
+
+        for i, plain in enumerate([b"x", b"sixteen bytes!!!", gbk("一段要加密的文字") * 3, bytes(range(256))]):
+            put(corpus, "file_decrypt_fuzz", f"sealed{i}", seal(make_seeds, "file", plain, scratch))
+
+        db_path = os.path.join(scratch, "vault.db")
+        full = vault_db(db_path, RECORDS, CATEGORIES)
+        empty = vault_db(db_path, [], [])
+        foreign = vault_db(db_path, [], [], with_tables=False)
+        for name, data in (("full", full), ("empty", empty), ("foreign", foreign)):
+            put(corpus, "source_vault_fuzz", name, data)
+            put(corpus, "vault_unlock_fuzz", name, seal(make_seeds, "vault", data, scratch))
+
+
+if __name__ == "__main__":
+    main()
