@@ -1,0 +1,128 @@
+// Child process for the kill tests: runs unlock, edit and lock cycles on a real vault until killed.
+//
+// Usage: korvane_kill_child VAULT_DIR JOURNAL SEED PASSWORD [FAULT_POINT COUNT]
+// The journal gets "begin <kind> <value>" before and "done <kind> <value>" after each step, each
+// line synced to disk before the step goes on, so the parent knows what must have survived.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "support/scripted_prompts.h"
+#include "vault/cvell_doc.h"
+#include "vault/fault_injection.h"
+#include "vault/vault_record.h"
+#include "vault/vault_statements.h"
+
+namespace {
+
+using korvane::CVellDoc;
+using korvane::StartOutcome;
+
+const char* g_fault_point = nullptr;
+long g_fault_count = 0;
+long g_fault_hits = 0;
+
+// Killing from inside the hook puts the death exactly at the file step the parent chose.
+bool kill_at_fault_point(const char* point) {
+    if (g_fault_point != nullptr && std::strcmp(point, g_fault_point) == 0 &&
+        ++g_fault_hits == g_fault_count) {
+        raise(SIGKILL);
+    }
+    return false;
+}
+
+class Journal {
+public:
+    explicit Journal(const char* path) : fd_(open(path, O_WRONLY | O_APPEND | O_CREAT, 0600)) {
+        if (fd_ < 0) fail("cannot open the journal");
+    }
+    ~Journal() { close(fd_); }
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // One write per line, so a kill never leaves half a line that could be misread.
+    void line(const char* state, const char* kind, const std::string& value) {
+        const std::string text = std::string(state) + ' ' + kind + ' ' + value + '\n';
+        if (write(fd_, text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
+            fsync(fd_) != 0) {
+            fail("cannot write the journal");
+        }
+    }
+
+    [[noreturn]] static void fail(const char* why) {
+        std::fprintf(stderr, "korvane_kill_child: %s\n", why);
+        std::exit(2);
+    }
+
+private:
+    int fd_;
+};
+
+std::string password_for(long seed, long n) {
+    // Padded past the cipher's 16-byte minimum key, as the login prompt pads short passwords.
+    std::string password = "pw" + std::to_string(seed) + "-" + std::to_string(n);
+    password.resize(24, 'y');
+    return password;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5 && argc != 7) {
+        std::fprintf(stderr,
+                     "usage: korvane_kill_child VAULT_DIR JOURNAL SEED PASSWORD [POINT COUNT]\n");
+        return 2;
+    }
+    const QString vault_dir = QString::fromLocal8Bit(argv[1]);
+    Journal journal(argv[2]);
+    const long seed = std::strtol(argv[3], nullptr, 10);
+    std::string password = argv[4];
+    if (argc == 7) {
+        g_fault_point = argv[5];
+        g_fault_count = std::strtol(argv[6], nullptr, 10);
+        korvane::fault::set_hook(&kill_at_fault_point);
+    }
+
+    std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
+    long n = 0;
+    for (;;) {
+        journal.line("begin", "unlock", password);
+        CVellDoc doc(vault_dir);
+        korvane::testing::ScriptedPrompts prompts;
+        // Only an empty folder asks for a new password; a stray answer is never used otherwise.
+        prompts.new_password(password).master_password(password);
+        if (doc.start(prompts) != StartOutcome::Unlocked) Journal::fail("start did not unlock");
+        journal.line("done", "unlock", password);
+
+        const int records = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < records; ++i) {
+            korvane::VaultRecord record;
+            record.bt = "r" + std::to_string(seed) + "-" + std::to_string(n++);
+            record.name = "account";
+            record.pass = "secret";
+            record.type = korvane::kRootCategory;
+            journal.line("begin", "record", record.bt);
+            if (!korvane::statements::insert_record(doc.db(), record).ok()) {
+                Journal::fail("insert failed");
+            }
+            journal.line("done", "record", record.bt);
+        }
+        if (random() % 3 == 0) {
+            const std::string next = password_for(seed, n++);
+            journal.line("begin", "password", next);
+            if (!doc.change_master_password(next).ok()) Journal::fail("password change failed");
+            password = next;
+            journal.line("done", "password", next);
+        }
+
+        journal.line("begin", "lock", password);
+        if (!doc.lock().ok()) Journal::fail("lock failed");
+        journal.line("done", "lock", password);
+    }
+}
