@@ -79,6 +79,8 @@ CVellDoc::~CVellDoc() {
 StartOutcome CVellDoc::start(SessionPrompts& prompts) {
     if (std::optional<StartOutcome> refused = claim_folder(prompts)) return *refused;
     remove_stale_temporaries();
+    // A journal without its working file belongs to no database the unlock could write.
+    if (!QFileInfo::exists(work_path_)) remove_sqlite_journal();
 
     if (QFileInfo::exists(work_path_) && QFileInfo(work_path_).size() == 0) {
         // An empty working file holds nothing: a crash before SQLite wrote a page.
@@ -106,6 +108,14 @@ std::optional<StartOutcome> CVellDoc::claim_folder(SessionPrompts& prompts) {
     // A live instance keeps its lock however long it runs; only a dead one's lock is stale.
     lock_file_->setStaleLockTime(0);
     if (lock_file_->tryLock(0)) return std::nullopt;
+    qint64 pid = 0;
+    QString host, app;
+    if (lock_file_->error() == QLockFile::LockFailedError &&
+        !lock_file_->getLockInfo(&pid, &host, &app)) {
+        // A process killed while taking the lock leaves it empty: nobody holds it.
+        lock_file_->removeStaleLockFile();
+        if (lock_file_->tryLock(0)) return std::nullopt;
+    }
     const bool busy = lock_file_->error() == QLockFile::LockFailedError;
     lock_file_.reset();
     if (busy) {
@@ -116,6 +126,12 @@ std::optional<StartOutcome> CVellDoc::claim_folder(SessionPrompts& prompts) {
     prompts.show_message(
         QStringLiteral("无法在文件夹“%1”中写入文件。").arg(native(vault_dir_)), kErrorCaption);
     return StartOutcome::FileError;
+}
+
+void CVellDoc::remove_sqlite_journal() {
+    // Once the working file is sealed (or gone) its journal holds nothing to roll back, only
+    // plain copies of old pages.
+    QFile::remove(work_path_ + QStringLiteral("-journal"));
 }
 
 void CVellDoc::remove_stale_temporaries() {
@@ -187,6 +203,7 @@ std::optional<StartOutcome> CVellDoc::recover_work_file(SessionPrompts& prompts)
         prompts.show_message(sealed.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
+    remove_sqlite_journal();
     return std::nullopt;
 }
 
@@ -214,6 +231,7 @@ std::optional<StartOutcome> CVellDoc::create_vault(SessionPrompts& prompts) {
         prompts.show_message(created.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
+    remove_sqlite_journal();
     master_password_.clear();
     return std::nullopt;
 }
@@ -262,7 +280,9 @@ StartOutcome CVellDoc::unlock(SessionPrompts& prompts) {
 Status CVellDoc::lock() {
     if (!db_.is_open()) return Status::success();
     db_.close();
-    return VaultCodec::encrypt_file(work_path_, vault_path_, master_password_);
+    Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, master_password_);
+    if (sealed) remove_sqlite_journal();
+    return sealed;
 }
 
 Status CVellDoc::change_master_password(const std::string& padded_password) {

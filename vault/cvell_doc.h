@@ -55,6 +55,7 @@ public:
 private:
     std::optional<StartOutcome> claim_folder(SessionPrompts& prompts);
     void remove_stale_temporaries();
+    void remove_sqlite_journal();
     std::optional<StartOutcome> resolve_both_files(SessionPrompts& prompts);
     std::optional<StartOutcome> recover_work_file(SessionPrompts& prompts);
     Status store_recovered_password(const std::string& password);

@@ -336,6 +336,26 @@ TEST_F(CVellDocTest, TemporariesOfAnInterruptedWriteAreRemoved) {
     EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"notes.txt.part", "user.lock", "user.tmp"}));
 }
 
+TEST_F(CVellDocTest, LeftoversOfAKillAreClearedAndNoPlainJournalOutlivesTheLock) {
+    make_vault(kPassword, {"mail"});
+    // A kill inside the lock's creation leaves it empty; nobody holds it.
+    write_file(path("user.lock"), "");
+    // A journal beside no working file belongs to no database: plain pages only.
+    write_file(path("user.tmp-journal"), std::string(8, '\0') + "plain page images");
+    {
+        ScriptedPrompts prompts;
+        prompts.master_password(kPassword);
+        CVellDoc doc(dir_.path());
+        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        EXPECT_TRUE(prompts.messages().empty());
+        EXPECT_FALSE(QFileInfo::exists(path("user.tmp-journal")));
+        // One left beside the working file while it is open goes with the lock.
+        write_file(path("user.tmp-journal"), std::string(8, '\0'));
+        ASSERT_TRUE(doc.lock().ok());
+    }
+    EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
+}
+
 TEST(ResolveVaultDir, CommandLineChoosesTheFolder) {
     EXPECT_EQ(resolve_vault_dir({"korvane", "--vault-dir", "/some/where"}), "/some/where");
     EXPECT_EQ(resolve_vault_dir({"korvane", "--vault-dir=/else"}), "/else");
