@@ -1,6 +1,7 @@
 // CVellView: the record list's views, its fill from the vault and its record commands.
 #include "ui/cvell_view.h"
 
+#include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
@@ -307,77 +308,41 @@ void CVellView::show_context_menu(const QPoint& global_pos) {
     if (menu) router_.exec_popup(*menu, this, global_pos);
 }
 
-bool CVellView::handles_command(int id) const {
-    switch (id) {
-        case res::kCmdNew:
-        case res::kCmdFileNew:
-        case res::kCmdDelete:
-        case res::kCmdCopy:
-        case res::kCmdRefresh:
-        case res::kCmdViewSmallIcons:
-        case res::kCmdViewLargeIcons:
-        case res::kCmdViewList:
-        case res::kCmdViewDetails:
-        case res::kCmdViewArrange:
-        case res::kCmdViewSort:
-        case res::kCmdChangePassword:
-        case res::kCmdChangePasswordAlt:
-        case res::kCmdExportCsv:
-        case res::kCmdExportBackup:
-        case res::kCmdImport:
-        case res::kCmdSync:
-        case res::kCmdEncryptFile:
-            return true;
-        default:
-            return false;
-    }
+namespace {
+
+// The record list's commands and their handlers; one table serves both the routing question
+// and the call, so the two can never disagree.
+using ListHandler = void (*)(CVellView&, int);
+const QHash<int, ListHandler>& list_handlers() {
+    static const QHash<int, ListHandler> table = {
+        {res::kCmdNew, [](CVellView& v, int) { v.on_new_record(); }},
+        {res::kCmdFileNew, [](CVellView& v, int) { v.on_new_record(); }},
+        {res::kCmdDelete, [](CVellView& v, int) { v.on_delete_records(); }},
+        {res::kCmdCopy, [](CVellView& v, int) { v.on_copy_password(); }},
+        {res::kCmdRefresh, [](CVellView& v, int) { v.on_refresh(); }},
+        {res::kCmdChangePassword, [](CVellView& v, int) { v.on_change_password(); }},
+        {res::kCmdChangePasswordAlt, [](CVellView& v, int) { v.on_change_password(); }},
+        {res::kCmdExportCsv, [](CVellView& v, int) { v.on_export_csv(); }},
+        {res::kCmdExportBackup, [](CVellView& v, int) { v.on_export_backup(); }},
+        {res::kCmdImport, [](CVellView& v, int) { v.on_import(); }},
+        {res::kCmdSync, [](CVellView& v, int) { v.on_sync(); }},
+        {res::kCmdEncryptFile, [](CVellView& v, int) { v.on_encrypt_file(); }},
+        {res::kCmdViewSmallIcons, [](CVellView& v, int id) { v.on_view_mode(id); }},
+        {res::kCmdViewLargeIcons, [](CVellView& v, int id) { v.on_view_mode(id); }},
+        {res::kCmdViewList, [](CVellView& v, int id) { v.on_view_mode(id); }},
+        {res::kCmdViewDetails, [](CVellView& v, int id) { v.on_view_mode(id); }},
+        {res::kCmdViewArrange, [](CVellView& v, int id) { v.on_view_mode(id); }},
+        {res::kCmdViewSort, [](CVellView& v, int id) { v.on_view_mode(id); }},
+    };
+    return table;
 }
 
+}  // namespace
+
+bool CVellView::handles_command(int id) const { return list_handlers().contains(id); }
+
 void CVellView::execute_command(int id) {
-    switch (id) {
-        case res::kCmdNew:
-        case res::kCmdFileNew:
-            on_new_record();
-            break;
-        case res::kCmdDelete:
-            on_delete_records();
-            break;
-        case res::kCmdCopy:
-            on_copy_password();
-            break;
-        case res::kCmdRefresh:
-            on_refresh();
-            break;
-        case res::kCmdChangePassword:
-        case res::kCmdChangePasswordAlt:
-            on_change_password();
-            break;
-        case res::kCmdExportCsv:
-            on_export_csv();
-            break;
-        case res::kCmdExportBackup:
-            on_export_backup();
-            break;
-        case res::kCmdImport:
-            on_import();
-            break;
-        case res::kCmdSync:
-            on_sync();
-            break;
-        case res::kCmdEncryptFile:
-            on_encrypt_file();
-            break;
-        case res::kCmdViewSmallIcons:
-        case res::kCmdViewLargeIcons:
-        case res::kCmdViewList:
-        case res::kCmdViewDetails:
-        case res::kCmdViewArrange:
-        case res::kCmdViewSort:
-            on_view_mode(id);
-            break;
-        default:
-            break;
-    }
+    if (ListHandler handler = list_handlers().value(id)) handler(*this, id);
 }
 
 void CVellView::update_command(int id, CommandState& state) const {
