@@ -3,9 +3,11 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QHash>
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSet>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -146,24 +148,15 @@ void CMainFrame::restore_from_tray() {
 }
 
 bool CMainFrame::forwards_to_list(int id) const {
-    switch (id) {
-        case res::kCmdChangePassword:
-        case res::kCmdEncryptFile:
-        case res::kCmdExportCsv:
-        case res::kCmdImport:
-        case res::kCmdExportBackup:
-        case res::kCmdSync:
-        case res::kCmdFileNew:
-        case res::kCmdViewSmallIcons:
-        case res::kCmdViewLargeIcons:
-        case res::kCmdViewList:
-        case res::kCmdViewDetails:
-        case res::kCmdViewArrange:
-        case res::kCmdViewSort:
-            return list_->handles_command(id);
-        default:
-            return false;
-    }
+    // The file, tool and view commands belong to the record list even when the tree is active.
+    static const QSet<int> list_commands = {
+        res::kCmdChangePassword, res::kCmdEncryptFile,    res::kCmdExportCsv,
+        res::kCmdImport,         res::kCmdExportBackup,   res::kCmdSync,
+        res::kCmdFileNew,        res::kCmdViewSmallIcons, res::kCmdViewLargeIcons,
+        res::kCmdViewList,       res::kCmdViewDetails,    res::kCmdViewArrange,
+        res::kCmdViewSort,
+    };
+    return list_commands.contains(id) && list_->handles_command(id);
 }
 
 void CMainFrame::toggle_float_window() {
@@ -187,25 +180,31 @@ void CMainFrame::choose_look(int mode) {
     repaint();
 }
 
+// The frame's own commands and their handlers; one table answers both whether the frame takes a
+// command and what it does, so the two can never disagree.
+const QHash<int, CMainFrame::FrameHandler>& CMainFrame::frame_handlers() {
+    static const QHash<int, FrameHandler> table = {
+        {res::kCmdNew, [](CMainFrame& f) { f.tree_->on_new_category(); }},
+        {res::kCmdRefresh, [](CMainFrame&) {}},  // nothing to refresh in the tree
+        {res::kCmdExit, [](CMainFrame& f) { emit f.exit_requested(); }},
+        {res::kCmdClearClipboard, [](CMainFrame&) { clear_clipboard(); }},
+        {res::kCmdHideToTray, [](CMainFrame& f) { f.hide_to_tray(); }},
+        {res::kCmdViewToolbar,
+         [](CMainFrame& f) { f.toolbar_->setVisible(!f.toolbar_->isVisible()); }},
+        {res::kCmdViewStatusBar,
+         [](CMainFrame& f) { f.statusBar()->setVisible(!f.statusBar()->isVisible()); }},
+        {res::kCmdNextPane, [](CMainFrame& f) { f.switch_pane(); }},
+        {res::kCmdPrevPane, [](CMainFrame& f) { f.switch_pane(); }},
+        {res::kCmdPasswordGenerator, [](CMainFrame&) { show_password_generator(nullptr); }},
+        {res::kCmdToggleFloat, [](CMainFrame& f) { f.toggle_float_window(); }},
+        {res::kCmdWriteCollected, [](CMainFrame& f) { f.write_collected_record(); }},
+    };
+    return table;
+}
+
 bool CMainFrame::handles_command(int id) const {
-    if (forwards_to_list(id) || VisualStyle::mode_for_command(id) != 0) return true;
-    switch (id) {
-        case res::kCmdNew:
-        case res::kCmdRefresh:
-        case res::kCmdExit:
-        case res::kCmdClearClipboard:
-        case res::kCmdHideToTray:
-        case res::kCmdViewToolbar:
-        case res::kCmdViewStatusBar:
-        case res::kCmdNextPane:
-        case res::kCmdPrevPane:
-        case res::kCmdPasswordGenerator:
-        case res::kCmdToggleFloat:
-        case res::kCmdWriteCollected:
-            return true;
-        default:
-            return false;
-    }
+    return forwards_to_list(id) || VisualStyle::mode_for_command(id) != 0 ||
+           frame_handlers().contains(id);
 }
 
 void CMainFrame::execute_command(int id) {
@@ -217,43 +216,7 @@ void CMainFrame::execute_command(int id) {
         choose_look(look);
         return;
     }
-    switch (id) {
-        case res::kCmdNew:
-            tree_->on_new_category();
-            break;
-        case res::kCmdRefresh:
-            break;  // nothing to refresh in the tree
-        case res::kCmdExit:
-            emit exit_requested();
-            break;
-        case res::kCmdClearClipboard:
-            clear_clipboard();
-            break;
-        case res::kCmdHideToTray:
-            hide_to_tray();
-            break;
-        case res::kCmdViewToolbar:
-            toolbar_->setVisible(!toolbar_->isVisible());
-            break;
-        case res::kCmdViewStatusBar:
-            statusBar()->setVisible(!statusBar()->isVisible());
-            break;
-        case res::kCmdNextPane:
-        case res::kCmdPrevPane:
-            switch_pane();
-            break;
-        case res::kCmdPasswordGenerator:
-            show_password_generator(nullptr);
-            break;
-        case res::kCmdToggleFloat:
-            toggle_float_window();
-            break;
-        case res::kCmdWriteCollected:
-            write_collected_record();
-            break;
-        default:
-            break;
-    }
+    if (FrameHandler handler = frame_handlers().value(id)) handler(*this);
 }
 
 void CMainFrame::update_command(int id, CommandState& state) const {

@@ -2,6 +2,7 @@
 // tree and the record list, the tray icon, and the frame's share of the command routing.
 #pragma once
 
+#include <QHash>
 #include <QMainWindow>
 #include <memory>
 
@@ -68,6 +69,8 @@ private:
     void build_status_bar();
     void build_accelerators();
     void switch_pane();
+    using FrameHandler = void (*)(CMainFrame&);
+    static const QHash<int, FrameHandler>& frame_handlers();
     bool forwards_to_list(int id) const;
     void choose_look(int mode);
     void toggle_float_window();
