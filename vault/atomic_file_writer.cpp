@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 #include "vault/fault_injection.h"
+#include "vault/write_failure.h"
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -81,8 +83,10 @@ Status AtomicFileWriter::write(const char* data, qint64 size) {
         return make_error(
             file_error(QStringLiteral("写入文件"), target_path_, QStringLiteral("模拟的写入错误")));
     }
+    errno = 0;
     if (file_.write(data, size) != size) {
-        return make_error(file_error(QStringLiteral("写入文件"), target_path_, file_.errorString()));
+        const QString reason = write_failure_reason(errno, file_.errorString());
+        return make_error(file_error(QStringLiteral("写入文件"), target_path_, reason));
     }
     return Status::success();
 }
@@ -92,10 +96,11 @@ Status AtomicFileWriter::commit() {
         return make_error(file_error(QStringLiteral("写入文件"), target_path_,
                                      QStringLiteral("文件未打开")));
     }
+    errno = 0;
     bool flushed = file_.flush() && sync_to_disk(file_.handle());
     if (fault::should_fail("atomic.sync")) flushed = false;
     if (!flushed) {
-        QString reason = file_.errorString();
+        const QString reason = write_failure_reason(errno, file_.errorString());
         discard();
         return make_error(file_error(QStringLiteral("写入文件"), target_path_, reason));
     }

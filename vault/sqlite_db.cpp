@@ -3,14 +3,33 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <limits>
+#include <optional>
 #include <utility>
+
+#include "vault/write_failure.h"
 
 namespace korvane {
 namespace {
 
+// A full disk reads "database or disk is full" or, past a file-size limit, "disk I/O error";
+// both are told in Chinese, as the file writers tell them. A connection left in error by a
+// failed write repeats "disk I/O error" without the cause, which was most likely the same.
+std::optional<QString> out_of_room(sqlite3* db) {
+    const int code = sqlite3_extended_errcode(db);
+    if ((code & 0xff) == SQLITE_FULL) return write_failure_reason(ENOSPC, {});
+    const int system_error = sqlite3_system_errno(db);
+    if ((code & 0xff) == SQLITE_IOERR && is_out_of_room(system_error)) {
+        return write_failure_reason(system_error, {});
+    }
+    if (code == SQLITE_IOERR_WRITE) return QStringLiteral("写入磁盘失败，可能是磁盘空间不足");
+    return std::nullopt;
+}
+
 QString sqlite_message(sqlite3* db) {
-    return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("数据库未打开");
+    if (!db) return QStringLiteral("数据库未打开");
+    return out_of_room(db).value_or(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 QString database_error(const QString& detail) {
@@ -159,8 +178,8 @@ Status SqliteDb::exec(std::string_view sql) {
     char* message = nullptr;
     const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
-        const QString detail =
-            message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
+        const QString detail = out_of_room(db_).value_or(
+            message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc)));
         sqlite3_free(message);
         return make_error(database_error(detail));
     }

@@ -3,11 +3,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "vault/atomic_file_writer.h"
 #include "vault/fault_injection.h"
+#include "vault/write_failure.h"
 
 namespace korvane {
 namespace {
@@ -91,8 +93,10 @@ Result<qint64> VaultCodec::transform(QIODevice& in, QIODevice& out, const MarsCi
             return make_error(QStringLiteral("读取文件失败：%1").arg(in.errorString()));
         }
         transform_in_place(reinterpret_cast<std::uint8_t*>(buffer.data()), n, cipher, direction);
+        errno = 0;
         if (out.write(buffer.data(), n) != n || fault::should_fail("codec.write")) {
-            return make_error(QStringLiteral("写入文件失败：%1").arg(out.errorString()));
+            return make_error(QStringLiteral("写入文件失败：%1")
+                                  .arg(write_failure_reason(errno, out.errorString())));
         }
         done += n;
     }
