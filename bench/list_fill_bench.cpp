@@ -100,7 +100,8 @@ std::vector<BareRow> bare_root_query(sqlite3* db) {
         &stmt, nullptr);
     std::vector<BareRow> rows;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
-        rows.push_back({sqlite3_column_int64(stmt, 0), read(stmt, 1), read(stmt, 2), read(stmt, 3)});
+        rows.push_back(
+            {sqlite3_column_int64(stmt, 0), read(stmt, 1), read(stmt, 2), read(stmt, 3)});
     }
     sqlite3_finalize(stmt);
     return rows;
@@ -160,10 +161,11 @@ void BM_DecipherAndBareQuery100k(benchmark::State& state) {
     }
     MarsCipher cipher;
     cipher.set_key(kPassword);
+    constexpr std::size_t kBlock = MarsCipher::kBlockSize;
     std::vector<std::uint8_t> bytes(std::size_t(f.database_bytes), 0x5a);
     std::vector<BareRow> kept;
     for (auto _ : state) {
-        for (std::size_t i = 0; i + MarsCipher::kBlockSize <= bytes.size(); i += MarsCipher::kBlockSize) {
+        for (std::size_t i = 0; i + kBlock <= bytes.size(); i += kBlock) {
             cipher.decrypt_block(bytes.data() + i, bytes.data() + i);
         }
         benchmark::DoNotOptimize(bytes.data());

@@ -83,7 +83,9 @@ Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
         if (!read_fully(plain, b.data(), n)) return make_error(read_error(work_path, plain.errorString()));
         transform_in_place(reinterpret_cast<std::uint8_t*>(a.data()), n, cipher,
                            VaultCodec::Direction::Decrypt);
-        if (std::memcmp(a.data(), b.data(), std::size_t(n)) != 0) return content_mismatch(vault_path);
+        if (std::memcmp(a.data(), b.data(), std::size_t(n)) != 0) {
+            return content_mismatch(vault_path);
+        }
     }
     return Status::success();
 }
