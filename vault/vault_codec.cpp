@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "vault/atomic_file_writer.h"
+#include "vault/chunk_checksum.h"
 #include "vault/fault_injection.h"
 #include "vault/write_failure.h"
 
@@ -15,6 +16,8 @@ namespace korvane {
 namespace {
 
 constexpr qint64 kChunkSize = qint64(1) << 20;
+// One SQLite page at the default size: the header and the schema's root.
+constexpr qint64 kHeadCheckBytes = 4096;
 constexpr char kSqliteMagic[] = "SQLite";
 
 QString native(const QString& path) { return QDir::toNativeSeparators(path); }
@@ -28,6 +31,16 @@ QString read_error(const QString& path, const QString& reason) {
 }
 
 qint64 whole_blocks(qint64 length) { return length - length % qint64(MarsCipher::kBlockSize); }
+
+// Writing and checking walk a file in the same chunks, so checksums line up chunk for chunk.
+std::size_t chunk_buffer_size(qint64 length) {
+    return std::size_t(std::min(kChunkSize, std::max<qint64>(length, 1)));
+}
+
+Status content_mismatch(const QString& vault_path) {
+    return make_error(
+        QStringLiteral("校验“%1”失败：写入的内容与数据库不一致").arg(native(vault_path)));
+}
 
 void transform_in_place(std::uint8_t* data, qint64 size, const MarsCipher& cipher,
                         VaultCodec::Direction direction) {
@@ -54,9 +67,9 @@ bool read_fully(QIODevice& in, char* data, qint64 size) {
     return true;
 }
 
-// Checks that the enciphered file just written deciphers to the plain file it came from.
-Status verify_encrypted(const QString& vault_path, const QString& work_path,
-                        const MarsCipher& cipher, qint64 length) {
+// Exact check that the enciphered file deciphers to the plain file's whole blocks.
+Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
+                          const MarsCipher& cipher, qint64 length) {
     QFile written(vault_path);
     QFile plain(work_path);
     if (!written.open(QIODevice::ReadOnly)) return make_error(open_error(vault_path, written.errorString()));
@@ -64,7 +77,7 @@ Status verify_encrypted(const QString& vault_path, const QString& work_path,
     if (written.size() != length) {
         return make_error(QStringLiteral("校验“%1”失败：文件长度不对").arg(native(vault_path)));
     }
-    std::vector<char> a(std::size_t(std::min(kChunkSize, std::max<qint64>(length, 1))));
+    std::vector<char> a(chunk_buffer_size(length));
     std::vector<char> b(a.size());
     for (qint64 offset = 0; offset < length; offset += qint64(a.size())) {
         const qint64 n = std::min<qint64>(qint64(a.size()), length - offset);
@@ -72,20 +85,76 @@ Status verify_encrypted(const QString& vault_path, const QString& work_path,
         if (!read_fully(plain, b.data(), n)) return make_error(read_error(work_path, plain.errorString()));
         transform_in_place(reinterpret_cast<std::uint8_t*>(a.data()), n, cipher,
                            VaultCodec::Direction::Decrypt);
-        if (std::memcmp(a.data(), b.data(), std::size_t(n)) != 0 || fault::should_fail("codec.verify")) {
-            return make_error(
-                QStringLiteral("校验“%1”失败：写入的内容与数据库不一致").arg(native(vault_path)));
+        if (std::memcmp(a.data(), b.data(), std::size_t(n)) != 0) {
+            return content_mismatch(vault_path);
         }
     }
+    return Status::success();
+}
+
+// The head read back must decipher to the working file's head: proves the key and the cipher
+// agree, which the checksums alone cannot.
+Status check_head(const QString& vault_path, const QString& work_path, const MarsCipher& cipher,
+                  const char* sealed_head, qint64 n) {
+    QFile plain(work_path);
+    if (!plain.open(QIODevice::ReadOnly)) {
+        return make_error(open_error(work_path, plain.errorString()));
+    }
+    std::vector<char> expected(std::size_t(n), '\0');
+    std::vector<char> opened(sealed_head, sealed_head + n);
+    if (!read_fully(plain, expected.data(), n)) {
+        return make_error(read_error(work_path, plain.errorString()));
+    }
+    transform_in_place(reinterpret_cast<std::uint8_t*>(opened.data()), n, cipher,
+                       VaultCodec::Direction::Decrypt);
+    if (opened != expected) return content_mismatch(vault_path);
+    return Status::success();
+}
+
+// Checks the enciphered file just written without a second cipher pass over all of it: every
+// chunk read back must carry the checksum of the ciphertext that was written, and the head must
+// decipher to the working file's head.
+Status verify_written(const QString& vault_path, const QString& work_path, const MarsCipher& cipher,
+                      qint64 length, const std::vector<std::uint64_t>& chunk_sums) {
+    if (fault::should_fail("codec.read_back")) {
+        return make_error(open_error(vault_path, QStringLiteral("模拟的读取错误")));
+    }
+    QFile written(vault_path);
+    if (!written.open(QIODevice::ReadOnly)) {
+        return make_error(open_error(vault_path, written.errorString()));
+    }
+    if (written.size() != length) {
+        return make_error(QStringLiteral("校验“%1”失败：文件长度不对").arg(native(vault_path)));
+    }
+    std::vector<char> buffer(chunk_buffer_size(length));
+    std::size_t chunk = 0;
+    for (qint64 offset = 0; offset < length; offset += qint64(buffer.size()), ++chunk) {
+        const qint64 n = std::min<qint64>(qint64(buffer.size()), length - offset);
+        if (!read_fully(written, buffer.data(), n)) {
+            return make_error(read_error(vault_path, written.errorString()));
+        }
+        if (chunk >= chunk_sums.size() ||
+            chunk_checksum(buffer.data(), std::size_t(n)) != chunk_sums[chunk] ||
+            fault::should_fail("codec.verify")) {
+            return content_mismatch(vault_path);
+        }
+        if (offset == 0) {
+            Status head = check_head(vault_path, work_path, cipher, buffer.data(),
+                                     std::min(n, kHeadCheckBytes));
+            if (!head) return head;
+        }
+    }
+    if (chunk != chunk_sums.size()) return content_mismatch(vault_path);
     return Status::success();
 }
 
 }  // namespace
 
 Result<qint64> VaultCodec::transform(QIODevice& in, QIODevice& out, const MarsCipher& cipher,
-                                     Direction direction, qint64 length) {
+                                     Direction direction, qint64 length,
+                                     std::vector<std::uint64_t>* chunk_sums) {
     length = whole_blocks(length);
-    std::vector<char> buffer(std::size_t(std::min(kChunkSize, std::max<qint64>(length, 1))));
+    std::vector<char> buffer(chunk_buffer_size(length));
     qint64 done = 0;
     while (done < length) {
         const qint64 n = std::min<qint64>(qint64(buffer.size()), length - done);
@@ -93,6 +162,7 @@ Result<qint64> VaultCodec::transform(QIODevice& in, QIODevice& out, const MarsCi
             return make_error(QStringLiteral("读取文件失败：%1").arg(in.errorString()));
         }
         transform_in_place(reinterpret_cast<std::uint8_t*>(buffer.data()), n, cipher, direction);
+        if (chunk_sums) chunk_sums->push_back(chunk_checksum(buffer.data(), std::size_t(n)));
         errno = 0;
         if (out.write(buffer.data(), n) != n || fault::should_fail("codec.write")) {
             return make_error(QStringLiteral("写入文件失败：%1")
@@ -115,12 +185,15 @@ Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_p
 
     AtomicFileWriter writer(vault_path);
     if (Status opened = writer.open(); !opened) return opened;
-    Result<qint64> written = transform(plain, writer.device(), cipher, Direction::Encrypt, length);
+    std::vector<std::uint64_t> chunk_sums;
+    Result<qint64> written =
+        transform(plain, writer.device(), cipher, Direction::Encrypt, length, &chunk_sums);
     if (!written) return make_error(written.error());
     plain.close();
     if (Status committed = writer.commit(); !committed) return committed;
 
-    if (Status verified = verify_encrypted(vault_path, work_path, cipher, length); !verified) {
+    if (Status verified = verify_written(vault_path, work_path, cipher, length, chunk_sums);
+        !verified) {
         // Not a good copy: the plain working file stays the only one.
         QFile::remove(vault_path);
         return verified;
@@ -136,7 +209,8 @@ bool VaultCodec::is_encryption_of(const QString& vault_path, const QString& work
                                   std::string_view key_material) {
     MarsCipher cipher;
     if (!cipher.set_key(key_material)) return false;
-    return verify_encrypted(vault_path, work_path, cipher, whole_blocks(QFile(work_path).size())).ok();
+    const qint64 length = whole_blocks(QFile(work_path).size());
+    return deciphers_to_plain(vault_path, work_path, cipher, length).ok();
 }
 
 DecryptResult VaultCodec::decrypt_file(const QString& vault_path, const QString& work_path,

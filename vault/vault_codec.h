@@ -5,7 +5,9 @@
 
 #include <QIODevice>
 #include <QString>
+#include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "vault/mars_cipher.h"
 #include "vault/result.h"
@@ -21,8 +23,9 @@ struct DecryptResult {
 
 class VaultCodec {
 public:
-    // Writes vault_path from work_path, reads it back to check it deciphers to the working
-    // file, then removes work_path. On any failure the working file is left untouched.
+    // Writes vault_path from work_path, reads it back to check it holds exactly the ciphertext
+    // written (by chunk checksums) and that its head deciphers to the working file's head, then
+    // removes work_path. On any failure the working file is left untouched.
     static Status encrypt_file(const QString& work_path, const QString& vault_path,
                                std::string_view key_material);
 
@@ -37,10 +40,12 @@ public:
                                  std::string_view key_material);
 
     // Enciphers (or deciphers) whole blocks from in to out, in large buffers; a tail shorter
-    // than a block is dropped. Returns the number of bytes written.
+    // than a block is dropped. Returns the number of bytes written. chunk_sums, if given,
+    // receives the chunk_checksum of each buffer written.
     enum class Direction { Encrypt, Decrypt };
     static Result<qint64> transform(QIODevice& in, QIODevice& out, const MarsCipher& cipher,
-                                    Direction direction, qint64 length);
+                                    Direction direction, qint64 length,
+                                    std::vector<std::uint64_t>* chunk_sums = nullptr);
 };
 
 }  // namespace korvane

@@ -6,7 +6,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <functional>
 #include <random>
+#include <string_view>
 
 #include "support/file_helpers.h"
 #include "support/reference_cipher.h"
@@ -158,6 +161,7 @@ TEST_F(VaultCodecTest, FailureAtAnyStepOfEncipheringKeepsThePlainFile) {
              {"codec.write", 3},
              {"atomic.sync", 1},
              {"atomic.rename", 1},
+             {"codec.read_back", 1},
              {"codec.verify", 2},
              {"codec.remove_source", 1}}) {
         SCOPED_TRACE(point + " #" + std::to_string(nth));
@@ -179,16 +183,68 @@ TEST_F(VaultCodecTest, FailureAtAnyStepOfEncipheringKeepsThePlainFile) {
     }
 }
 
+// Changes the sealed file on disk after it is written and before it is read back.
+struct DamageBeforeReadBack {
+    static inline QString path;
+    static inline std::function<void(std::string&)> damage;
+    static bool hook(const char* p) {
+        if (std::string_view(p) == "codec.read_back") {
+            std::string bytes = read_file(path);
+            damage(bytes);
+            write_file(path, bytes);
+        }
+        return false;
+    }
+    DamageBeforeReadBack(QString target, std::function<void(std::string&)> change) {
+        path = std::move(target);
+        damage = std::move(change);
+        fault::set_hook(&DamageBeforeReadBack::hook);
+    }
+    ~DamageBeforeReadBack() { fault::set_hook(nullptr); }
+};
+
+TEST_F(VaultCodecTest, ReadBackThatDiffersFromWhatWasWrittenIsCaught) {
+    const std::size_t size = (3 << 20) + 512;
+    const std::string plain = fake_database(size);
+    const std::string other_key_sealed = reference_mars_ecb("otherpasswordyyyy", plain, true);
+    const std::vector<std::pair<const char*, std::function<void(std::string&)>>> damages = {
+        {"flipped bit in the head", [](std::string& b) { b[5] ^= 0x01; }},
+        // Past the head: only the chunk checksum can see these.
+        {"flipped bit in a later chunk", [](std::string& b) { b[(1 << 20) + 777] ^= 0x40; }},
+        {"last byte", [](std::string& b) { b.back() ^= char(0x80); }},
+        {"two blocks swapped",
+         [](std::string& b) {
+             std::swap_ranges(b.begin() + 0x200000, b.begin() + 0x200010, b.begin() + 0x200100);
+         }},
+        {"last block cut off", [](std::string& b) { b.resize(b.size() - 16); }},
+        {"sealed under another key", [&](std::string& b) { b = other_key_sealed; }},
+    };
+    for (const auto& [what, damage] : damages) {
+        SCOPED_TRACE(what);
+        write_file(tmp(), plain);
+        Status status;
+        {
+            DamageBeforeReadBack fault(dat(), damage);
+            status = VaultCodec::encrypt_file(tmp(), dat(), kKey);
+        }
+        ASSERT_FALSE(status.ok());
+        EXPECT_TRUE(status.error().contains(QStringLiteral("校验")))
+            << status.error().toStdString();
+        EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.tmp"});
+        EXPECT_EQ(read_file(tmp()), plain);
+    }
+}
+
 TEST_F(VaultCodecTest, FailureAtAnyStepOfDecipheringKeepsTheVault) {
     write_file(tmp(), fake_database((2 << 20) + 64));
     ASSERT_TRUE(VaultCodec::encrypt_file(tmp(), dat(), kKey).ok());
     const std::string sealed = read_file(dat());
-    for (const auto& [point, nth] : std::vector<std::pair<std::string, int>>{
-             {"atomic.open", 1},
-             {"codec.write", 2},
-             {"atomic.sync", 1},
-             {"atomic.rename", 1},
-             {"codec.remove_source", 1}}) {
+    for (const auto& [point, nth] :
+         std::vector<std::pair<std::string, int>>{{"atomic.open", 1},
+                                                  {"codec.write", 2},
+                                                  {"atomic.sync", 1},
+                                                  {"atomic.rename", 1},
+                                                  {"codec.remove_source", 1}}) {
         SCOPED_TRACE(point);
         {
             FailAt fail(point, nth);
