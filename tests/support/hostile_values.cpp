@@ -37,10 +37,9 @@ std::string every_gbk_character() {
 // punctuation that GBK variants map differently, private-use mappings and user-defined areas.
 std::string odd_gbk_mappings() {
     std::string out = "\x80";
-    for (const char* code : {"\xa1\xa4", "\xa1\xaa", "\xa6\xd9", "\xa6\xdf", "\xa8\xbc",
-                             "\xa8\xbf", "\xa9\x8a", "\xfe\x50", "\xfe\x55", "\xfe\xa0",
-                             "\xaa\xa1", "\xaf\xfe", "\xf8\xa1", "\xfe\xfe", "\xa1\x40",
-                             "\xa7\xa0"}) {
+    for (const char* code : {"\xa1\xa4", "\xa1\xaa", "\xa6\xd9", "\xa6\xdf", "\xa8\xbc", "\xa8\xbf",
+                             "\xa9\x8a", "\xfe\x50", "\xfe\x55", "\xfe\xa0", "\xaa\xa1", "\xaf\xfe",
+                             "\xf8\xa1", "\xfe\xfe", "\xa1\x40", "\xa7\xa0"}) {
         out += code;
     }
     return out;
@@ -99,7 +98,7 @@ const std::vector<HostileValue>& hostile_values() {
 
 const std::vector<RecordField>& record_fields() {
     static const std::vector<RecordField> fields = {
-        {"Title", &VaultRecord::bt},     {"Account", &VaultRecord::name},
+        {"Title", &VaultRecord::bt},      {"Account", &VaultRecord::name},
         {"Password", &VaultRecord::pass}, {"Remark", &VaultRecord::bz},
         {"Category", &VaultRecord::type},
     };

@@ -92,9 +92,9 @@ TEST_P(HostileSourceTest, NewLegacyFileBringsEveryFieldExactly) {
     for (const VaultRecord& r : records) stream += new_record(r.bt, r.bz, r.name, r.pass, '\xa1');
     auto doc = vault_.unlock(kPassword);
     ASSERT_TRUE(doc);
-    LegacyImportResult result =
-        import_legacy(*doc, seal_legacy(int(records.size()) - 1, kLegacyPassword, pad_to_blocks(stream)),
-                      LegacyFormat::New);
+    LegacyImportResult result = import_legacy(
+        *doc, seal_legacy(int(records.size()) - 1, kLegacyPassword, pad_to_blocks(stream)),
+        LegacyFormat::New);
     ASSERT_EQ(result.outcome, LegacyImportOutcome::Imported) << result.message.toStdString();
     EXPECT_EQ(result.imported, int(records.size()));
     expect_vault(std::move(doc), records, {});
@@ -115,7 +115,8 @@ TEST_P(HostileSourceTest, OldLegacyFileBringsWhatFitsInItsSlotsExactly) {
     auto doc = vault_.unlock(kPassword);
     ASSERT_TRUE(doc);
     LegacyImportResult result = import_legacy(
-        *doc, seal_legacy(int(records.size()) - 1, kLegacyPassword, old_body(slot_list)), LegacyFormat::Old);
+        *doc, seal_legacy(int(records.size()) - 1, kLegacyPassword, old_body(slot_list)),
+        LegacyFormat::Old);
     ASSERT_EQ(result.outcome, LegacyImportOutcome::Imported) << result.message.toStdString();
     expect_vault(std::move(doc), records, {});
 }

@@ -29,9 +29,10 @@ VaultRecord base(const std::string& tag, const std::string& type) {
 struct Expected {
     std::vector<std::pair<RecordId, VaultRecord>> records;
     std::vector<std::string> categories;
-    std::vector<RecordId> deleted;
+    std::vector<std::pair<RecordId, VaultRecord>> deleted;
 
-    std::vector<RecordSummary> rows_where(const std::function<bool(const VaultRecord&)>& keep) const {
+    std::vector<RecordSummary> rows_where(
+        const std::function<bool(const VaultRecord&)>& keep) const {
         std::vector<RecordSummary> rows;
         for (const auto& [oid, r] : records) {
             if (keep(r)) rows.push_back({oid, r.bt, r.name, r.bz});
@@ -60,10 +61,13 @@ void expect_reads(SqliteDb& db, const Expected& expected) {
     auto records = all_records(db);
     ASSERT_TRUE(records.ok());
     EXPECT_EQ(*records, all);
-    for (RecordId oid : expected.deleted) {
+    for (const auto& [oid, r] : expected.deleted) {
         auto loaded = load_record(db, oid);
         ASSERT_TRUE(loaded.ok());
         EXPECT_FALSE(loaded->has_value()) << "deleted record " << oid << " is back";
+        auto exists = record_exists(db, r);
+        ASSERT_TRUE(exists.ok());
+        EXPECT_FALSE(*exists) << "deleted record " << oid << " still found by its fields";
     }
     auto categories = list_categories(db);
     ASSERT_TRUE(categories.ok());
@@ -74,14 +78,15 @@ void expect_reads(SqliteDb& db, const Expected& expected) {
         EXPECT_TRUE(*exists);
         auto rows = list_records_of_category(db, category);
         ASSERT_TRUE(rows.ok());
-        EXPECT_EQ(*rows, expected.rows_where([&](const VaultRecord& r) { return r.type == category; }))
-            << "category view";
+        EXPECT_EQ(*rows, expected.rows_where([&](const VaultRecord& r) {
+            return r.type == category;
+        })) << "category view";
     }
     auto root = list_root_records(db);
     ASSERT_TRUE(root.ok());
-    EXPECT_EQ(*root, expected.rows_where(
-                         [&](const VaultRecord& r) { return !expected.is_category(r.type); }))
-        << "root view";
+    EXPECT_EQ(*root, expected.rows_where([&](const VaultRecord& r) {
+        return !expected.is_category(r.type);
+    })) << "root view";
 }
 
 std::string value_name(const HostileValue& value) { return value.name; }
@@ -133,9 +138,10 @@ TEST_P(HostileRecordFieldTest, EveryWritingStatementKeepsItThroughALockCycle) {
     expected.records.emplace_back(insert(root), root);
 
     // Last, so no later insert takes its row id again.
-    const RecordId deleted_oid = insert(with_field(base("del", kPlain), field(), value()));
+    const VaultRecord deleted = with_field(base("del", kPlain), field(), value());
+    const RecordId deleted_oid = insert(deleted);
     ASSERT_TRUE(delete_record(db, deleted_oid).ok());
-    expected.deleted.push_back(deleted_oid);
+    expected.deleted.emplace_back(deleted_oid, deleted);
 
     {
         SCOPED_TRACE("before locking");
@@ -147,13 +153,13 @@ TEST_P(HostileRecordFieldTest, EveryWritingStatementKeepsItThroughALockCycle) {
     expect_reads(doc->db(), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ValuesByField, HostileRecordFieldTest,
-    ::testing::Combine(::testing::ValuesIn(testing::hostile_values()),
-                       ::testing::ValuesIn(testing::record_fields())),
-    [](const auto& info) {
-        return value_name(std::get<0>(info.param)) + "_" + std::get<1>(info.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(ValuesByField, HostileRecordFieldTest,
+                         ::testing::Combine(::testing::ValuesIn(testing::hostile_values()),
+                                            ::testing::ValuesIn(testing::record_fields())),
+                         [](const auto& info) {
+                             return value_name(std::get<0>(info.param)) + "_" +
+                                    std::get<1>(info.param).name;
+                         });
 
 class HostileCategoryNameTest : public ::testing::TestWithParam<HostileValue> {
 protected:
@@ -264,15 +270,17 @@ TEST(MasterPasswordRangeTest, OutOfRangePasswordsAreRefusedAndTheOldOneStillOpen
     SessionVault vault(kPassword);
     const std::string sixty = repeated(kZhong, 30);
     const std::vector<std::string> refused = {
-        "", std::string(15, '\''), "'" + std::string(59, '%'), sixty, sixty + "'",
-        testing::gbk_text_of_64_kib()};
+        "",    std::string(15, '\''), "'" + std::string(59, '%'),
+        sixty, sixty + "'",           testing::gbk_text_of_64_kib(),
+    };
     for (const std::string& password : refused) {
         SCOPED_TRACE(password.size());
         auto doc = vault.unlock(kPassword);
         ASSERT_TRUE(doc);
         Status changed = doc->change_master_password(password);
         ASSERT_FALSE(changed.ok());
-        EXPECT_TRUE(changed.error().contains(QStringLiteral("59"))) << changed.error().toStdString();
+        EXPECT_TRUE(changed.error().contains(QStringLiteral("59")))
+            << changed.error().toStdString();
         EXPECT_EQ(doc->master_password(), kPassword);
         auto stored = read_master_password(doc->db());
         ASSERT_TRUE(stored.ok());
