@@ -310,9 +310,9 @@ TEST(HostileVaultFolderTest, FolderNamesWithDirectivesAndQuotesLockAndUnlock) {
     }
 }
 
-// The window layer shows stored bytes as text and saves what the dialog holds: GBK bytes must
-// come back unchanged from that round trip, and bytes that are no GBK are refused on saving,
-// with the field named, instead of being replaced.
+// The editor shows stored bytes as text and, for a field the user changed, saves the text
+// again: GBK bytes must come back unchanged from that round trip, and bytes that are no GBK
+// (shown as U+FFFD) are refused on saving, with the field named, instead of being replaced.
 class HostileTextRoundTripTest : public ::testing::TestWithParam<HostileValue> {};
 
 TEST_P(HostileTextRoundTripTest, ShownTextSavesBackToTheSameBytesOrIsRefused) {
