@@ -57,10 +57,11 @@ AtomicFileWriter::~AtomicFileWriter() { discard(); }
 Status AtomicFileWriter::open() {
     // A random middle part keeps two writers of one folder, and any user file, apart.
     for (int attempt = 0; attempt < 16; ++attempt) {
-        temp_path_ = QStringLiteral("%1.%2%3")
-                         .arg(target_path_)
-                         .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'))
-                         .arg(QLatin1String(kTempSuffix));
+        // Joined, not formatted: a path may hold "%2" itself, which a second arg() would fill.
+        temp_path_ = target_path_ + QLatin1Char('.') +
+                     QStringLiteral("%1").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                              QLatin1Char('0')) +
+                     QLatin1String(kTempSuffix);
         file_.setFileName(temp_path_);
         if (fault::should_fail("atomic.open")) {
             return make_error(file_error(QStringLiteral("创建文件"), target_path_,

@@ -1,0 +1,51 @@
+// SessionVault: start-up answered by ScriptedPrompts, every outcome checked.
+#include "support/vault_session.h"
+
+#include <gtest/gtest.h>
+
+#include "support/scripted_prompts.h"
+
+namespace korvane::testing {
+
+SessionVault::SessionVault(std::string password, const QString& folder)
+    : path_(folder.isEmpty() ? dir_.path() : dir_.filePath(folder)),
+      initial_password_(std::move(password)) {}
+
+std::unique_ptr<CVellDoc> SessionVault::unlock(const std::string& password) {
+    ScriptedPrompts prompts;
+    if (!created_) prompts.new_password(initial_password_);
+    prompts.master_password(password);
+    auto doc = std::make_unique<CVellDoc>(path_);
+    const StartOutcome outcome = doc->start(prompts);
+    created_ = true;
+    if (outcome != StartOutcome::Unlocked) {
+        ADD_FAILURE() << "the vault did not unlock (outcome " << int(outcome) << ", "
+                      << prompts.messages().size() << " messages)";
+        return nullptr;
+    }
+    EXPECT_TRUE(prompts.all_answers_used());
+    return doc;
+}
+
+StartOutcome SessionVault::try_unlock(const std::string& password) {
+    EXPECT_TRUE(created_) << "try_unlock needs a vault";
+    ScriptedPrompts prompts;
+    prompts.master_password(password);
+    CVellDoc doc(path_);
+    const StartOutcome outcome = doc.start(prompts);
+    if (doc.is_unlocked()) {
+        EXPECT_TRUE(doc.lock().ok());
+    }
+    return outcome;
+}
+
+std::unique_ptr<CVellDoc> SessionVault::relock(std::unique_ptr<CVellDoc> doc,
+                                               const std::string& password) {
+    if (!doc) return nullptr;
+    Status locked = doc->lock();
+    EXPECT_TRUE(locked.ok()) << locked.error().toStdString();
+    doc.reset();
+    return unlock(password);
+}
+
+}  // namespace korvane::testing

@@ -1,0 +1,34 @@
+// A vault folder driven through the real session code: CVellDoc start-up, unlock and lock.
+#pragma once
+
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+
+#include "vault/cvell_doc.h"
+
+namespace korvane::testing {
+
+class SessionVault {
+public:
+    // The vault is created under password at the first unlock, in a new temporary folder or
+    // in the named sub-folder of one.
+    explicit SessionVault(std::string password, const QString& folder = QString());
+
+    // Starts a session; nullptr (and a test failure) unless it ends unlocked.
+    std::unique_ptr<CVellDoc> unlock(const std::string& password);
+    // Starts a session on the locked vault and returns its outcome, locking it again if it opened.
+    StartOutcome try_unlock(const std::string& password);
+    // Locks through the session (a failure fails the test), then unlocks with password.
+    std::unique_ptr<CVellDoc> relock(std::unique_ptr<CVellDoc> doc, const std::string& password);
+
+    const QString& dir() const { return path_; }
+
+private:
+    QTemporaryDir dir_;
+    QString path_;
+    std::string initial_password_;
+    bool created_ = false;
+};
+
+}  // namespace korvane::testing
