@@ -18,12 +18,21 @@ namespace {
 
 const QString kErrorCaption = QStringLiteral("出错啦");
 
+// Why a new password cannot serve as the key; the callers pad short entries, so "too short"
+// only reaches code that passes unpadded text.
+Status unusable_password(std::size_t bytes) {
+    if (bytes < MarsCipher::kMinKeyBytes) {
+        return make_error(QStringLiteral("新密码太短（至少 16 个字节），不能作为密钥使用。"));
+    }
+    return make_error(QStringLiteral("新密码太长（最多 59 个字节），不能作为密钥使用。"));
+}
+
 QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
 // What a left-over working file turned out to be.
 struct WorkFileState {
-    bool is_vault = false;                   // SQLite with the vault's tables
-    std::optional<std::string> password;     // a stored password that makes a key
+    bool is_vault = false;                // SQLite with the vault's tables
+    std::optional<std::string> password;  // a stored password that makes a key
 };
 
 // Opening and reading the file also rolls back a hot journal left by a crash.
@@ -100,11 +109,12 @@ StartOutcome CVellDoc::start(SessionPrompts& prompts) {
 
 std::optional<StartOutcome> CVellDoc::claim_folder(SessionPrompts& prompts) {
     if (!QDir().mkpath(vault_dir_)) {
-        prompts.show_message(
-            QStringLiteral("无法创建密码库文件夹“%1”。").arg(native(vault_dir_)), kErrorCaption);
+        prompts.show_message(QStringLiteral("无法创建密码库文件夹“%1”。").arg(native(vault_dir_)),
+                             kErrorCaption);
         return StartOutcome::FileError;
     }
-    lock_file_ = std::make_unique<QLockFile>(QDir(vault_dir_).filePath(QLatin1String(kLockFileName)));
+    lock_file_ =
+        std::make_unique<QLockFile>(QDir(vault_dir_).filePath(QLatin1String(kLockFileName)));
     // A live instance keeps its lock however long it runs; only a dead one's lock is stale.
     lock_file_->setStaleLockTime(0);
     if (lock_file_->tryLock(0)) return std::nullopt;
@@ -123,8 +133,8 @@ std::optional<StartOutcome> CVellDoc::claim_folder(SessionPrompts& prompts) {
                              kErrorCaption);
         return StartOutcome::Busy;
     }
-    prompts.show_message(
-        QStringLiteral("无法在文件夹“%1”中写入文件。").arg(native(vault_dir_)), kErrorCaption);
+    prompts.show_message(QStringLiteral("无法在文件夹“%1”中写入文件。").arg(native(vault_dir_)),
+                         kErrorCaption);
     return StartOutcome::FileError;
 }
 
@@ -135,9 +145,10 @@ void CVellDoc::remove_sqlite_journal() {
 }
 
 void CVellDoc::remove_stale_temporaries() {
-    const QStringList patterns = {
-        QLatin1String(kVaultFileName) + QStringLiteral(".*") + QLatin1String(AtomicFileWriter::kTempSuffix),
-        QLatin1String(kWorkFileName) + QStringLiteral(".*") + QLatin1String(AtomicFileWriter::kTempSuffix)};
+    const QStringList patterns = {QLatin1String(kVaultFileName) + QStringLiteral(".*") +
+                                      QLatin1String(AtomicFileWriter::kTempSuffix),
+                                  QLatin1String(kWorkFileName) + QStringLiteral(".*") +
+                                      QLatin1String(AtomicFileWriter::kTempSuffix)};
     QDir dir(vault_dir_);
     for (const QString& name : dir.entryList(patterns, QDir::Files | QDir::Hidden)) {
         dir.remove(name);
@@ -158,16 +169,17 @@ std::optional<StartOutcome> CVellDoc::resolve_both_files(SessionPrompts& prompts
         prompts.show_message(moved.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
-    const QString text =
-        work.is_vault
-            ? QStringLiteral("发现两份密码库文件，将使用较新的明文数据库 %1。\n"
-                             "另一份 %2 已原样保留为：\n%3")
-            : QStringLiteral("发现两份密码库文件，其中 %2 不是完整的数据库，将使用 %1。\n"
-                             "%2 已原样保留为：\n%3");
-    prompts.show_message(text.arg(QLatin1String(work.is_vault ? kWorkFileName : kVaultFileName),
-                                  QLatin1String(work.is_vault ? kVaultFileName : kWorkFileName),
-                                  native(*moved)),
-                         kErrorCaption);
+    const QString text = work.is_vault
+                             ? QStringLiteral(
+                                   "发现两份密码库文件，将使用较新的明文数据库 %1。\n"
+                                   "另一份 %2 已原样保留为：\n%3")
+                             : QStringLiteral(
+                                   "发现两份密码库文件，其中 %2 不是完整的数据库，将使用 %1。\n"
+                                   "%2 已原样保留为：\n%3");
+    prompts.show_message(
+        text.arg(QLatin1String(work.is_vault ? kWorkFileName : kVaultFileName),
+                 QLatin1String(work.is_vault ? kVaultFileName : kWorkFileName), native(*moved)),
+        kErrorCaption);
     return std::nullopt;
 }
 
@@ -179,18 +191,16 @@ std::optional<StartOutcome> CVellDoc::recover_work_file(SessionPrompts& prompts)
             prompts.show_message(moved.error(), kErrorCaption);
             return StartOutcome::FileError;
         }
-        prompts.show_message(
-            QStringLiteral("文件 %1 不是有效的密码库数据库，已原样保留为：\n%2")
-                .arg(QLatin1String(kWorkFileName), native(*moved)),
-            kErrorCaption);
+        prompts.show_message(QStringLiteral("文件 %1 不是有效的密码库数据库，已原样保留为：\n%2")
+                                 .arg(QLatin1String(kWorkFileName), native(*moved)),
+                             kErrorCaption);
         return std::nullopt;  // on as if the folder were empty, or with user.dat
     }
     if (!work.password) {
-        prompts.show_message(
-            QStringLiteral("上次未正常关闭时留下的数据库 %1 中没有可用的主密码。\n"
-                           "数据库已原样保留，请为它设置新的主密码。")
-                .arg(native(work_path_)),
-            kErrorCaption);
+        prompts.show_message(QStringLiteral("上次未正常关闭时留下的数据库 %1 中没有可用的主密码。\n"
+                                            "数据库已原样保留，请为它设置新的主密码。")
+                                 .arg(native(work_path_)),
+                             kErrorCaption);
         std::optional<std::string> password = prompts.ask_new_password();
         if (!password) return StartOutcome::Cancelled;
         if (Status stored = store_recovered_password(*password); !stored) {
@@ -199,7 +209,8 @@ std::optional<StartOutcome> CVellDoc::recover_work_file(SessionPrompts& prompts)
         }
         work.password = *password;
     }
-    if (Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, *work.password); !sealed) {
+    if (Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, *work.password);
+        !sealed) {
         prompts.show_message(sealed.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
@@ -208,9 +219,8 @@ std::optional<StartOutcome> CVellDoc::recover_work_file(SessionPrompts& prompts)
 }
 
 Status CVellDoc::store_recovered_password(const std::string& password) {
-    if (!MarsCipher::is_usable_key_length(password.size())) {
-        return make_error(QStringLiteral("新密码太长，不能作为密钥使用。"));
-    }
+    if (!MarsCipher::is_usable_key_length(password.size()))
+        return unusable_password(password.size());
     Result<SqliteDb> db = SqliteDb::open(work_path_, SqliteDb::Mode::ReadWrite);
     if (!db) return make_error(db.error());
     if (statements::update_master_password(*db, password).ok()) return Status::success();
@@ -237,9 +247,8 @@ std::optional<StartOutcome> CVellDoc::create_vault(SessionPrompts& prompts) {
 }
 
 Status CVellDoc::write_new_database(const std::string& password) {
-    if (!MarsCipher::is_usable_key_length(password.size())) {
-        return make_error(QStringLiteral("新密码太长，不能作为密钥使用。"));
-    }
+    if (!MarsCipher::is_usable_key_length(password.size()))
+        return unusable_password(password.size());
     if (!create_private_file(work_path_)) {
         return make_error(QStringLiteral("无法创建数据库文件“%1”。").arg(native(work_path_)));
     }
@@ -287,7 +296,7 @@ Status CVellDoc::lock() {
 
 Status CVellDoc::change_master_password(const std::string& padded_password) {
     if (!MarsCipher::is_usable_key_length(padded_password.size())) {
-        return make_error(QStringLiteral("新密码太长（最多 59 个字节），不能作为密钥使用。"));
+        return unusable_password(padded_password.size());
     }
     if (Status stored = statements::update_master_password(db_, padded_password); !stored) {
         return stored;
@@ -300,7 +309,8 @@ QString resolve_vault_dir(const QStringList& arguments) {
     const QString option = QStringLiteral("--vault-dir");
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == option && i + 1 < arguments.size()) return arguments[i + 1];
-        if (arguments[i].startsWith(option + QLatin1Char('='))) return arguments[i].mid(option.size() + 1);
+        if (arguments[i].startsWith(option + QLatin1Char('=')))
+            return arguments[i].mid(option.size() + 1);
     }
     const QString program_dir = QCoreApplication::applicationDirPath();
     if (!program_dir.isEmpty() && QFileInfo(program_dir).isWritable()) return program_dir;
