@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <QToolBar>
 #include <csignal>
@@ -408,8 +409,20 @@ TEST(ProgramRunTest, TerminationSignalLocksTheVault) {
         child<QLineEdit>(dialog, "password_edit")->setText(QStringLiteral("secret"));
         child<QPushButton>(dialog, "ok_button")->click();
     });
-    // Once the main window is up, the system asks the program to end.
-    QTimer::singleShot(300, [] { std::raise(SIGTERM); });
+    // Once the main window is up, the system asks the program to end. Not after a fixed delay:
+    // login and unlock can outlast any chosen one (they do under the sanitizers), and a signal
+    // before run() has its handler ends the test process.
+    QTimer ask_to_end;
+    QObject::connect(&ask_to_end, &QTimer::timeout, [&ask_to_end] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<CMainFrame*>(widget) != nullptr && widget->isVisible()) {
+                ask_to_end.stop();
+                std::raise(SIGTERM);
+                return;
+            }
+        }
+    });
+    ask_to_end.start(20);
     CVellApp app(application());
     const int code = app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
     EXPECT_EQ(code, 0);
