@@ -91,11 +91,15 @@ Status CVellApp::shut_down(bool quiet) {
 }
 
 int CVellApp::run(const QStringList& arguments) {
+    // Watching from the first moment: a signal while the vault is being unlocked must still end
+    // in the shutdown that enciphers it again, not leave the plain working file behind.
+    UnixSignalWatcher signals_watcher;
+    connect(&signals_watcher, &UnixSignalWatcher::termination_requested, this,
+            [this] { on_termination_requested(); });
     QtSessionPrompts prompts;
     if (!start(prompts, resolve_vault_dir(arguments))) return exit_code_;
+    if (signals_watcher.received()) return shut_down(true) ? 0 : 1;
 
-    UnixSignalWatcher signals_watcher;
-    connect(&signals_watcher, &UnixSignalWatcher::termination_requested, &app_, &end_event_loop);
     // Nothing needs saving at logout: every change is in the database already, and the
     // vault is enciphered when the session manager ends the program.
     connect(&app_, &QGuiApplication::commitDataRequest, this,
@@ -104,6 +108,16 @@ int CVellApp::run(const QStringList& arguments) {
     const int code = app_.exec();
     Status locked = shut_down(signals_watcher.received());
     return locked ? code : 1;
+}
+
+void CVellApp::on_termination_requested() {
+    if (frame_) {
+        end_event_loop();
+        return;
+    }
+    // Still starting: the question on screen is answered as cancelled. A start that has already
+    // unlocked the vault is locked again by run() before any window appears.
+    if (QWidget* question = QApplication::activeModalWidget()) question->close();
 }
 
 bool CVellApp::handles_command(int id) const { return id == res::kCmdAbout; }

@@ -41,6 +41,7 @@ public:
 
 private:
     void install_translations();
+    void on_termination_requested();
 
     QApplication& app_;
     std::unique_ptr<CVellDoc> doc_;

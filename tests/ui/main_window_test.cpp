@@ -432,6 +432,54 @@ TEST(ProgramRunTest, TerminationSignalLocksTheVault) {
     EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "before");
 }
 
+// A vault with one record, sealed under kPassword, for the runs below.
+void make_sealed_vault(const QString& folder) {
+    ScriptedPrompts prompts;
+    prompts.new_password(kPassword).master_password(kPassword);
+    CVellDoc doc(folder);
+    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    ASSERT_TRUE(statements::insert_record(doc.db(), {"before", "", "", "", ""}).ok());
+}
+
+TEST(ProgramRunTest, TerminationSignalDuringLoginCancelsItAndTouchesNothing) {
+    QTemporaryDir dir;
+    make_sealed_vault(dir.path());
+    const std::string sealed = testing::read_file(dir.filePath("user.dat"));
+    bool left_open = false;
+    on_next_modal<LoginDialog>([&left_open](LoginDialog* dialog) {
+        std::raise(SIGTERM);
+        // Only if the signal did not close it: the test must end either way.
+        QTimer::singleShot(5000, dialog, [&left_open, dialog] {
+            left_open = true;
+            dialog->reject();
+        });
+    });
+    CVellApp app(application());
+    const int code = app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
+    EXPECT_FALSE(left_open);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
+    EXPECT_EQ(testing::read_file(dir.filePath("user.dat")), sealed);
+}
+
+TEST(ProgramRunTest, TerminationSignalWhileUnlockingLocksAgainBeforeAnyWindow) {
+    QTemporaryDir dir;
+    make_sealed_vault(dir.path());
+    on_next_modal<LoginDialog>([](LoginDialog* dialog) {
+        child<QLineEdit>(dialog, "password_edit")->setText(QStringLiteral("secret"));
+        // The signal arrives as the password is accepted, before the main window exists.
+        std::raise(SIGTERM);
+        child<QPushButton>(dialog, "ok_button")->click();
+    });
+    CVellApp app(application());
+    const int code = app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
+    const std::string plain =
+        testing::reference_mars_ecb(kPassword, testing::read_file(dir.filePath("user.dat")), false);
+    EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "before");
+}
+
 TEST(ProgramRunTest, WrongPasswordEndsWithCodeZeroAndTouchesNothing) {
     QTemporaryDir dir;
     {
