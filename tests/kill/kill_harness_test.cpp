@@ -103,6 +103,7 @@ protected:
             args.push_back(count_text.c_str());
         }
         args.push_back(nullptr);
+        const std::streamoff journal_before = file_size(journal_);
         const pid_t pid = fork();
         if (pid == 0) {
             execv(args[0], const_cast<char* const*>(args.data()));
@@ -110,6 +111,12 @@ protected:
         }
         EXPECT_GT(pid, 0);
         if (delay_ms) {
+            // The delay counts from the child's first journal line: a kill while the process is
+            // still loading touches no vault file and would prove nothing.
+            for (int waited = 0; waited < 20000 && file_size(journal_) == journal_before;
+                 ++waited) {
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(*delay_ms));
             kill(pid, SIGKILL);
         }
