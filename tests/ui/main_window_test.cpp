@@ -395,16 +395,27 @@ TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {
     app_.reset();
 }
 
+// A vault with one record, sealed under kPassword, for the runs below.
+void make_sealed_vault(const QString& folder) {
+    ScriptedPrompts prompts;
+    prompts.new_password(kPassword).master_password(kPassword);
+    CVellDoc doc(folder);
+    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    ASSERT_TRUE(statements::insert_record(doc.db(), {"before", "", "", "", ""}).ok());
+}
+
+// After run(): the folder holds only user.dat, sealed under kPassword, with that one record.
+void expect_only_sealed_vault(const QString& folder) {
+    EXPECT_EQ(testing::folder_entries(folder), QStringList{"user.dat"});
+    const std::string plain =
+        testing::reference_mars_ecb(kPassword, testing::read_file(folder + "/user.dat"), false);
+    EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "before");
+}
+
 // The whole program as run() drives it: real login dialog, event loop, and SIGTERM.
 TEST(ProgramRunTest, TerminationSignalLocksTheVault) {
     QTemporaryDir dir;
-    {
-        ScriptedPrompts prompts;
-        prompts.new_password(kPassword).master_password(kPassword);
-        CVellDoc doc(dir.path());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
-        ASSERT_TRUE(statements::insert_record(doc.db(), {"before", "", "", "", ""}).ok());
-    }
+    make_sealed_vault(dir.path());
     on_next_modal<LoginDialog>([](LoginDialog* dialog) {
         child<QLineEdit>(dialog, "password_edit")->setText(QStringLiteral("secret"));
         child<QPushButton>(dialog, "ok_button")->click();
@@ -426,19 +437,7 @@ TEST(ProgramRunTest, TerminationSignalLocksTheVault) {
     CVellApp app(application());
     const int code = app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
-    const std::string plain =
-        testing::reference_mars_ecb(kPassword, testing::read_file(dir.filePath("user.dat")), false);
-    EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "before");
-}
-
-// A vault with one record, sealed under kPassword, for the runs below.
-void make_sealed_vault(const QString& folder) {
-    ScriptedPrompts prompts;
-    prompts.new_password(kPassword).master_password(kPassword);
-    CVellDoc doc(folder);
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
-    ASSERT_TRUE(statements::insert_record(doc.db(), {"before", "", "", "", ""}).ok());
+    expect_only_sealed_vault(dir.path());
 }
 
 TEST(ProgramRunTest, TerminationSignalDuringLoginCancelsItAndTouchesNothing) {
@@ -474,10 +473,7 @@ TEST(ProgramRunTest, TerminationSignalWhileUnlockingLocksAgainBeforeAnyWindow) {
     CVellApp app(application());
     const int code = app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
-    const std::string plain =
-        testing::reference_mars_ecb(kPassword, testing::read_file(dir.filePath("user.dat")), false);
-    EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "before");
+    expect_only_sealed_vault(dir.path());
 }
 
 TEST(ProgramRunTest, WrongPasswordEndsWithCodeZeroAndTouchesNothing) {
