@@ -8,8 +8,6 @@
 #include <QMimeData>
 #include <QMouseEvent>
 
-#include "ui/record_drag.h"
-
 namespace korvane {
 
 RecordDetailsView::RecordDetailsView(QWidget* parent) : QTreeView(parent) {
@@ -32,13 +30,10 @@ RecordDetailsView::RecordDetailsView(QWidget* parent) : QTreeView(parent) {
     header()->setDefaultAlignment(Qt::AlignCenter);
 }
 
-QMimeData* RecordDetailsView::drag_mime_data() const {
-    return record_drag::mime_data(*this, pressed_);
-}
+QMimeData* RecordDetailsView::drag_mime_data() const { return input_.drag_mime_data(*this); }
 
 void RecordDetailsView::mousePressEvent(QMouseEvent* event) {
-    pressed_ = indexAt(event->position().toPoint());
-    pressed_button_ = event->button();
+    input_.note_press(*this, *event);
     emit pane_activated();
     QTreeView::mousePressEvent(event);
 }
@@ -51,26 +46,18 @@ void RecordDetailsView::mouseDoubleClickEvent(QMouseEvent* event) {
 void RecordDetailsView::focusInEvent(QFocusEvent* event) {
     const bool had_mark = currentIndex().isValid();
     QTreeView::focusInEvent(event);
-    // Qt makes the first item current when the focus arrives by keyboard; the selection mark
-    // must only come from the user clicking or selecting, so that is undone.
-    if (!had_mark && currentIndex().isValid() && !selectionModel()->hasSelection()) {
-        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-    }
+    RecordPaneInput::undo_focus_mark(*this, had_mark);
     emit pane_activated();
 }
 
 void RecordDetailsView::keyPressEvent(QKeyEvent* event) {
-    // Ctrl+C belongs to the copy-password command, never to Qt's copy of the item text.
-    if (event->matches(QKeySequence::Copy)) {
+    if (RecordPaneInput::is_copy_key(*event)) {
         event->ignore();
         return;
     }
     QTreeView::keyPressEvent(event);
 }
 
-void RecordDetailsView::startDrag(Qt::DropActions) {
-    if (pressed_button_ != Qt::LeftButton) return;
-    record_drag::run(*this, pressed_);
-}
+void RecordDetailsView::startDrag(Qt::DropActions) { input_.start_drag(*this); }
 
 }  // namespace korvane

@@ -1,8 +1,9 @@
 // RecordDetailsView: the record list in details mode, one row per record with three columns.
 #pragma once
 
-#include <QPersistentModelIndex>
 #include <QTreeView>
+
+#include "ui/record_pane_input.h"
 
 class QMimeData;
 
@@ -30,8 +31,7 @@ protected:
     void startDrag(Qt::DropActions supported_actions) override;
 
 private:
-    QPersistentModelIndex pressed_;
-    Qt::MouseButton pressed_button_ = Qt::NoButton;
+    RecordPaneInput input_;
 };
 
 }  // namespace korvane

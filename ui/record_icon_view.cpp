@@ -9,8 +9,6 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
-#include "ui/record_drag.h"
-
 namespace korvane {
 
 namespace {
@@ -99,13 +97,10 @@ void RecordIconView::arrange() {
     viewport()->update();
 }
 
-QMimeData* RecordIconView::drag_mime_data() const {
-    return record_drag::mime_data(*this, pressed_);
-}
+QMimeData* RecordIconView::drag_mime_data() const { return input_.drag_mime_data(*this); }
 
 void RecordIconView::mousePressEvent(QMouseEvent* event) {
-    pressed_ = indexAt(event->position().toPoint());
-    pressed_button_ = event->button();
+    input_.note_press(*this, *event);
     emit pane_activated();
     QListView::mousePressEvent(event);
 }
@@ -118,26 +113,18 @@ void RecordIconView::mouseDoubleClickEvent(QMouseEvent* event) {
 void RecordIconView::focusInEvent(QFocusEvent* event) {
     const bool had_mark = currentIndex().isValid();
     QListView::focusInEvent(event);
-    // Qt makes the first item current when the focus arrives by keyboard; the selection mark
-    // must only come from the user clicking or selecting, so that is undone.
-    if (!had_mark && currentIndex().isValid() && !selectionModel()->hasSelection()) {
-        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
-    }
+    RecordPaneInput::undo_focus_mark(*this, had_mark);
     emit pane_activated();
 }
 
 void RecordIconView::keyPressEvent(QKeyEvent* event) {
-    // Ctrl+C belongs to the copy-password command, never to Qt's copy of the item text.
-    if (event->matches(QKeySequence::Copy)) {
+    if (RecordPaneInput::is_copy_key(*event)) {
         event->ignore();
         return;
     }
     QListView::keyPressEvent(event);
 }
 
-void RecordIconView::startDrag(Qt::DropActions) {
-    if (pressed_button_ != Qt::LeftButton) return;
-    record_drag::run(*this, pressed_);
-}
+void RecordIconView::startDrag(Qt::DropActions) { input_.start_drag(*this); }
 
 }  // namespace korvane

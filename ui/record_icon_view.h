@@ -2,7 +2,8 @@
 #pragma once
 
 #include <QListView>
-#include <QPersistentModelIndex>
+
+#include "ui/record_pane_input.h"
 
 class QMimeData;
 
@@ -38,8 +39,7 @@ protected:
 
 private:
     Layout layout_ = Layout::LargeIcons;
-    QPersistentModelIndex pressed_;
-    Qt::MouseButton pressed_button_ = Qt::NoButton;
+    RecordPaneInput input_;
 };
 
 }  // namespace korvane
