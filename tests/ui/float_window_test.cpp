@@ -25,6 +25,7 @@
 #include "ui/cvell_view.h"
 #include "ui/record_editor_dialog.h"
 #include "ui/record_list_model.h"
+#include "ui/running_app.h"
 #include "vault/text.h"
 #include "vault/vault_statements.h"
 
@@ -37,11 +38,9 @@ using testing::on_next_modal;
 using testing::press_key;
 using testing::ScriptedPrompts;
 
-const std::string kPassword = "secretyyyyyyyyyyy";
-
-std::string gbk(const QString& s) { return *text::to_gbk(s, QStringLiteral("test")); }
-
-QApplication& application() { return *qobject_cast<QApplication*>(QCoreApplication::instance()); }
+using testing::application;
+using testing::gbk;
+const std::string& kPassword = testing::kAppPassword;
 
 // What happened to a popup menu while a test answered it.
 struct PopupSeen {
@@ -50,27 +49,15 @@ struct PopupSeen {
     QList<int> commands;
 };
 
-class FloatWindowTest : public ::testing::Test {
+class FloatWindowTest : public testing::RunningAppTest {
 protected:
     void SetUp() override {
-        ScriptedPrompts prompts;
-        prompts.new_password(kPassword).master_password(kPassword);
-        app_ = std::make_unique<CVellApp>(application());
-        ASSERT_TRUE(app_->start(prompts, dir_.path()));
-        frame_ = app_->frame();
+        RunningAppTest::SetUp();
+        if (HasFatalFailure()) return;
         ASSERT_NE(frame_->vell_view().float_window(), nullptr);
     }
-    void TearDown() override {
-        if (app_) {
-            EXPECT_TRUE(app_->shut_down(true).ok());
-        }
-    }
 
-    SqliteDb& db() { return app_->doc()->db(); }
     FloatWindow& floating() { return *frame_->vell_view().float_window(); }
-    CLeftView& tree() { return frame_->left_view(); }
-    CVellView& list() { return frame_->vell_view(); }
-    CommandRouter& router() { return frame_->router(); }
 
     // Runs action; the first popup menu it opens is answered with command choice (0: the menu
     // is dismissed without a choice).
@@ -159,10 +146,6 @@ protected:
         }
         ADD_FAILURE() << "no category " << name.toStdString();
     }
-
-    QTemporaryDir dir_;
-    std::unique_ptr<CVellApp> app_;
-    CMainFrame* frame_ = nullptr;
 };
 
 TEST_F(FloatWindowTest, DropsAppendToTheChosenFieldWithoutSeparator) {

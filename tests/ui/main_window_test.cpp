@@ -6,16 +6,16 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QFileInfo>
 #include <QSplitter>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <csignal>
 
@@ -35,6 +35,7 @@
 #include "ui/menu_builder.h"
 #include "ui/record_editor_dialog.h"
 #include "ui/record_list_model.h"
+#include "ui/running_app.h"
 #include "vault/text.h"
 #include "vault/vault_statements.h"
 
@@ -47,32 +48,12 @@ using testing::on_next_modal;
 using testing::query_sqlite;
 using testing::ScriptedPrompts;
 
-const std::string kPassword = "secretyyyyyyyyyyy";
+using testing::application;
+using testing::gbk;
+const std::string& kPassword = testing::kAppPassword;
 
-std::string gbk(const QString& s) { return *text::to_gbk(s, QStringLiteral("test")); }
-
-QApplication& application() { return *qobject_cast<QApplication*>(QCoreApplication::instance()); }
-
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public testing::RunningAppTest {
 protected:
-    void SetUp() override {
-        ScriptedPrompts prompts;
-        prompts.new_password(kPassword).master_password(kPassword);
-        app_ = std::make_unique<CVellApp>(application());
-        ASSERT_TRUE(app_->start(prompts, dir_.path()));
-        frame_ = app_->frame();
-    }
-    void TearDown() override {
-        if (app_) {
-            EXPECT_TRUE(app_->shut_down(true).ok());
-        }
-    }
-
-    SqliteDb& db() { return app_->doc()->db(); }
-    CLeftView& tree() { return frame_->left_view(); }
-    CVellView& list() { return frame_->vell_view(); }
-    CommandRouter& router() { return frame_->router(); }
-
     void add_record(const QString& title, const QString& type) {
         ASSERT_TRUE(statements::insert_record(db(), {gbk(title), "acc", "pw", "", gbk(type)}).ok());
     }
@@ -125,10 +106,6 @@ protected:
         return query_sqlite(app_->doc()->work_path(),
                             "select type from userpass where OID=" + std::to_string(oid));
     }
-
-    QTemporaryDir dir_;
-    std::unique_ptr<CVellApp> app_;
-    CMainFrame* frame_ = nullptr;
 };
 
 TEST_F(MainWindowTest, ShellMatchesTheFixedLayout) {
@@ -140,7 +117,8 @@ TEST_F(MainWindowTest, ShellMatchesTheFixedLayout) {
 
     QStringList buttons;
     for (QAction* action : frame_->toolbar().actions()) {
-        buttons << (action->isSeparator() ? QStringLiteral("|") : QString::number(action->data().toInt()));
+        buttons << (action->isSeparator() ? QStringLiteral("|")
+                                          : QString::number(action->data().toInt()));
     }
     EXPECT_EQ(buttons.join(' '),
               "32774 32771 32782 32800 | 59409 59408 59410 59411 | 32813 32779 | 32780 32789 | "
@@ -303,17 +281,15 @@ TEST_F(MainWindowTest, CancelledNewCategoryStillReloads) {
     add_category(QStringLiteral("A"));
     tree().reload();
     select_category(QStringLiteral("A"));
-    on_next_modal<CategoryNameDialog>([](CategoryNameDialog* dialog) {
-        child<QPushButton>(dialog, "cancel_button")->click();
-    });
+    on_next_modal<CategoryNameDialog>(
+        [](CategoryNameDialog* dialog) { child<QPushButton>(dialog, "cancel_button")->click(); });
     tree().on_new_category();
     EXPECT_EQ(tree().currentItem(), tree().root_item());
     EXPECT_EQ(tree_texts(), QStringList{"A"});
 
     // An empty name is accepted as typed.
-    on_next_modal<CategoryNameDialog>([](CategoryNameDialog* dialog) {
-        child<QPushButton>(dialog, "ok_button")->click();
-    });
+    on_next_modal<CategoryNameDialog>(
+        [](CategoryNameDialog* dialog) { child<QPushButton>(dialog, "ok_button")->click(); });
     tree().on_new_category();
     EXPECT_EQ(tree_texts(), (QStringList{"A", ""}));
 }
@@ -332,19 +308,22 @@ TEST_F(MainWindowTest, DroppingARecordMovesItToTheCategoryUnderTheCursor) {
     EXPECT_EQ(type_of(1), gbk(QStringLiteral("我的密码")));
     EXPECT_EQ(tree().currentItem(), tree().root_item());
     // Onto a category.
-    EXPECT_TRUE(drop_record(viewport, tree().visualItemRect(tree().root_item()->child(0)).center(), 1));
+    EXPECT_TRUE(
+        drop_record(viewport, tree().visualItemRect(tree().root_item()->child(0)).center(), 1));
     EXPECT_EQ(type_of(1), "A");
     // Onto empty space below the items: an empty category.
     EXPECT_TRUE(drop_record(viewport, QPoint(5, viewport->height() - 3), 1));
     EXPECT_EQ(type_of(1), "");
     // Released over the record list: nothing changes.
-    EXPECT_TRUE(drop_record(viewport, tree().visualItemRect(tree().root_item()->child(0)).center(), 1));
+    EXPECT_TRUE(
+        drop_record(viewport, tree().visualItemRect(tree().root_item()->child(0)).center(), 1));
     EXPECT_FALSE(drop_record(list().current_view().viewport(), QPoint(10, 10), 1));
     EXPECT_EQ(type_of(1), "A");
     // A drag that carries no record is refused.
     QMimeData text_only;
     text_only.setText(QStringLiteral("1"));
-    QDragEnterEvent enter(root_rect.center(), Qt::CopyAction, &text_only, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(root_rect.center(), Qt::CopyAction, &text_only, Qt::LeftButton,
+                          Qt::NoModifier);
     QApplication::sendEvent(viewport, &enter);
     EXPECT_FALSE(enter.isAccepted());
 }
@@ -389,8 +368,8 @@ TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {
     EXPECT_EQ(exits.count(), 1);
     ASSERT_TRUE(app_->shut_down(true).ok());
     EXPECT_EQ(testing::folder_entries(dir_.path()), QStringList{"user.dat"});
-    const std::string plain =
-        testing::reference_mars_ecb(kPassword, testing::read_file(dir_.filePath("user.dat")), false);
+    const std::string plain = testing::reference_mars_ecb(
+        kPassword, testing::read_file(dir_.filePath("user.dat")), false);
     EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "kept");
     app_.reset();
 }
@@ -435,7 +414,8 @@ TEST(ProgramRunTest, TerminationSignalLocksTheVault) {
     });
     ask_to_end.start(20);
     CVellApp app(application());
-    const int code = app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
+    const int code =
+        app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
     EXPECT_EQ(code, 0);
     expect_only_sealed_vault(dir.path());
 }
@@ -454,7 +434,8 @@ TEST(ProgramRunTest, TerminationSignalDuringLoginCancelsItAndTouchesNothing) {
         });
     });
     CVellApp app(application());
-    const int code = app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
+    const int code =
+        app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
     EXPECT_FALSE(left_open);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
@@ -471,7 +452,8 @@ TEST(ProgramRunTest, TerminationSignalWhileUnlockingLocksAgainBeforeAnyWindow) {
         child<QPushButton>(dialog, "ok_button")->click();
     });
     CVellApp app(application());
-    const int code = app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
+    const int code =
+        app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
     EXPECT_EQ(code, 0);
     expect_only_sealed_vault(dir.path());
 }
