@@ -5,6 +5,7 @@
 
 #include "cli/cli.h"
 #include "cli/system_console.h"
+#include "platform/process_hardening.h"
 
 namespace {
 
@@ -19,6 +20,8 @@ bool display_named() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Before the vault is opened: a crash must not write it into a core file.
+    korvane::platform::harden_process();
     // Before the vault can be unlocked, so that no signal can end the process while it is.
     korvane::cli::install_termination_handlers();
 

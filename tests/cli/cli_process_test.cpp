@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QThread>
 
 #include "cli/exit_codes.h"
@@ -76,6 +77,10 @@ TEST_F(CliProcessTest, TheLockKeepsTheWindowAndTheCommandLineApart) {
     QProcess child;
     start(child, {"ls"});
     ASSERT_TRUE(appears(vault_file("user.lock")));
+    // It waits with the vault about to open: no core file may take it.
+    const QString limits =
+        QString::fromStdString(read_file(QStringLiteral("/proc/%1/limits").arg(child.processId())));
+    EXPECT_TRUE(limits.contains(QRegularExpression("Max core file size +0 +0 ")));
     ScriptedPrompts unused;
     CVellDoc window(vault_dir());
     EXPECT_EQ(window.start(unused), StartOutcome::Busy);

@@ -1,0 +1,29 @@
+// harden_process: no core dumps, not dumpable (which also keeps same-user ptrace out on Linux).
+#include "platform/process_hardening.h"
+
+#include <QtGlobal>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+
+namespace korvane::platform {
+
+bool harden_process() {
+    bool ok = true;
+#ifdef Q_OS_UNIX
+    struct rlimit none {};
+    none.rlim_cur = 0;
+    none.rlim_max = 0;
+    ok = ::setrlimit(RLIMIT_CORE, &none) == 0 && ok;
+#endif
+#ifdef Q_OS_LINUX
+    ok = ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) == 0 && ok;
+#endif
+    return ok;
+}
+
+}  // namespace korvane::platform
