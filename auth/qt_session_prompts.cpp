@@ -4,6 +4,7 @@
 #include "auth/change_password_dialog.h"
 #include "auth/login_dialog.h"
 #include "ui/base/message_box.h"
+#include "ui/base/run_modal.h"
 
 namespace korvane {
 
@@ -13,13 +14,13 @@ void QtSessionPrompts::show_message(const QString& text, const QString& caption)
 
 std::optional<std::string> QtSessionPrompts::ask_new_password() {
     ChangePasswordDialog dialog;
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (run_modal(dialog) != QDialog::Accepted) return std::nullopt;
     return dialog.new_password();
 }
 
 std::optional<std::string> QtSessionPrompts::ask_master_password() {
     LoginDialog dialog;
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (run_modal(dialog) != QDialog::Accepted) return std::nullopt;
     return dialog.password();
 }
 

@@ -12,6 +12,7 @@
 #include "resources/resource_ids.h"
 #include "ui/base/clipboard.h"
 #include "ui/base/message_box.h"
+#include "ui/base/run_modal.h"
 #include "ui/category_name_dialog.h"
 #include "ui/cvell_view.h"
 #include "vault/cvell_doc.h"
@@ -61,7 +62,8 @@ void CLeftView::reload() {
                 auto* item = new QTreeWidgetItem(root_item_, QStringList(text::from_gbk(name)));
                 item->setIcon(0, icon);
                 item->setData(0, Qt::UserRole, position++);
-                item->setData(0, kCategoryBytesRole, QByteArray(name.data(), qsizetype(name.size())));
+                item->setData(0, kCategoryBytesRole,
+                              QByteArray(name.data(), qsizetype(name.size())));
             }
         }
         root_item_->setExpanded(true);
@@ -87,7 +89,7 @@ void CLeftView::show_selected_category() {
 
 void CLeftView::on_new_category() {
     CategoryNameDialog dialog;
-    if (dialog.exec() == QDialog::Accepted) {
+    if (run_modal(dialog) == QDialog::Accepted) {
         if (Status added = statements::insert_category(doc_.db(), dialog.category_name()); !added) {
             show_message(this, added.error(), error_caption());
         }
@@ -179,8 +181,7 @@ void CLeftView::dragLeaveEvent(QDragLeaveEvent* event) {
 void CLeftView::dropEvent(QDropEvent* event) {
     set_drop_highlight(nullptr);
     bool valid = false;
-    const RecordId oid =
-        event->mimeData()->data(QLatin1String(kRecordMimeType)).toLongLong(&valid);
+    const RecordId oid = event->mimeData()->data(QLatin1String(kRecordMimeType)).toLongLong(&valid);
     if (!valid) {
         event->ignore();
         return;

@@ -2,6 +2,8 @@
 #include "ui/cvell_app.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QSessionManager>
@@ -12,6 +14,8 @@
 #include "resources/resource_ids.h"
 #include "ui/about_dialog.h"
 #include "ui/base/message_box.h"
+#include "ui/base/program_state.h"
+#include "ui/base/run_modal.h"
 #include "ui/cmain_frame.h"
 #include "ui/unix_signal_watcher.h"
 
@@ -38,6 +42,28 @@ void end_event_loop() {
     if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
+// Before the application loop runs, exit() would leave Qt's quit mark behind for every later
+// loop; each open question is cancelled instead, and run_modal asks no new one.
+void cancel_open_questions() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* question = qobject_cast<QDialog*>(window);
+        if (question != nullptr && question->isVisible()) question->reject();
+    }
+}
+
+QString failure_text(const QString& what, const QString& vault_path, const Status& locked) {
+    QString text = QStringLiteral("程序出现意外错误，已退出：%1").arg(what);
+    if (!locked) {
+        return text + QStringLiteral("\n\n") + locked.error() +
+               QStringLiteral("\n\n数据库仍保存在明文工作文件中，下次启动时会自动重新加密。");
+    }
+    if (!vault_path.isEmpty()) {
+        text += QStringLiteral("\n\n数据库已重新加密保存在“%1”。")
+                    .arg(QDir::toNativeSeparators(vault_path));
+    }
+    return text;
+}
+
 }  // namespace
 
 CVellApp::CVellApp(QApplication& app) : app_(app) {
@@ -49,7 +75,11 @@ CVellApp::CVellApp(QApplication& app) : app_(app) {
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
-CVellApp::~CVellApp() { (void)shut_down(true); }
+CVellApp::~CVellApp() {
+    (void)shut_down(true);
+    // The marks belong to this run of the program, not to the application object's life.
+    clear_program_state();
+}
 
 void CVellApp::install_translations() {
     auto* translator = new QTranslator(&app_);
@@ -97,27 +127,44 @@ int CVellApp::run(const QStringList& arguments) {
     connect(&signals_watcher, &UnixSignalWatcher::termination_requested, this,
             [this] { on_termination_requested(); });
     QtSessionPrompts prompts;
-    if (!start(prompts, resolve_vault_dir(arguments))) return exit_code_;
-    if (signals_watcher.received()) return shut_down(true) ? 0 : 1;
+    const bool started = start(prompts, resolve_vault_dir(arguments));
+    if (std::optional<QString> failure = program_failure()) return end_with_failure(*failure);
+    if (!started) return exit_code_;
+    if (program_quitting()) return shut_down(true) ? 0 : 1;
 
     // Nothing needs saving at logout: every change is in the database already, and the
     // vault is enciphered when the session manager ends the program.
-    connect(&app_, &QGuiApplication::commitDataRequest, this,
-            [](QSessionManager& manager) { manager.setRestartHint(QSessionManager::RestartNever); });
+    connect(&app_, &QGuiApplication::commitDataRequest, this, [](QSessionManager& manager) {
+        manager.setRestartHint(QSessionManager::RestartNever);
+    });
 
     const int code = app_.exec();
-    Status locked = shut_down(signals_watcher.received());
+    if (std::optional<QString> failure = program_failure()) return end_with_failure(*failure);
+    Status locked = shut_down(program_quitting());
     return locked ? code : 1;
 }
 
+int CVellApp::end_with_failure(const QString& what) {
+    // No question may come up while the vault is sealed.
+    mark_program_failed(what);
+    const QString vault_path = doc_ ? doc_->vault_path() : QString();
+    const Status locked = shut_down(true);
+    const QString text = failure_text(what, vault_path, locked);
+    qCritical("%s", qUtf8Printable(text));
+    show_closing_message(text, error_caption());
+    return 1;
+}
+
 void CVellApp::on_termination_requested() {
+    // Marked first: every question still open, and every later one, counts as cancelled.
+    mark_program_quitting();
     if (frame_) {
         end_event_loop();
         return;
     }
-    // Still starting: the question on screen is answered as cancelled. A start that has already
-    // unlocked the vault is locked again by run() before any window appears.
-    if (QWidget* question = QApplication::activeModalWidget()) question->close();
+    // Still starting. A start that has already unlocked the vault is locked again by run()
+    // before any window appears.
+    cancel_open_questions();
 }
 
 bool CVellApp::handles_command(int id) const { return id == res::kCmdAbout; }
@@ -125,7 +172,7 @@ bool CVellApp::handles_command(int id) const { return id == res::kCmdAbout; }
 void CVellApp::execute_command(int id) {
     if (id != res::kCmdAbout) return;
     AboutDialog dialog(frame_.get());
-    dialog.exec();
+    run_modal(dialog);
 }
 
 }  // namespace korvane

@@ -32,6 +32,9 @@ public:
     // quiet (the program is being ended by the system).
     Status shut_down(bool quiet);
     int exit_code() const { return exit_code_; }
+    // Ends the program after an exception: seals the vault, tells the user what happened and
+    // returns the exit code (1). For run() and for main(), around run().
+    int end_with_failure(const QString& what);
     CMainFrame* frame() const { return frame_.get(); }
     CVellDoc* doc() const { return doc_.get(); }
 

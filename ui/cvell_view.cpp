@@ -14,6 +14,8 @@
 #include "tools/dialogs/tool_commands.h"
 #include "ui/base/clipboard.h"
 #include "ui/base/message_box.h"
+#include "ui/base/program_state.h"
+#include "ui/base/run_modal.h"
 #include "ui/cleft_view.h"
 #include "ui/command_router.h"
 #include "ui/delete_confirm_dialog.h"
@@ -165,7 +167,7 @@ std::optional<VaultRecord> CVellView::run_record_editor(const char* caption,
     dialog.set_account(shown.name);
     dialog.set_password(shown.pass);
     dialog.set_remark(shown.bz);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    if (run_modal(dialog) != QDialog::Accepted) return std::nullopt;
     return VaultRecord{dialog.title(), dialog.account(), dialog.password(), dialog.remark(), {}};
 }
 
@@ -207,10 +209,12 @@ void CVellView::on_delete_records() {
     bool yes_to_all = false;
     // The rows are taken before anything is deleted; the list is refilled only at the end.
     for (int row : selected_rows()) {
+        // A quit ends the run of questions; the records not yet answered for are kept.
+        if (program_quitting()) break;
         const RecordId oid = model_->oid_at(row);
         if (!yes_to_all) {
             dialog.set_message(kDeleteQuestion + model_->row(row).bt);
-            dialog.exec();
+            run_modal(dialog);
             const DeleteAnswer answer = dialog.answer();
             if (answer == DeleteAnswer::cancel) break;
             if (answer == DeleteAnswer::no) continue;
@@ -223,7 +227,7 @@ void CVellView::on_delete_records() {
 
 void CVellView::on_change_password() {
     ChangePasswordDialog dialog;
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (run_modal(dialog) != QDialog::Accepted) return;
     report(doc_.change_master_password(dialog.new_password()));
 }
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "ui/base/run_modal.h"
+
 namespace Ui {
 class DeleteConfirmDialog;
 }
@@ -14,7 +16,7 @@ namespace korvane {
 // Which button ended the dialog. The caller decides by this, not by the dialog result.
 enum class DeleteAnswer { yes = 0, no = 1, yes_to_all = 2, cancel = 3 };
 
-class DeleteConfirmDialog : public QDialog {
+class DeleteConfirmDialog : public QDialog, public ModalAnswer {
     Q_OBJECT
 
 public:
@@ -29,6 +31,9 @@ public:
     // Set by every way of ending a run: yes, no and yes to all end with Accepted, cancel (the
     // button, Esc, the close box) with Rejected.
     DeleteAnswer answer() const { return answer_; }
+    // A run that ends without a button (the program quitting) answers cancel, not the last run's
+    // answer.
+    void reset_answer() override { answer_ = DeleteAnswer::cancel; }
 
 public slots:
     void reject() override;

@@ -17,6 +17,7 @@
 
 #include "resources/resource_ids.h"
 #include "ui/base/message_box.h"
+#include "ui/base/run_modal.h"
 #include "ui/command_router.h"
 #include "ui/menu_builder.h"
 #include "ui/record_editor_dialog.h"
@@ -104,7 +105,7 @@ void FloatWindow::view_collected() {
     dialog.set_account(account_);
     dialog.set_password(password_);
     dialog.set_remark(remark_);
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (run_modal(dialog) != QDialog::Accepted) return;
     title_ = dialog.title();
     account_ = dialog.account();
     password_ = dialog.password();

@@ -1,5 +1,5 @@
-// main() of the widget test suites: an offscreen QApplication with settings kept in a temporary
-// folder, then every test.
+// main() of the widget test suites: the program's offscreen application object with settings
+// kept in a temporary folder, then every test.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,10 +7,12 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "ui/base/guarded_application.h"
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
+    korvane::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvane-tests"));
     // Every main window writes its look when it is destroyed; keep that out of the user's own
     // settings, and out of the shared test-mode folder that other runs may read.

@@ -3,6 +3,8 @@
 
 #include <QFileDialog>
 
+#include "ui/base/run_modal.h"
+
 namespace korvane {
 namespace {
 
@@ -18,12 +20,18 @@ QString QtFileChooser::save_file(QWidget* owner, const QString& caption, const Q
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(default_suffix);
-    if (dialog.exec() != QDialog::Accepted) return QString();
+    if (run_modal(dialog) != QDialog::Accepted) return QString();
     return dialog.selectedFiles().value(0);
 }
 
 QString QtFileChooser::open_file(QWidget* owner, const QString& caption, const QString& filter) {
-    return QFileDialog::getOpenFileName(owner, caption, QString(), filter);
+    // Built like the save dialog rather than through getOpenFileName, so that it runs through
+    // run_modal and a quit while it is open chooses nothing.
+    QFileDialog dialog(owner, caption, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (run_modal(dialog) != QDialog::Accepted) return QString();
+    return dialog.selectedFiles().value(0);
 }
 
 FileChooser& file_chooser() {

@@ -6,6 +6,7 @@
 #include "tools/dialogs/file_chooser.h"
 #include "ui/base/app_icon.h"
 #include "ui/base/message_box.h"
+#include "ui/base/run_modal.h"
 #include "ui_import_dialog.h"
 
 namespace korvane {
@@ -41,7 +42,7 @@ void ImportDialog::import_legacy(tools::LegacyFormat format) {
         return;
     }
     LoginDialog prompt;  // without an owner, like the prompt at start-up
-    if (prompt.exec() != QDialog::Accepted) return;
+    if (run_modal(prompt) != QDialog::Accepted) return;
 
     const tools::LegacyImportResult result =
         tools::import_legacy_file(vault_, *file, prompt.password());

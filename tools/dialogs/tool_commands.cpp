@@ -9,6 +9,7 @@
 #include "tools/dialogs/password_generator_dialog.h"
 #include "tools/dialogs/sync_dialog.h"
 #include "ui/base/message_box.h"
+#include "ui/base/run_modal.h"
 #include "vault/cvell_doc.h"
 #include "vault/text.h"
 
@@ -42,7 +43,7 @@ void export_backup(QWidget* owner, CVellDoc& doc) {
 
 VaultChange import_records(QWidget* owner, CVellDoc& doc) {
     ImportDialog dialog(doc.db(), file_chooser(), owner);
-    dialog.exec();
+    run_modal(dialog);
     // Several imports may have run before the dialog closed, so both panes are rebuilt whatever
     // happened.
     return VaultChange{true, true};
@@ -50,7 +51,7 @@ VaultChange import_records(QWidget* owner, CVellDoc& doc) {
 
 VaultChange sync_records(QWidget* owner, CVellDoc& doc) {
     SyncDialog dialog(doc.db(), file_chooser(), owner);
-    dialog.exec();
+    run_modal(dialog);
     if (dialog.synced()) {
         show_message(owner,
                      QStringLiteral("数据库同步成功，共同步了%1条数据").arg(dialog.sync_count()),
@@ -61,12 +62,12 @@ VaultChange sync_records(QWidget* owner, CVellDoc& doc) {
 
 void encrypt_file_tool(QWidget* owner, CVellDoc& doc) {
     FileCryptDialog dialog(text::from_gbk(doc.master_password()), file_chooser(), owner);
-    dialog.exec();
+    run_modal(dialog);
 }
 
 void show_password_generator(QWidget* owner) {
     PasswordGeneratorDialog dialog(owner);
-    dialog.exec();
+    run_modal(dialog);
 }
 
 }  // namespace korvane

@@ -3,13 +3,15 @@
 
 #include "resources/resource_ids.h"
 #include "resources/string_table.h"
+#include "ui/base/program_state.h"
+#include "ui/base/run_modal.h"
 
 namespace korvane {
 
-QMessageBox::StandardButton show_message(QWidget* owner, const QString& text,
-                                         const QString& caption, MessageButtons buttons,
-                                         QMessageBox::Icon icon) {
-    QMessageBox box(owner);
+namespace {
+
+void build_box(QMessageBox& box, const QString& text, const QString& caption,
+               MessageButtons buttons, QMessageBox::Icon icon) {
     box.setIcon(icon);
     box.setWindowTitle(caption.isEmpty() ? res::string_entry(res::kStrAppTitle) : caption);
     box.setText(text);
@@ -21,7 +23,25 @@ QMessageBox::StandardButton show_message(QWidget* owner, const QString& text,
         box.setStandardButtons(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);
     }
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+}  // namespace
+
+QMessageBox::StandardButton show_message(QWidget* owner, const QString& text,
+                                         const QString& caption, MessageButtons buttons,
+                                         QMessageBox::Icon icon) {
+    QMessageBox box(owner);
+    build_box(box, text, caption, buttons, icon);
+    const int pressed = run_modal(box);
+    // A box the quit closed, or never showed, was not answered with OK.
+    if (program_quitting()) return QMessageBox::Cancel;
+    return static_cast<QMessageBox::StandardButton>(pressed);
+}
+
+void show_closing_message(const QString& text, const QString& caption) {
+    QMessageBox box;
+    build_box(box, text, caption, MessageButtons::Ok, QMessageBox::Critical);
+    run_modal(box, WhenQuitting::ShowAnyway);
 }
 
 QString error_caption() { return QStringLiteral("出错啦"); }

@@ -1,0 +1,29 @@
+// run_modal: the one way the program runs a modal dialog or message box.
+#pragma once
+
+class QDialog;
+
+namespace korvane {
+
+// A dialog that keeps its own answer beside QDialog::result() (for instance which of four
+// buttons ended it). run_modal resets it before every run, so a run that ends without an answer
+// can never report the previous run's one.
+class ModalAnswer {
+public:
+    virtual void reset_answer() = 0;
+
+protected:
+    ~ModalAnswer() = default;
+};
+
+enum class WhenQuitting {
+    Refuse,     // a question: cancelled once the program is ending
+    ShowAnyway  // the last notice, after the vault has been sealed
+};
+
+// Runs dialog modally and returns its result. Once the program is quitting nothing is shown and
+// the result is QDialog::Rejected; a quit that arrives while the dialog is open gives Rejected
+// too, whatever the dialog held.
+int run_modal(QDialog& dialog, WhenQuitting when = WhenQuitting::Refuse);
+
+}  // namespace korvane
