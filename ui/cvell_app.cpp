@@ -51,11 +51,14 @@ void cancel_open_questions() {
     }
 }
 
-QString failure_text(const QString& what, const QString& vault_path, const Status& locked) {
+// vault_path and work_path are empty when no vault was open.
+QString failure_text(const QString& what, const QString& vault_path, const QString& work_path,
+                     const Status& locked) {
     QString text = QStringLiteral("程序出现意外错误，已退出：%1").arg(what);
     if (!locked) {
         return text + QStringLiteral("\n\n") + locked.error() +
-               QStringLiteral("\n\n数据库仍保存在明文工作文件中，下次启动时会自动重新加密。");
+               QStringLiteral("\n\n数据库仍保存在明文工作文件“%1”中，下次启动时会自动重新加密。")
+                   .arg(QDir::toNativeSeparators(work_path));
     }
     if (!vault_path.isEmpty()) {
         text += QStringLiteral("\n\n数据库已重新加密保存在“%1”。")
@@ -148,8 +151,9 @@ int CVellApp::end_with_failure(const QString& what) {
     // No question may come up while the vault is sealed.
     mark_program_failed(what);
     const QString vault_path = doc_ ? doc_->vault_path() : QString();
+    const QString work_path = doc_ ? doc_->work_path() : QString();
     const Status locked = shut_down(true);
-    const QString text = failure_text(what, vault_path, locked);
+    const QString text = failure_text(what, vault_path, work_path, locked);
     qCritical("%s", qUtf8Printable(text));
     show_closing_message(text, error_caption());
     return 1;
