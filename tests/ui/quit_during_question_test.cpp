@@ -111,6 +111,16 @@ Step click_later(const char* button) {
     };
 }
 
+// Two different new passwords, then OK, which answers with a message over the dialog.
+Step type_mismatch() {
+    return [](QWidget& modal) {
+        child<QLineEdit>(&modal, "new_password_edit")->setText(QStringLiteral("aaaaaaaaaaaaaaaa"));
+        child<QLineEdit>(&modal, "confirm_password_edit")
+            ->setText(QStringLiteral("bbbbbbbbbbbbbbbb"));
+        click_later("ok_button")(modal);
+    };
+}
+
 // Chooses an existing file in a save dialog, which then asks whether to replace it.
 Step choose_existing(const QString& path) {
     return [path](QWidget& modal) {
@@ -188,6 +198,14 @@ const QuitRow kRows[] = {
      {},
      [](const QString&) { return steps({testing::press_ok()}); },
      "korvane::ChangePasswordDialog"},
+    // A message over the new-password dialog: the signal cancels both, not only the one on top.
+    {"FirstRunMismatchOverNewPassword",
+     true,
+     {},
+     [](const QString&) {
+         return steps({testing::press_ok(), type_mismatch()});
+     },
+     "QMessageBox"},
     {"Login", false, {}, [](const QString&) { return steps({}); }, "korvane::LoginDialog"},
     {"WrongPasswordMessage",
      false,
