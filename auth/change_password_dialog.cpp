@@ -4,6 +4,7 @@
 #include "ui/base/app_icon.h"
 #include "ui/base/message_box.h"
 #include "ui_change_password_dialog.h"
+#include "vault/secure_wipe.h"
 #include "vault/text.h"
 
 namespace korvane {
@@ -18,7 +19,11 @@ ChangePasswordDialog::ChangePasswordDialog(QWidget* parent)
     connect(ui_->cancel_button, &QPushButton::clicked, this, &ChangePasswordDialog::reject);
 }
 
-ChangePasswordDialog::~ChangePasswordDialog() = default;
+ChangePasswordDialog::~ChangePasswordDialog() {
+    ui_->new_password_edit->clear();
+    ui_->confirm_password_edit->clear();
+    secure_wipe(new_password_);
+}
 
 void ChangePasswordDialog::accept() {
     auto typed = text::to_gbk(ui_->new_password_edit->text(), ui_->new_password_label->text());
@@ -34,6 +39,9 @@ void ChangePasswordDialog::accept() {
         ui_->confirm_password_edit->setFocus();
         return;
     }
+    // Both typed copies are wiped however the check below ends.
+    WipeOnExit wipe_typed(*typed);
+    WipeOnExit wipe_again(*again);
     // Compared as stored bytes, so entries that differ only in case are a mismatch.
     if (*typed != *again) {
         show_message(this, QStringLiteral("两次输入不一致"));
@@ -45,7 +53,8 @@ void ChangePasswordDialog::accept() {
         ui_->new_password_edit->setFocus();
         return;
     }
-    new_password_ = text::pad_master_password(std::move(typed).value());
+    secure_wipe(new_password_);
+    new_password_ = text::pad_master_password(*typed);
     QDialog::accept();
 }
 

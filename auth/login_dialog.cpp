@@ -4,6 +4,7 @@
 #include "ui/base/app_icon.h"
 #include "ui/base/message_box.h"
 #include "ui_login_dialog.h"
+#include "vault/secure_wipe.h"
 #include "vault/text.h"
 
 namespace korvane {
@@ -17,7 +18,11 @@ LoginDialog::LoginDialog(QWidget* parent)
     connect(ui_->cancel_button, &QPushButton::clicked, this, &LoginDialog::reject);
 }
 
-LoginDialog::~LoginDialog() = default;
+LoginDialog::~LoginDialog() {
+    // The caller has taken its copy; the typed text need not outlive the prompt.
+    ui_->password_edit->clear();
+    secure_wipe(password_);
+}
 
 void LoginDialog::accept() {
     auto bytes = text::to_gbk(ui_->password_edit->text(), ui_->password_group->title());
@@ -27,6 +32,7 @@ void LoginDialog::accept() {
         ui_->password_edit->setFocus();
         return;
     }
+    secure_wipe(password_);
     password_ = text::pad_master_password(std::move(bytes).value());
     QDialog::accept();
 }
