@@ -25,6 +25,7 @@
 #include "tools/password_generator.h"
 #include "ui/base/clipboard.h"
 #include "vault/cvell_doc.h"
+#include "vault/session_files.h"
 #include "vault/text.h"
 #include "vault/vault_statements.h"
 
@@ -111,6 +112,8 @@ private:
     std::optional<std::string> category_bytes(const QString& label);
     bool category_usable(CVellDoc& doc, const std::string& category, const QString& label);
     std::optional<VaultRecord> existing_record(CVellDoc& doc, RecordId oid);
+    // False, having said why, when path is one of the vault's own files (whatever --force
+    // says) or exists and --force is not given.
     bool may_write(const QString& path);
 
     int init();
@@ -303,6 +306,10 @@ std::optional<VaultRecord> Command::existing_record(CVellDoc& doc, RecordId oid)
 }
 
 bool Command::may_write(const QString& path) {
+    if (Status allowed = SessionFiles(vault_dir()).check_output(path); !allowed) {
+        say(allowed.error());
+        return false;
+    }
     if (!QFileInfo::exists(path) || args_.has(QStringLiteral("--force"))) return true;
     say(QStringLiteral("“%1”已存在；加 --force 才会替换它。").arg(native(path)));
     return false;
@@ -522,7 +529,7 @@ int Command::export_csv() {
     return with_vault([&](CVellDoc& doc) {
         auto csv = tools::build_csv(doc.db());
         if (!csv) return fail(kExitFile, csv.error());
-        if (Status written = tools::write_csv(path, *csv); !written) {
+        if (Status written = tools::write_csv(path, *csv, SessionFiles(doc)); !written) {
             return fail(kExitFile, written.error());
         }
         say(QStringLiteral("已导出到“%1”。").arg(native(path)));
@@ -534,7 +541,7 @@ int Command::backup() {
     const QString path = args_.arguments[0];
     if (!may_write(path)) return kExitFile;
     return with_vault([&](CVellDoc& doc) {
-        if (Status written = tools::export_backup(doc.db(), path); !written) {
+        if (Status written = tools::export_backup(doc.db(), path, SessionFiles(doc)); !written) {
             return fail(kExitFile, written.error());
         }
         say(QStringLiteral("已导出无加密的备份到“%1”。").arg(native(path)));
@@ -622,8 +629,9 @@ int Command::crypt_file(bool encrypt) {
         if (!typed) return question_failed();
         password = std::move(*typed);
     }
-    const Status done = encrypt ? tools::encrypt_file(source, target, password)
-                                : tools::decrypt_file(source, target, password);
+    const SessionFiles session(vault_dir());
+    const Status done = encrypt ? tools::encrypt_file(source, target, password, session)
+                                : tools::decrypt_file(source, target, password, session);
     if (!done) return fail(kExitFile, done.error());
     say((encrypt ? QStringLiteral("加密成功：%1") : QStringLiteral("解密成功：%1"))
             .arg(native(target)));

@@ -84,7 +84,7 @@ TEST_F(DatabaseExchangeTest, SyncOfTheVaultsOwnBackupOrFileAddsNothing) {
     vault_.add_record({"t", "n", "p", "b", "Work"});
     vault_.add_record({"t", "n", "p", "b", "Work"});
     const QString backup = vault_.file("backup.dat");
-    ASSERT_TRUE(export_backup(vault_.db(), backup).ok());
+    ASSERT_TRUE(export_backup(vault_.db(), backup, vault_.session()).ok());
 
     for (const QString& path : {backup, vault_.path()}) {
         auto counts = sync_database(vault_.db(), path);

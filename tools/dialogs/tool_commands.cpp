@@ -10,6 +10,7 @@
 #include "tools/dialogs/sync_dialog.h"
 #include "ui/base/message_box.h"
 #include "vault/cvell_doc.h"
+#include "vault/session_files.h"
 #include "vault/text.h"
 
 namespace korvane {
@@ -25,7 +26,7 @@ void export_csv(QWidget* owner, CVellDoc& doc) {
     const QString path = file_chooser().save_file(
         owner, save_caption(), QStringLiteral("逗号分隔文本文件 (*.csv)"), QStringLiteral("csv"));
     if (path.isEmpty()) return;
-    if (Status written = tools::write_csv(path, *csv); !written) {
+    if (Status written = tools::write_csv(path, *csv, SessionFiles(doc)); !written) {
         show_message(owner, written.error(), error_caption());
     }
 }
@@ -35,7 +36,7 @@ void export_backup(QWidget* owner, CVellDoc& doc) {
                                                   QStringLiteral("无加密的备份数据库文件 (*.dat)"),
                                                   QStringLiteral("dat"));
     if (path.isEmpty()) return;
-    if (Status written = tools::export_backup(doc.db(), path); !written) {
+    if (Status written = tools::export_backup(doc.db(), path, SessionFiles(doc)); !written) {
         show_message(owner, written.error(), error_caption());
     }
 }
@@ -60,7 +61,8 @@ VaultChange sync_records(QWidget* owner, CVellDoc& doc) {
 }
 
 void encrypt_file_tool(QWidget* owner, CVellDoc& doc) {
-    FileCryptDialog dialog(text::from_gbk(doc.master_password()), file_chooser(), owner);
+    FileCryptDialog dialog(text::from_gbk(doc.master_password()), SessionFiles(doc), file_chooser(),
+                           owner);
     dialog.exec();
 }
 
