@@ -9,9 +9,11 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 
 #include "cli/arguments.h"
 #include "cli/password_questions.h"
@@ -25,6 +27,7 @@
 #include "tools/password_generator.h"
 #include "ui/base/clipboard.h"
 #include "vault/cvell_doc.h"
+#include "vault/fault_injection.h"
 #include "vault/session_files.h"
 #include "vault/text.h"
 #include "vault/vault_statements.h"
@@ -102,6 +105,9 @@ private:
     static bool vault_exists(const QString& dir);
     // Unlocks the vault, runs body while it is open, then locks it again whatever happened.
     int with_vault(const std::function<int(CVellDoc&)>& body);
+    // body's exit code; an exception (most likely an allocation that failed) ends only the
+    // command, said in Chinese, so that the vault is still locked after it.
+    int guarded(const std::function<int(CVellDoc&)>& body, CVellDoc& doc);
     int start_failed(StartOutcome outcome);
     int finish(CVellDoc& doc, int exit_code);
 
@@ -192,8 +198,22 @@ int Command::with_vault(const std::function<int(CVellDoc&)>& body) {
                             TerminalPrompts::Creation::Refused);
     const StartOutcome outcome = doc.start(prompts);
     if (outcome != StartOutcome::Unlocked) return start_failed(outcome);
-    const int exit_code = console_.termination_signal() != 0 ? kExitSuccess : body(doc);
+    const int exit_code = console_.termination_signal() != 0 ? kExitSuccess : guarded(body, doc);
     return finish(doc, exit_code);
+}
+
+int Command::guarded(const std::function<int(CVellDoc&)>& body, CVellDoc& doc) {
+    try {
+        if (fault::should_fail("cli.command")) throw std::bad_alloc();
+        return body(doc);
+    } catch (const std::bad_alloc&) {
+        return fail(kExitFile, QStringLiteral("内存不足，命令没有完成；密码库随即重新加密。"));
+    } catch (const std::exception& error) {
+        return fail(kExitFile, QStringLiteral("命令意外出错，没有完成（%1）；密码库随即重新加密。")
+                                   .arg(QString::fromLocal8Bit(error.what())));
+    } catch (...) {
+        return fail(kExitFile, QStringLiteral("命令意外出错，没有完成；密码库随即重新加密。"));
+    }
 }
 
 int Command::start_failed(StartOutcome outcome) {
