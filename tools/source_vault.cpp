@@ -36,16 +36,15 @@ QString read_failure(SqliteDb& db, const QString& detail) {
     return detail;
 }
 
-// The vault keeps GBK bytes in a UTF-8 database; another encoding would convert them.
+// The vault keeps GBK bytes in a UTF-8 database; SQLite's only other encodings, UTF-16, would
+// convert them. Compared in SQL, as the pragma's text itself comes in the file's encoding.
 Status check_encoding(SqliteDb& db) {
-    auto stmt = db.prepare("PRAGMA main.encoding");
+    auto stmt = db.prepare("SELECT encoding = 'UTF-8' FROM pragma_encoding");
     if (!stmt) return make_error(stmt.error());
     const bool row = stmt->step();
     if (stmt->failed()) return make_error(stmt->error());
-    const std::string encoding = row ? stmt->column_text(0) : std::string();
-    if (encoding != "UTF-8") {
-        return make_error(QStringLiteral("文本编码是 %1，不是 UTF-8")
-                              .arg(QString::fromUtf8(encoding.data(), qsizetype(encoding.size()))));
+    if (!row || stmt->column_int64(0) != 1) {
+        return make_error(QStringLiteral("文本编码是 UTF-16，不是密码库使用的 UTF-8"));
     }
     return Status::success();
 }
@@ -146,7 +145,9 @@ Result<SourceVault> read_source_vault(const QString& path) {
     if (!db) return unreadable(path, db.error());
 
     // A file that is not SQLite (an encrypted user.dat) fails here, at its first read.
-    if (Status shape = check_shape(*db); !shape) return unreadable(path, shape.error());
+    if (Status shape = check_shape(*db); !shape) {
+        return unreadable(path, read_failure(*db, shape.error()));
+    }
     SourceVault source;
     auto records = read_records(*db);
     if (!records) return unreadable(path, records.error());
