@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QUrl>
 #include <cerrno>
 #include <limits>
@@ -69,9 +68,11 @@ bool has_statement(sqlite3* db, std::string_view sql) {
 
 // "file:" and the absolute path, every byte but letters, digits, "-._~" and "/" escaped, so
 // that no character of the name is read as a query ("?mode=rw") or fragment; immutable=1 opens
-// without locks and never creates a -wal or -shm file beside it.
+// without locks and never creates a -wal or -shm file beside it. Made absolute by hand, not
+// cleaned: ".." after a linked folder is the system's to resolve, as for any other open.
 QByteArray untrusted_uri(const QString& path) {
-    const QByteArray name = QFile::encodeName(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    const QString absolute = QDir::isAbsolutePath(path) ? path : QDir::currentPath() + u'/' + path;
+    const QByteArray name = QFile::encodeName(absolute);
     return QByteArrayLiteral("file:") + QUrl::toPercentEncoding(name, "/") +
            QByteArrayLiteral("?immutable=1");
 }

@@ -181,6 +181,20 @@ TEST_F(CliCommandsTest, ImportAndSyncAddWhatTheToolsAdd) {
     EXPECT_EQ(window_records().back(), (VaultRecord{"legacy", "la", "lp", "lr", ""}));
     EXPECT_EQ(window_records().size(), 9u);
 
+    // A source whose schema computes its values is refused, not reported as imported.
+    test_support::RawSqlite(file("generated.dat"))
+        .exec(
+            "CREATE TABLE type(leibie TEXT); CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,"
+            "bz TEXT GENERATED ALWAYS AS (hex(zeroblob(100000))) VIRTUAL,type TEXT);"
+            "INSERT INTO userpass(bt) VALUES('t')");
+    for (const QStringList& arguments : {QStringList{"sync", file("generated.dat")},
+                                         QStringList{"import", "db", file("generated.dat")}}) {
+        const CliRun refused = cli(arguments);
+        EXPECT_EQ(refused.exit_code, cli::kExitFile) << arguments[0].toStdString();
+        EXPECT_TRUE(refused.err.contains("生成列")) << refused.err.toStdString();
+    }
+    EXPECT_EQ(window_records().size(), 9u);
+
     // A file that is not of the kind is refused before any password is asked.
     const CliRun not_legacy = cli({"import", "new", file("missing")});
     EXPECT_EQ(not_legacy.exit_code, cli::kExitFile);
