@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <array>
 
 #include "vault/sqlite_db.h"
 

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <deque>
 
 #include "vault/atomic_file_writer.h"
