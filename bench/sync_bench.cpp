@@ -102,7 +102,8 @@ void BM_CsvExport100k(benchmark::State& state) {
     const QString target = f.dir.filePath("export.csv");
     for (auto _ : state) {
         auto csv = tools::build_csv(db);
-        if (!csv || !tools::write_csv(target, *csv)) state.SkipWithError("export failed");
+        if (!csv || !tools::write_csv(target, *csv, SessionFiles(f.dir.path())))
+            state.SkipWithError("export failed");
     }
 }
 

@@ -9,9 +9,11 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
+#include <new>
 
 #include "cli/arguments.h"
 #include "cli/password_questions.h"
@@ -25,6 +27,8 @@
 #include "tools/password_generator.h"
 #include "ui/base/clipboard.h"
 #include "vault/cvell_doc.h"
+#include "vault/fault_injection.h"
+#include "vault/session_files.h"
 #include "vault/text.h"
 #include "vault/vault_statements.h"
 
@@ -101,6 +105,9 @@ private:
     static bool vault_exists(const QString& dir);
     // Unlocks the vault, runs body while it is open, then locks it again whatever happened.
     int with_vault(const std::function<int(CVellDoc&)>& body);
+    // body's exit code; an exception (most likely an allocation that failed) ends only the
+    // command, said in Chinese, so that the vault is still locked after it.
+    int guarded(const std::function<int(CVellDoc&)>& body, CVellDoc& doc);
     int start_failed(StartOutcome outcome);
     int finish(CVellDoc& doc, int exit_code);
 
@@ -111,6 +118,8 @@ private:
     std::optional<std::string> category_bytes(const QString& label);
     bool category_usable(CVellDoc& doc, const std::string& category, const QString& label);
     std::optional<VaultRecord> existing_record(CVellDoc& doc, RecordId oid);
+    // False, having said why, when path is one of the vault's own files (whatever --force
+    // says) or exists and --force is not given.
     bool may_write(const QString& path);
 
     int init();
@@ -189,8 +198,22 @@ int Command::with_vault(const std::function<int(CVellDoc&)>& body) {
                             TerminalPrompts::Creation::Refused);
     const StartOutcome outcome = doc.start(prompts);
     if (outcome != StartOutcome::Unlocked) return start_failed(outcome);
-    const int exit_code = console_.termination_signal() != 0 ? kExitSuccess : body(doc);
+    const int exit_code = console_.termination_signal() != 0 ? kExitSuccess : guarded(body, doc);
     return finish(doc, exit_code);
+}
+
+int Command::guarded(const std::function<int(CVellDoc&)>& body, CVellDoc& doc) {
+    try {
+        if (fault::should_fail("cli.command")) throw std::bad_alloc();
+        return body(doc);
+    } catch (const std::bad_alloc&) {
+        return fail(kExitFile, QStringLiteral("内存不足，命令没有完成；密码库随即重新加密。"));
+    } catch (const std::exception& error) {
+        return fail(kExitFile, QStringLiteral("命令意外出错，没有完成（%1）；密码库随即重新加密。")
+                                   .arg(QString::fromLocal8Bit(error.what())));
+    } catch (...) {
+        return fail(kExitFile, QStringLiteral("命令意外出错，没有完成；密码库随即重新加密。"));
+    }
 }
 
 int Command::start_failed(StartOutcome outcome) {
@@ -303,6 +326,10 @@ std::optional<VaultRecord> Command::existing_record(CVellDoc& doc, RecordId oid)
 }
 
 bool Command::may_write(const QString& path) {
+    if (Status allowed = SessionFiles(vault_dir()).check_output(path); !allowed) {
+        say(allowed.error());
+        return false;
+    }
     if (!QFileInfo::exists(path) || args_.has(QStringLiteral("--force"))) return true;
     say(QStringLiteral("“%1”已存在；加 --force 才会替换它。").arg(native(path)));
     return false;
@@ -522,7 +549,7 @@ int Command::export_csv() {
     return with_vault([&](CVellDoc& doc) {
         auto csv = tools::build_csv(doc.db());
         if (!csv) return fail(kExitFile, csv.error());
-        if (Status written = tools::write_csv(path, *csv); !written) {
+        if (Status written = tools::write_csv(path, *csv, SessionFiles(doc)); !written) {
             return fail(kExitFile, written.error());
         }
         say(QStringLiteral("已导出到“%1”。").arg(native(path)));
@@ -534,7 +561,7 @@ int Command::backup() {
     const QString path = args_.arguments[0];
     if (!may_write(path)) return kExitFile;
     return with_vault([&](CVellDoc& doc) {
-        if (Status written = tools::export_backup(doc.db(), path); !written) {
+        if (Status written = tools::export_backup(doc.db(), path, SessionFiles(doc)); !written) {
             return fail(kExitFile, written.error());
         }
         say(QStringLiteral("已导出无加密的备份到“%1”。").arg(native(path)));
@@ -622,8 +649,9 @@ int Command::crypt_file(bool encrypt) {
         if (!typed) return question_failed();
         password = std::move(*typed);
     }
-    const Status done = encrypt ? tools::encrypt_file(source, target, password)
-                                : tools::decrypt_file(source, target, password);
+    const SessionFiles session(vault_dir());
+    const Status done = encrypt ? tools::encrypt_file(source, target, password, session)
+                                : tools::decrypt_file(source, target, password, session);
     if (!done) return fail(kExitFile, done.error());
     say((encrypt ? QStringLiteral("加密成功：%1") : QStringLiteral("解密成功：%1"))
             .arg(native(target)));

@@ -1,9 +1,13 @@
 // Entry point of korvane-cli.
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <cstdio>
+#include <exception>
 #include <memory>
+#include <new>
 
 #include "cli/cli.h"
+#include "cli/exit_codes.h"
 #include "cli/system_console.h"
 #include "platform/process_hardening.h"
 
@@ -17,9 +21,7 @@ bool display_named() {
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
+int run_program(int argc, char* argv[]) {
     // Before the vault is opened: a crash must not write it into a core file.
     korvane::platform::harden_process();
     // Before the vault can be unlocked, so that no signal can end the process while it is.
@@ -38,4 +40,19 @@ int main(int argc, char* argv[]) {
 
     korvane::cli::SystemConsole console;
     return korvane::cli::run(arguments, console);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // The last resort: a session still open when this unwinds has been locked by its
+    // destructor; the message needs no allocation.
+    try {
+        return run_program(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("内存不足，korvane-cli 已中止。\n", stderr);
+    } catch (...) {
+        std::fputs("korvane-cli 意外出错，已中止。\n", stderr);
+    }
+    return korvane::cli::kExitFile;
 }

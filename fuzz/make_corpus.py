@@ -84,6 +84,77 @@ def vault_db(path, records, categories, with_tables=True):
         return f.read()
 
 
+VAULT_TABLES = (
+    "CREATE TABLE userad(pass TEXT);"
+    "CREATE TABLE type(leibie TEXT);"
+    "CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,bz TEXT,type TEXT);"
+)
+ONE_RECORD = "INSERT INTO type VALUES('c');INSERT INTO userpass VALUES('t','n','p','b','c');"
+
+# Sources built to make a reader compute, convert or invent what the file does not hold: each
+# must be refused (or read within the limits) without running what its schema defines.
+HOSTILE_SOURCES = {
+    # A 12 KB file that asked for 200 MB per row.
+    "generated_virtual": (
+        "CREATE TABLE type(leibie TEXT);"
+        "CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,"
+        "bz TEXT GENERATED ALWAYS AS (hex(zeroblob(100000000))) VIRTUAL,type TEXT);"
+        "INSERT INTO userpass(bt) VALUES('t');"
+    ),
+    "generated_stored": (
+        "CREATE TABLE type(leibie TEXT);"
+        "CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,bz TEXT,type TEXT,"
+        "g TEXT GENERATED ALWAYS AS (bt || name) STORED);" + ONE_RECORD
+    ),
+    "view_userpass": (
+        "CREATE TABLE type(leibie TEXT);CREATE TABLE real(bt,name,pass,bz,type);"
+        "CREATE VIEW userpass AS SELECT bt,name,pass,bz,hex(zeroblob(100000000)) AS type "
+        "FROM real;INSERT INTO real VALUES('t','n','p','b','c');"
+    ),
+    "view_type": (
+        "CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,bz TEXT,type TEXT);"
+        "CREATE TABLE t(leibie);CREATE VIEW type AS SELECT leibie FROM t;"
+    ),
+    "virtual_fts5": (
+        "CREATE TABLE type(leibie TEXT);"
+        "CREATE VIRTUAL TABLE userpass USING fts5(bt,name,pass,bz,type);"
+        "INSERT INTO userpass VALUES('t','n','p','b','c');"
+    ),
+    "virtual_unknown_module": (
+        "CREATE TABLE type(leibie TEXT);PRAGMA writable_schema=ON;"
+        "INSERT INTO sqlite_master VALUES('table','userpass','userpass',0,"
+        "'CREATE VIRTUAL TABLE userpass USING nosuchmodule(bt,name,pass,bz,type)');"
+    ),
+    "triggers": (
+        VAULT_TABLES + ONE_RECORD +
+        "CREATE TRIGGER grow AFTER INSERT ON userpass BEGIN "
+        "INSERT INTO userpass SELECT * FROM userpass; END;"
+        "CREATE TRIGGER wipe BEFORE DELETE ON type BEGIN DELETE FROM userpass; END;"
+    ),
+    "covering_index": (
+        VAULT_TABLES + ONE_RECORD + "CREATE INDEX every ON userpass(bt,name,pass,bz,type);"
+    ),
+    "large_default": (
+        "CREATE TABLE type(leibie TEXT);CREATE TABLE userpass(bt,name,pass,bz);"
+        "INSERT INTO userpass VALUES('t','n','p','b');"
+        "ALTER TABLE userpass ADD COLUMN type TEXT DEFAULT '" + "d" * 70000 + "';"
+    ),
+    "huge_value": VAULT_TABLES + "INSERT INTO userpass VALUES('t','n','p',zeroblob(1100000),'c');",
+}
+
+
+def hostile_db(path, sql, encoding="UTF-8"):
+    if os.path.exists(path):
+        os.remove(path)
+    db = sqlite3.connect(path, isolation_level=None)
+    db.execute("PRAGMA page_size=512")
+    db.execute(f"PRAGMA encoding='{encoding}'")
+    db.executescript(sql)
+    db.close()
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def put(corpus, target, name, data):
     folder = os.path.join(corpus, target)
     os.makedirs(folder, exist_ok=True)
@@ -132,6 +203,14 @@ def main():
         for name, data in (("full", full), ("empty", empty), ("foreign", foreign)):
             put(corpus, "source_vault_fuzz", name, data)
             put(corpus, "vault_unlock_fuzz", name, seal(make_seeds, "vault", data, scratch))
+
+        for name, sql in HOSTILE_SOURCES.items():
+            put(corpus, "source_vault_fuzz", "hostile_" + name, hostile_db(db_path, sql))
+        for encoding in ("UTF-16le", "UTF-16be"):
+            data = hostile_db(db_path, VAULT_TABLES + ONE_RECORD, encoding)
+            put(corpus, "source_vault_fuzz", "hostile_" + encoding.lower(), data)
+        wal = hostile_db(db_path, "PRAGMA journal_mode=WAL;" + VAULT_TABLES + ONE_RECORD)
+        put(corpus, "source_vault_fuzz", "wal_mode", wal)
 
 
 if __name__ == "__main__":

@@ -13,6 +13,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString source_path = fuzz::write_scratch(QStringLiteral("source.db"), data, size);
 
     auto source = tools::read_source_vault(source_path);
+    // Whatever the file's schema asks for, no value read may exceed the length limit, and
+    // reading it changes nothing and creates nothing beside it.
+    if (source) {
+        for (const VaultRecord& r : source->records) {
+            for (const std::string* field : {&r.bt, &r.name, &r.pass, &r.bz, &r.type}) {
+                if (field->size() > std::size_t(SqliteDb::kUntrustedMaxLength)) std::abort();
+            }
+        }
+    }
+    if (QFile::exists(source_path + QStringLiteral("-wal")) ||
+        QFile::exists(source_path + QStringLiteral("-shm")) ||
+        QFile::exists(source_path + QStringLiteral("-journal"))) {
+        std::abort();
+    }
+    {
+        QFile after(source_path);
+        if (!after.open(QIODevice::ReadOnly)) std::abort();
+        const QByteArray bytes = after.readAll();
+        if (bytes !=
+            QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size))) {
+            std::abort();
+        }
+    }
 
     // In memory: the target vault is new each run and never needs to outlive it.
     auto vault = SqliteDb::open(QStringLiteral(":memory:"));

@@ -51,7 +51,8 @@ Status copy_pages(sqlite3* source, const QString& path, const QString& target_pa
 
 }  // namespace
 
-Status export_backup(SqliteDb& vault, const QString& target_path) {
+Status export_backup(SqliteDb& vault, const QString& target_path, const SessionFiles& session) {
+    if (Status allowed = session.check_output(target_path); !allowed) return allowed;
     if (!vault.is_open()) {
         return backup_error(target_path, QStringLiteral("密码库数据库未打开"));
     }

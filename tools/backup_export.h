@@ -4,13 +4,15 @@
 #include <QString>
 
 #include "vault/result.h"
+#include "vault/session_files.h"
 #include "vault/sqlite_db.h"
 
 namespace korvane::tools {
 
 // Copies the database of the open connection page by page (SQLite's online backup) into a
 // temporary file beside target_path, readable by the owner only, and renames it over the
-// target, replacing a file the user agreed to replace. The vault itself is only read.
-Status export_backup(SqliteDb& vault, const QString& target_path);
+// target, replacing a file the user agreed to replace. The vault itself is only read; a
+// target that is one of session's own files is refused before anything is written.
+Status export_backup(SqliteDb& vault, const QString& target_path, const SessionFiles& session);
 
 }  // namespace korvane::tools

@@ -61,7 +61,8 @@ Result<std::string> build_csv(SqliteDb& db) {
     return out;
 }
 
-Status write_csv(const QString& path, std::string_view csv_bytes) {
+Status write_csv(const QString& path, std::string_view csv_bytes, const SessionFiles& session) {
+    if (Status allowed = session.check_output(path); !allowed) return allowed;
     AtomicFileWriter writer(path);
     if (Status status = writer.open(); !status) return status;
     if (Status status = writer.write(csv_bytes); !status) return status;

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "vault/result.h"
+#include "vault/session_files.h"
 #include "vault/sqlite_db.h"
 
 namespace korvane::tools {
@@ -26,7 +27,8 @@ std::string csv_field(std::string_view value);
 // kNoRecordsToExport when the vault holds no record. Reads only.
 Result<std::string> build_csv(SqliteDb& db);
 
-// Replaces path with the bytes through a temporary file, readable by the owner only.
-Status write_csv(const QString& path, std::string_view csv_bytes);
+// Replaces path with the bytes through a temporary file, readable by the owner only. A path
+// that is one of session's own files is refused before anything is written.
+Status write_csv(const QString& path, std::string_view csv_bytes, const SessionFiles& session);
 
 }  // namespace korvane::tools

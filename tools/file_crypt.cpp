@@ -96,7 +96,7 @@ Status decrypt_stream(QIODevice& in, qint64 sealed_size, QIODevice& out, const M
 using StreamStep = Status (*)(QIODevice&, qint64, QIODevice&, const MarsCipher&);
 
 Status transform_file(const QString& source_path, const QString& target_path,
-                      const MarsCipher& cipher, StreamStep step) {
+                      const MarsCipher& cipher, StreamStep step, const SessionFiles& session) {
     QFile in(source_path);
     if (source_path.isEmpty() || !in.open(QIODevice::ReadOnly)) {
         return make_error(QStringLiteral("打开文件“%1”失败：%2")
@@ -105,6 +105,7 @@ Status transform_file(const QString& source_path, const QString& target_path,
                                                             : in.errorString()));
     }
     if (target_path.isEmpty()) return make_error(QStringLiteral("请选择结果的保存位置"));
+    if (Status allowed = session.check_output(target_path); !allowed) return allowed;
     const qint64 size = in.size();
     AtomicFileWriter writer(target_path);
     if (Status status = writer.open(); !status) return status;
@@ -165,20 +166,20 @@ std::int64_t enciphered_size(std::int64_t plain_size) {
 }
 
 Status encrypt_file(const QString& source_path, const QString& target_path,
-                    std::string_view password) {
+                    std::string_view password, const SessionFiles& session) {
     auto cipher = make_cipher(password);
     if (!cipher) return make_error(cipher.error());
-    return transform_file(source_path, target_path, *cipher, encrypt_stream);
+    return transform_file(source_path, target_path, *cipher, encrypt_stream, session);
 }
 
 Status decrypt_file(const QString& source_path, const QString& target_path,
-                    std::string_view password) {
+                    std::string_view password, const SessionFiles& session) {
     auto cipher = make_cipher(password);
     if (!cipher) return make_error(cipher.error());
     if (same_file(source_path, target_path)) {
         return make_error(QStringLiteral("解密结果不能覆盖加密文件本身，请另选保存位置"));
     }
-    return transform_file(source_path, target_path, *cipher, decrypt_stream);
+    return transform_file(source_path, target_path, *cipher, decrypt_stream, session);
 }
 
 Result<std::string> encrypt_bytes(std::string_view plain, std::string_view password) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "vault/result.h"
+#include "vault/session_files.h"
 
 namespace korvane::tools {
 
@@ -23,16 +24,17 @@ Status check_file_password(std::string_view password);
 std::int64_t enciphered_size(std::int64_t plain_size);
 
 // Writes the enciphered form of source_path to target_path through a temporary file (the
-// target may be the source itself). Success only once the target is renamed into place.
+// target may be the source itself). Success only once the target is renamed into place. A
+// target that is one of session's own files is refused before anything is written.
 Status encrypt_file(const QString& source_path, const QString& target_path,
-                    std::string_view password);
+                    std::string_view password, const SessionFiles& session);
 
 // Writes the plain content of the enciphered source_path to target_path, which must not be
 // the source: a wrong password cannot be recognised, so the enciphered copy is always kept.
 // A source that is not 1 + a positive multiple of 16 bytes long, or whose P is outside 1..16,
-// is refused.
+// is refused, and so is a target that is one of session's own files.
 Status decrypt_file(const QString& source_path, const QString& target_path,
-                    std::string_view password);
+                    std::string_view password, const SessionFiles& session);
 
 // Where the file tool writes its result; neither is ever the chosen file itself. Enciphering
 // appends ".enc"; deciphering drops a trailing ".enc" (any case) or, for any other name, appends

@@ -63,6 +63,14 @@ Result<LegacyVaultFile> LegacyVaultFile::open(const QString& path, LegacyFormat 
                                                                 : file.errorString()));
     }
     const qint64 size = file.size();
+    // Before anything is read: the body is read whole into memory later.
+    if (format == LegacyFormat::New && size > qint64(kMaxNewFileSize)) {
+        return not_in_format(path, format,
+                             QStringLiteral("文件有 %1 字节，超过 %2 条记录最多能占的 %3 字节")
+                                 .arg(size)
+                                 .arg(kSlotCount)
+                                 .arg(qint64(kMaxNewFileSize)));
+    }
     if (size < qint64(kHeaderSize)) {
         return not_in_format(
             path, format,
@@ -100,6 +108,19 @@ Result<LegacyVaultFile> LegacyVaultFile::open(const QString& path, LegacyFormat 
                              QStringLiteral("文件头记录数为 %1，超过上限 %2")
                                  .arg(qint64(result.last_index_) + 1)
                                  .arg(kSlotCount));
+    }
+    if (result.last_index_ < kMinLastIndex) {
+        return not_in_format(
+            path, format,
+            QStringLiteral("文件头记录数为 %1，不可能是负数").arg(qint64(result.last_index_) + 1));
+    }
+    if (format == LegacyFormat::New &&
+        result.body_size_ < qint64(result.record_count()) * qint64(kMinStreamRecordSize)) {
+        return not_in_format(
+            path, format,
+            QStringLiteral("文件头记录数为 %1，但数据只有 %2 字节，装不下这么多记录")
+                .arg(result.record_count())
+                .arg(result.body_size_));
     }
     return result;
 }

@@ -32,6 +32,14 @@ inline constexpr std::size_t kAccountOffset = 64, kAccountSize = 64;
 inline constexpr std::size_t kPasswordOffset = 128, kPasswordSize = 64;
 inline constexpr std::size_t kRemarkOffset = 192, kRemarkSize = 256;
 inline constexpr int kMaxLastIndex = kSlotCount - 1;  // N: records 0..N
+inline constexpr int kMinLastIndex = -1;              // no records
+// A new file's field: at most the 64 KiB a vault field holds, then its NUL and the unread byte.
+inline constexpr std::size_t kMaxStreamFieldBytes = 64 * 1024;
+inline constexpr std::size_t kMinStreamRecordSize = 4 * 2;
+inline constexpr std::size_t kMaxStreamRecordSize = 4 * (kMaxStreamFieldBytes + 2);
+// The longest new file 300 records can make, its stream rounded up to whole blocks.
+inline constexpr std::size_t kMaxNewFileSize =
+    kHeaderSize + (kSlotCount * kMaxStreamRecordSize + 15) / 16 * 16;
 }  // namespace legacy
 
 // A legacy file whose header and size have been read and checked; the body is read and
@@ -39,8 +47,10 @@ inline constexpr int kMaxLastIndex = kSlotCount - 1;  // N: records 0..N
 class LegacyVaultFile {
 public:
     // Reads the header. Fails (with "数据库不存在" for a file that cannot be opened) when the
-    // file is shorter than the header, an old file is shorter than 134420 bytes, N is above
-    // 299, or a new file's stream is not whole 16-byte blocks.
+    // file is shorter than the header, an old file is shorter than 134420 bytes, a new file is
+    // longer than 300 records can make it (checked before any byte is read), N is above 299 or
+    // below -1, or a new file's stream is not whole 16-byte blocks or too short for N + 1
+    // records.
     static Result<LegacyVaultFile> open(const QString& path, LegacyFormat format);
 
     LegacyFormat format() const { return format_; }

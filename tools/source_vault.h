@@ -15,9 +15,12 @@ struct SourceVault {
     std::vector<std::string> categories;  // table order, duplicates kept
 };
 
-// Opens path read-only, reads both tables whole and closes it again, so the caller can then
-// write its own vault even when both are the same file. A missing file, a file that is not
-// SQLite (an encrypted user.dat) or one without the two tables is an error saying so.
+// Opens path as an untrusted file (SqliteDb::open_untrusted), reads the schema's columns of
+// both tables whole, by name, and closes it again, so the caller can then write its own vault
+// even when both are the same file. A missing file, a file that is not SQLite (an encrypted
+// user.dat), one without the two tables or their columns, one whose tables are views or
+// virtual tables or hold generated or hidden columns, one not in UTF-8, or one holding a value
+// over the length limit is an error saying so; nothing is read from it then.
 Result<SourceVault> read_source_vault(const QString& path);
 
 }  // namespace korvane::tools

@@ -3,6 +3,9 @@
 
 #include <sqlite3.h>
 
+#include <QDir>
+#include <QFile>
+#include <QUrl>
 #include <cerrno>
 #include <limits>
 #include <optional>
@@ -61,6 +64,38 @@ bool has_statement(sqlite3* db, std::string_view sql) {
         sql.remove_prefix(static_cast<std::size_t>(tail - sql.data()));
     }
     return false;
+}
+
+// "file:" and the absolute path, every byte but letters, digits, "-._~" and "/" escaped, so
+// that no character of the name is read as a query ("?mode=rw") or fragment; immutable=1 opens
+// without locks and never creates a -wal or -shm file beside it. Made absolute by hand, not
+// cleaned: ".." after a linked folder is the system's to resolve, as for any other open.
+QByteArray untrusted_uri(const QString& path) {
+    const QString absolute = QDir::isAbsolutePath(path) ? path : QDir::currentPath() + u'/' + path;
+    const QByteArray name = QFile::encodeName(absolute);
+    return QByteArrayLiteral("file:") + QUrl::toPercentEncoding(name, "/") +
+           QByteArrayLiteral("?immutable=1");
+}
+
+// Turns off whatever the file's schema could make the connection do: triggers and views
+// defined there, schema functions with side effects, writes to the schema, extensions,
+// attached files and huge values or statements.
+bool restrict_connection(sqlite3* db) {
+    const int off_switches[] = {SQLITE_DBCONFIG_TRUSTED_SCHEMA, SQLITE_DBCONFIG_ENABLE_TRIGGER,
+                                SQLITE_DBCONFIG_ENABLE_VIEW, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION};
+    for (int op : off_switches) {
+        int now = 1;
+        if (sqlite3_db_config(db, op, 0, &now) != SQLITE_OK || now != 0) return false;
+    }
+    int defensive = 0;
+    if (sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, &defensive) != SQLITE_OK ||
+        defensive != 1) {
+        return false;
+    }
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, SqliteDb::kUntrustedMaxLength);
+    sqlite3_limit(db, SQLITE_LIMIT_SQL_LENGTH, SqliteDb::kUntrustedMaxSqlLength);
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    return sqlite3_exec(db, "PRAGMA trusted_schema=OFF", nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 }  // namespace
@@ -163,6 +198,22 @@ Result<SqliteDb> SqliteDb::open(const QString& path, Mode mode) {
         const QString detail = db ? sqlite_message(db) : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close(db);
         return make_error(QStringLiteral("无法打开数据库文件：%1").arg(detail));
+    }
+    return SqliteDb(db);
+}
+
+Result<SqliteDb> SqliteDb::open_untrusted(const QString& path) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(untrusted_uri(path).constData(), &db,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString detail = db ? sqlite_message(db) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close(db);
+        return make_error(QStringLiteral("无法打开数据库文件：%1").arg(detail));
+    }
+    if (!restrict_connection(db)) {
+        sqlite3_close(db);
+        return make_error(QStringLiteral("无法以只读的安全方式打开数据库文件"));
     }
     return SqliteDb(db);
 }

@@ -56,6 +56,13 @@ public:
 
     // path is a local file path (UTF-8 for SQLite).
     static Result<SqliteDb> open(const QString& path, Mode mode = Mode::ReadWriteCreate);
+    // Opens a database from outside the vault (an import or sync source) to read only: the
+    // file is never changed and nothing is created beside it, path is a file name even when
+    // it reads like a URI, the schema's SQL runs nothing the schema itself defines, and no
+    // value or statement may exceed kUntrustedMaxLength / kUntrustedMaxSqlLength.
+    static Result<SqliteDb> open_untrusted(const QString& path);
+    static constexpr int kUntrustedMaxLength = 1 << 20;
+    static constexpr int kUntrustedMaxSqlLength = 64 * 1024;
 
     bool is_open() const { return db_ != nullptr; }
     void close();

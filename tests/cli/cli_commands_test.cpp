@@ -132,6 +132,34 @@ TEST_F(CliCommandsTest, ExportsAreTheWindowsExports) {
     EXPECT_TRUE(read_file(file("copy.dat")) == csv);
 }
 
+// The vault's own files are never an output, --force or not, and the refusal comes before any
+// password is asked, also for the file tool that does not open the vault.
+TEST_F(CliCommandsTest, OutputsNeverReplaceTheVaultsOwnFiles) {
+    const std::vector<VaultRecord> before = window_records();
+    const std::string sealed = read_file(vault_file("user.dat"));
+    write_file(vault_file("user.dat.enc"),
+               *tools::encrypt_bytes("not a vault", "a file password!"));
+    ASSERT_TRUE(QFile::link(vault_file("user.dat"), file("doc.txt.enc")));
+    write_file(file("doc.txt"), "plain");
+    const QByteArray key = "a file password!\na file password!\n";
+    const std::pair<QStringList, QByteArray> refused[] = {
+        {{"export-csv", vault_file("user.tmp"), "--force"}, "master\n"},
+        {{"export-csv", vault_file("user.dat"), "--force"}, "master\n"},
+        {{"backup", vault_file("user.lock")}, "master\n"},
+        {{"decrypt-file", vault_file("user.dat.enc"), "--force"}, key},
+        {{"encrypt-file", file("doc.txt"), "--force"}, key},
+    };
+    for (const auto& [arguments, input] : refused) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const CliRun run = cli(arguments, input);
+        EXPECT_EQ(run.exit_code, cli::kExitFile);
+        EXPECT_EQ(run.lines_read, 0);
+        EXPECT_TRUE(run.err.contains("密码库")) << run.err.toStdString();
+        EXPECT_EQ(read_file(vault_file("user.dat")), sealed);
+    }
+    EXPECT_EQ(window_records(), before);
+}
+
 TEST_F(CliCommandsTest, ImportAndSyncAddWhatTheToolsAdd) {
     write_source_vault(
         file("other.dat"),
@@ -151,6 +179,20 @@ TEST_F(CliCommandsTest, ImportAndSyncAddWhatTheToolsAdd) {
     EXPECT_EQ(wrong.exit_code, cli::kExitPassword);
     ASSERT_EQ(cli({"import", "old", file("old.dat")}, "master\nold\n").exit_code, 0);
     EXPECT_EQ(window_records().back(), (VaultRecord{"legacy", "la", "lp", "lr", ""}));
+    EXPECT_EQ(window_records().size(), 9u);
+
+    // A source whose schema computes its values is refused, not reported as imported.
+    test_support::RawSqlite(file("generated.dat"))
+        .exec(
+            "CREATE TABLE type(leibie TEXT); CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,"
+            "bz TEXT GENERATED ALWAYS AS (hex(zeroblob(100000))) VIRTUAL,type TEXT);"
+            "INSERT INTO userpass(bt) VALUES('t')");
+    for (const QStringList& arguments : {QStringList{"sync", file("generated.dat")},
+                                         QStringList{"import", "db", file("generated.dat")}}) {
+        const CliRun refused = cli(arguments);
+        EXPECT_EQ(refused.exit_code, cli::kExitFile) << arguments[0].toStdString();
+        EXPECT_TRUE(refused.err.contains("生成列")) << refused.err.toStdString();
+    }
     EXPECT_EQ(window_records().size(), 9u);
 
     // A file that is not of the kind is refused before any password is asked.

@@ -10,6 +10,7 @@
 #include "cli_test_support.h"
 #include "support/file_helpers.h"
 #include "support/scripted_prompts.h"
+#include "tools/tool_test_support.h"
 #include "vault/cvell_doc.h"
 #include "vault/text.h"
 
@@ -126,6 +127,21 @@ TEST_F(CliSessionTest, ChangesAreLockedAwayAndPasswdTakesEffect) {
     const auto records = window_records(text::pad_master_password("neu"));
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].bt, "t");
+}
+
+// An exception in a command's body (an allocation that failed) ends the command with a
+// message, and the vault is locked again as after any other failure.
+TEST_F(CliSessionTest, ACommandThatThrowsStillLocksTheVault) {
+    make_vault({}, {{"kept", "a", "p", "r", kRootCategory}});
+    CliRun run;
+    {
+        FailingStep failing("cli.command");
+        run = cli({"add", "--title", "t"});
+    }
+    EXPECT_EQ(run.exit_code, cli::kExitFile);
+    EXPECT_TRUE(run.err.contains("内存不足")) << run.err.toStdString();
+    EXPECT_EQ(entries(), QStringList{"user.dat"});
+    ASSERT_EQ(window_records().size(), 1u);
 }
 
 TEST_F(CliSessionTest, ALeftOverWorkingFileIsRecoveredBeforeTheCommand) {

@@ -83,6 +83,26 @@ TEST_F(ExchangeCommands, ExportsToAnUnwritablePlaceAreReported) {
     EXPECT_TRUE(files().isEmpty());
 }
 
+// The chooser has already had the user agree to replace the file; the vault's own files are
+// refused all the same, and the vault stays whole.
+TEST_F(ExchangeCommands, ExportsOntoTheVaultsOwnFilesAreRefused) {
+    add_record({"mail", "me", "pw1", "r", "A"});
+    const QString work = doc().work_path();
+    const QString lock = QDir(doc().vault_dir()).filePath("user.lock");
+    using Command = void (*)(QWidget*, CVellDoc&);
+    for (const auto& [command, target] : {std::pair<Command, QString>{export_csv, work},
+                                          std::pair<Command, QString>{export_backup, lock}}) {
+        chooser_.answers = {target};
+        const auto seen = answer_messages([&] { command(&owner_, doc()); });
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].caption, QStringLiteral("出错啦"));
+        EXPECT_TRUE(seen[0].text.contains(QDir::toNativeSeparators(target)))
+            << seen[0].text.toStdString();
+    }
+    EXPECT_EQ(records(), (std::vector<RawRow>{{"mail", "me", "pw1", "r", "A"}}));
+    EXPECT_TRUE(doc().db().exec("select 1").ok());
+}
+
 TEST_F(ExchangeCommands, DatabaseImportFromABrowsedFileAddsEverythingAndAsksForAFullReload) {
     add_record({"kept", "", "", "", ""});
     write_source_vault(file("backup.dat"),

@@ -23,7 +23,7 @@ class FileCryptDialogTest : public ToolDialogTest {
 protected:
     // A shown dialog holding kKey in both boxes and path in the path box.
     std::unique_ptr<FileCryptDialog> open_dialog(const QString& path) {
-        auto dialog = std::make_unique<FileCryptDialog>(kKey, chooser_);
+        auto dialog = std::make_unique<FileCryptDialog>(kKey, SessionFiles(doc()), chooser_);
         show_and_settle(dialog.get());
         child<QLineEdit>(dialog.get(), "path_edit")->setText(path);
         return dialog;
@@ -148,6 +148,20 @@ TEST_F(FileCryptDialogTest, DecryptingNeverReplacesTheEncipheredFile) {
     EXPECT_EQ(seen[0].caption, QStringLiteral("出错啦"));
     EXPECT_FALSE(files().contains(QStringLiteral("odd")));
     EXPECT_EQ(read_file(file("odd.enc")), std::string(20, '\x01'));
+
+    // Deciphering a copy kept in the vault's folder would write user.dat: refused before the
+    // replace question, the vault file untouched.
+    const QString copy = QDir(doc().vault_dir()).filePath("user.dat.enc");
+    write_file(copy, sealed);
+    const QString vault_file = QDir(doc().vault_dir()).filePath("user.dat");
+    write_file(vault_file, "sealed vault");
+    child<QLineEdit>(dialog.get(), "path_edit")->setText(copy);
+    seen = answer_messages([&] { click(dialog.get(), "decrypt_button"); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].caption, QStringLiteral("出错啦"));
+    EXPECT_TRUE(seen[0].text.contains(QDir::toNativeSeparators(vault_file)))
+        << seen[0].text.toStdString();
+    EXPECT_EQ(read_file(vault_file), "sealed vault");
 }
 
 }  // namespace

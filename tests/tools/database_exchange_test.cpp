@@ -1,6 +1,9 @@
 // Database import and synchronisation from database-version vaults written with plain sqlite3.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include "support/file_helpers.h"
 #include "tool_test_support.h"
 #include "tools/backup_export.h"
@@ -67,6 +70,87 @@ TEST_F(DatabaseExchangeTest, ImportAndSyncRefuseSourcesThatAreNoVaultDatabase) {
     EXPECT_TRUE(vault_.categories().empty());
 }
 
+// Sources built to make the reader compute, convert or invent what the file does not hold.
+// Each is refused by import and sync alike, says why in Chinese, adds nothing, and leaves the
+// file and its folder exactly as they were.
+TEST_F(DatabaseExchangeTest, ImportAndSyncRefuseHostileSourcesAndLeaveThemAlone) {
+    const std::string type_table = "CREATE TABLE type(leibie TEXT);";
+    const std::string record_table =
+        "CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,bz TEXT,type TEXT);";
+    const std::pair<const char*, std::string> hostile[] = {
+        {"generated value",
+         type_table + "CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,"
+                      "bz TEXT GENERATED ALWAYS AS (hex(zeroblob(300000))) VIRTUAL,type TEXT);"
+                      "INSERT INTO userpass(bt) VALUES('t')"},
+        {"stored generated column",
+         type_table + "CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,bz TEXT,type TEXT,"
+                      "g TEXT GENERATED ALWAYS AS (bt || 'x') STORED);"
+                      "INSERT INTO userpass(bt) VALUES('t')"},
+        {"virtual table", type_table +
+                              "CREATE VIRTUAL TABLE userpass USING fts4(bt,name,pass,bz,type);"
+                              "INSERT INTO userpass VALUES('t','n','p','b','c')"},
+        {"view", record_table + "CREATE TABLE t(leibie TEXT); INSERT INTO t VALUES('c');"
+                                "CREATE VIEW type AS SELECT leibie FROM t"},
+        {"utf-16", "PRAGMA encoding='UTF-16le';" + type_table + record_table +
+                       "INSERT INTO userpass VALUES('t','n','p','b','c')"},
+        {"huge value", type_table + record_table +
+                           "INSERT INTO userpass VALUES('t','n','p',randomblob(2000000),'c')"},
+        {"huge category", type_table + record_table + "INSERT INTO type VALUES(zeroblob(1100000))"},
+        {"missing column",
+         type_table +
+             "CREATE TABLE userpass(bt,name,pass,bz); INSERT INTO userpass VALUES(1,2,3,4)"},
+    };
+    vault_.add_record({"mine", "", "", "", ""});
+    QTemporaryDir folder;
+    for (const auto& [label, sql] : hostile) {
+        SCOPED_TRACE(label);
+        const QString path = QDir(folder.path()).filePath(QString::fromLatin1(label) + ".db");
+        test_support::RawSqlite(path).exec(sql);
+        const std::string before = read_file(path);
+        const QStringList entries = folder_entries(folder.path());
+        auto imported = import_database(vault_.db(), path);
+        ASSERT_FALSE(imported.ok());
+        auto synced = sync_database(vault_.db(), path);
+        ASSERT_FALSE(synced.ok());
+        for (const QString& message : {imported.error(), synced.error()}) {
+            EXPECT_TRUE(message.contains(QDir::toNativeSeparators(path))) << message.toStdString();
+            EXPECT_TRUE(message.contains(QStringLiteral("不是可读取的密码库数据库")));
+        }
+        EXPECT_EQ(read_file(path), before);
+        EXPECT_EQ(folder_entries(folder.path()), entries);
+    }
+    EXPECT_EQ(vault_.records().size(), 1u);
+    EXPECT_TRUE(vault_.categories().empty());
+}
+
+// The file named is the file read: a name that reads like a URI is a name, a source in WAL mode
+// gets no -wal or -shm beside it, and columns are taken by name, not by position.
+TEST_F(DatabaseExchangeTest, ImportReadsTheNamedFileByColumnNameAndCreatesNothingBesideIt) {
+    QTemporaryDir folder;
+    const QDir dir(folder.path());
+    test_support::RawSqlite(dir.filePath("file:src.db?mode=ro"))
+        .exec(
+            "CREATE TABLE type(extra, leibie TEXT); INSERT INTO type VALUES(0, 'literal');"
+            "CREATE TABLE userpass(extra, type, bz, pass, name, bt);"
+            "INSERT INTO userpass VALUES('x', 'c', 'b', 'p', 'n', 't')");
+    write_source_vault(dir.filePath("src.db"), {{"other", "", "", "", ""}}, {"other"});
+    test_support::RawSqlite(dir.filePath("src.db")).exec("PRAGMA journal_mode=WAL");
+    const QStringList entries = folder_entries(folder.path());
+
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    auto literal = import_database(vault_.db(), QStringLiteral("file:src.db?mode=ro"));
+    QDir::setCurrent(cwd);
+    ASSERT_TRUE(literal.ok()) << literal.error().toStdString();
+    auto wal = import_database(vault_.db(), dir.filePath("src.db"));
+    ASSERT_TRUE(wal.ok()) << wal.error().toStdString();
+
+    EXPECT_EQ(vault_.records(),
+              (std::vector<RawRow>{{"t", "n", "p", "b", "c"}, {"other", "", "", "", ""}}));
+    EXPECT_EQ(vault_.categories(), (std::vector<std::string>{"literal", "other"}));
+    EXPECT_EQ(folder_entries(folder.path()), entries);
+}
+
 TEST_F(DatabaseExchangeTest, ImportAndSyncAreAllOrNothing) {
     test_support::RawSqlite(vault_.path())
         .exec(
@@ -84,7 +168,7 @@ TEST_F(DatabaseExchangeTest, SyncOfTheVaultsOwnBackupOrFileAddsNothing) {
     vault_.add_record({"t", "n", "p", "b", "Work"});
     vault_.add_record({"t", "n", "p", "b", "Work"});
     const QString backup = vault_.file("backup.dat");
-    ASSERT_TRUE(export_backup(vault_.db(), backup).ok());
+    ASSERT_TRUE(export_backup(vault_.db(), backup, vault_.session()).ok());
 
     for (const QString& path : {backup, vault_.path()}) {
         auto counts = sync_database(vault_.db(), path);

@@ -1,14 +1,18 @@
 // CSV export and backup export: the exact bytes written, replacing targets, and failures.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+#include <functional>
 
 #include "support/file_helpers.h"
 #include "tool_test_support.h"
 #include "tools/backup_export.h"
 #include "tools/csv_export.h"
+#include "tools/file_crypt.h"
 
 namespace korvane::tools {
 namespace {
@@ -58,20 +62,20 @@ TEST(CsvExportTest, WriteReplacesLongerFileOwnerOnlyAndReportsFailure) {
     const QString target = vault.file("out.csv");
     write_file(target, std::string(10000, 'z'));
 
-    ASSERT_TRUE(write_csv(target, "short\r\n").ok());
+    ASSERT_TRUE(write_csv(target, "short\r\n", vault.session()).ok());
     EXPECT_EQ(read_file(target), "short\r\n");
     EXPECT_TRUE(is_owner_only(target));
 
     const QStringList entries = folder_entries(QFileInfo(target).absolutePath());
     {
         FailingStep failing("atomic.rename");
-        Status status = write_csv(target, "new content\r\n");
+        Status status = write_csv(target, "new content\r\n", vault.session());
         ASSERT_FALSE(status.ok());
         EXPECT_TRUE(status.error().contains(QStringLiteral("out.csv")));
     }
     EXPECT_EQ(read_file(target), "short\r\n");
     EXPECT_EQ(folder_entries(QFileInfo(target).absolutePath()), entries);
-    EXPECT_FALSE(write_csv(vault.file("missing-folder/out.csv"), "x").ok());
+    EXPECT_FALSE(write_csv(vault.file("missing-folder/out.csv"), "x", vault.session()).ok());
 }
 
 TEST(BackupExportTest, CopyIsACompleteOwnerOnlyDatabase) {
@@ -80,7 +84,7 @@ TEST(BackupExportTest, CopyIsACompleteOwnerOnlyDatabase) {
     vault.add_record({"title", "name", "pass", "remark", "Work"});
     const QString target = vault.file("backup.dat");
 
-    ASSERT_TRUE(export_backup(vault.db(), target).ok());
+    ASSERT_TRUE(export_backup(vault.db(), target, vault.session()).ok());
     EXPECT_EQ(query_sqlite(target, "select * from userpass"), "title|name|pass|remark|Work");
     EXPECT_EQ(query_sqlite(target, "select * from type"), "Work");
     EXPECT_EQ(query_sqlite(target, "select OID,pass from userad"), "1|masterpasswordyyy");
@@ -97,18 +101,92 @@ TEST(BackupExportTest, ReplacesAConfirmedTargetAndReportsFailures) {
     const QString target = vault.file("backup.dat");
     write_file(target, std::string(200000, 'j'));
 
-    ASSERT_TRUE(export_backup(vault.db(), target).ok());
+    ASSERT_TRUE(export_backup(vault.db(), target, vault.session()).ok());
     EXPECT_EQ(query_sqlite(target, "select bt from userpass"), "kept");
 
     const std::string good_copy = read_file(target);
     const QStringList entries = folder_entries(vault.file("."));
     {
         FailingStep failing("atomic.sync");
-        EXPECT_FALSE(export_backup(vault.db(), target).ok());
+        EXPECT_FALSE(export_backup(vault.db(), target, vault.session()).ok());
     }
     EXPECT_EQ(read_file(target), good_copy);
     EXPECT_EQ(folder_entries(vault.file(".")), entries);
-    EXPECT_FALSE(export_backup(vault.db(), vault.file("no/such/folder.dat")).ok());
+    EXPECT_FALSE(export_backup(vault.db(), vault.file("no/such/folder.dat"), vault.session()).ok());
+}
+
+// Every writer of a file the user names, and the vault's own files reached by every way a path
+// can lead to them: by name, through a chain of links or a dangling one, through "..", and as a
+// hard link. Each is refused with its path named, leaving the folders and the file as they were.
+TEST(SessionFilesTest, NoWriterEverWritesOneOfTheVaultsOwnFiles) {
+    ScratchVault vault;
+    vault.add_record({"kept", "", "", "", ""});
+    const QString own = QFileInfo(vault.path()).absolutePath();
+    QTemporaryDir elsewhere;
+    const QDir other(elsewhere.path());
+    for (const char* name : {"user.dat", "user.lock", "user.tmp-journal", "user.tmp-wal",
+                             "user.tmp-shm", "user.dat.0badc0de.part"}) {
+        write_file(vault.file(name), std::string("own ") + name);
+    }
+    ASSERT_TRUE(QDir(own).mkdir("nested"));
+    ASSERT_TRUE(QFile::link(vault.file("user.dat"), other.filePath("first")));
+    ASSERT_TRUE(QFile::link(other.filePath("first"), other.filePath("second")));
+    ASSERT_TRUE(QFile::link(vault.file("user.tmp.1a2b3c4d.part"), other.filePath("dangling")));
+    ASSERT_TRUE(QFile::link(vault.file("nested"), other.filePath("into")));
+    ASSERT_TRUE(QFile::link(own, other.filePath("folder")));
+    ASSERT_EQ(::link(QFile::encodeName(vault.path()).constData(),
+                     QFile::encodeName(other.filePath("hard")).constData()),
+              0);
+    const QString sealed = other.filePath("input.enc");
+    write_file(sealed, *encrypt_bytes("plain", "a password of 16"));
+
+    const QStringList targets = {vault.path(),
+                                 vault.file("user.dat"),
+                                 vault.file("user.lock"),
+                                 vault.file("user.tmp-journal"),
+                                 vault.file("user.tmp-wal"),
+                                 vault.file("user.tmp-shm"),
+                                 vault.file("user.dat.0badc0de.part"),
+                                 vault.file("user.tmp.99.part"),
+                                 vault.file("nested/../user.tmp"),
+                                 other.filePath("second"),
+                                 other.filePath("dangling"),
+                                 other.filePath("into/../user.tmp"),
+                                 other.filePath("folder/user.dat"),
+                                 other.filePath("hard")};
+    const SessionFiles session = vault.session();
+    using Writer = std::function<Status(const QString&)>;
+    const std::pair<const char*, Writer> writers[] = {
+        {"csv", [&](const QString& t) { return write_csv(t, "csv\r\n", session); }},
+        {"backup", [&](const QString& t) { return export_backup(vault.db(), t, session); }},
+        {"encrypt",
+         [&](const QString& t) { return encrypt_file(sealed, t, "a password of 16", session); }},
+        {"decrypt",
+         [&](const QString& t) { return decrypt_file(sealed, t, "a password of 16", session); }},
+    };
+    const std::string database = read_file(vault.path());
+    const QStringList own_entries = folder_entries(own),
+                      other_entries = folder_entries(other.path());
+    for (const QString& target : targets) {
+        for (const auto& [name, write] : writers) {
+            SCOPED_TRACE(name + (" " + target.toStdString()));
+            const Status status = write(target);
+            ASSERT_FALSE(status.ok());
+            EXPECT_TRUE(status.error().contains(QDir::toNativeSeparators(target)))
+                << status.error().toStdString();
+            EXPECT_EQ(folder_entries(own), own_entries);
+            EXPECT_EQ(folder_entries(other.path()), other_entries);
+        }
+    }
+    EXPECT_EQ(read_file(vault.path()), database);
+    EXPECT_EQ(read_file(vault.file("user.dat")), "own user.dat");
+
+    // Names that only resemble the vault's are the user's to write.
+    for (const QString& free : {vault.file("user.dat.csv"), vault.file("user.tmp.bak"),
+                                vault.file("nested/user.tmp"), other.filePath("user.dat")}) {
+        SCOPED_TRACE(free.toStdString());
+        EXPECT_TRUE(write_csv(free, "csv\r\n", session).ok());
+    }
 }
 
 }  // namespace

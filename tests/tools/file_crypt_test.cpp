@@ -27,6 +27,8 @@ class FileCryptTest : public ::testing::Test {
 protected:
     QString path(const char* name) const { return dir_.filePath(name); }
     QTemporaryDir dir_;
+    QTemporaryDir vault_dir_;
+    const SessionFiles session_{vault_dir_.path()};
 };
 
 TEST_F(FileCryptTest, EnciphersToFillCountAndEcbBlocksThatAnIndependentMarsReads) {
@@ -34,7 +36,7 @@ TEST_F(FileCryptTest, EnciphersToFillCountAndEcbBlocksThatAnIndependentMarsReads
         SCOPED_TRACE(size);
         const std::string plain = random_bytes(size, unsigned(size));
         write_file(path("plain"), plain);
-        ASSERT_TRUE(encrypt_file(path("plain"), path("sealed"), kKey).ok());
+        ASSERT_TRUE(encrypt_file(path("plain"), path("sealed"), kKey, session_).ok());
 
         const std::string sealed = read_file(path("sealed"));
         ASSERT_EQ(std::int64_t(sealed.size()), enciphered_size(std::int64_t(size)));
@@ -43,7 +45,7 @@ TEST_F(FileCryptTest, EnciphersToFillCountAndEcbBlocksThatAnIndependentMarsReads
         EXPECT_EQ(reference_mars(kKey, sealed.substr(1), false).substr(0, size), plain);
         EXPECT_TRUE(is_owner_only(path("sealed")));
 
-        ASSERT_TRUE(decrypt_file(path("sealed"), path("opened"), kKey).ok());
+        ASSERT_TRUE(decrypt_file(path("sealed"), path("opened"), kKey, session_).ok());
         EXPECT_EQ(read_file(path("opened")), plain);
         EXPECT_EQ(read_file(path("plain")), plain);
     }
@@ -63,13 +65,13 @@ TEST_F(FileCryptTest, BytesAndFilesAgreeAndTwiceRoundTrips) {
 
     // In place, as the dialog may choose for enciphering.
     write_file(path("f"), plain);
-    ASSERT_TRUE(encrypt_file(path("f"), path("f"), kKey).ok());
+    ASSERT_TRUE(encrypt_file(path("f"), path("f"), kKey, session_).ok());
     EXPECT_EQ(read_file(path("f")), *once);
-    ASSERT_TRUE(encrypt_file(path("f"), path("f"), kKey).ok());
+    ASSERT_TRUE(encrypt_file(path("f"), path("f"), kKey, session_).ok());
     EXPECT_EQ(read_file(path("f")), *twice);
 
-    ASSERT_TRUE(decrypt_file(path("f"), path("f1"), kKey).ok());
-    ASSERT_TRUE(decrypt_file(path("f1"), path("f2"), kKey).ok());
+    ASSERT_TRUE(decrypt_file(path("f"), path("f1"), kKey, session_).ok());
+    ASSERT_TRUE(decrypt_file(path("f1"), path("f2"), kKey, session_).ok());
     EXPECT_EQ(read_file(path("f1")), *once);
     EXPECT_EQ(read_file(path("f2")), plain);
     auto back = decrypt_bytes(*twice, kKey);
@@ -86,10 +88,10 @@ TEST_F(FileCryptTest, PasswordsAreCheckedBeforeAnyFileIsTouched) {
         SCOPED_TRACE(bad.size());
         EXPECT_FALSE(check_file_password(bad).ok());
         // The source does not even exist: a refusal that read it would say so instead.
-        Status status = encrypt_file(path("absent"), path("out"), bad);
+        Status status = encrypt_file(path("absent"), path("out"), bad, session_);
         ASSERT_FALSE(status.ok());
         EXPECT_FALSE(status.error().contains(QStringLiteral("absent")));
-        EXPECT_FALSE(decrypt_file(path("absent"), path("out"), bad).ok());
+        EXPECT_FALSE(decrypt_file(path("absent"), path("out"), bad, session_).ok());
         EXPECT_FALSE(encrypt_bytes("x", bad).ok());
     }
     EXPECT_FALSE(QFileInfo::exists(path("out")));
@@ -104,17 +106,17 @@ TEST_F(FileCryptTest, DecipheringRefusesOtherFilesAndKeepsTheEncipheredCopy) {
                                    sealed + "x", sealed.substr(0, 16), fill_zero, fill_17}) {
         SCOPED_TRACE(bad.size());
         write_file(path("bad"), bad);
-        EXPECT_FALSE(decrypt_file(path("bad"), path("out"), kKey).ok());
+        EXPECT_FALSE(decrypt_file(path("bad"), path("out"), kKey, session_).ok());
         EXPECT_FALSE(decrypt_bytes(bad, kKey).ok());
         EXPECT_FALSE(QFileInfo::exists(path("out")));
         EXPECT_EQ(read_file(path("bad")), bad);
     }
 
     write_file(path("sealed"), sealed);
-    EXPECT_FALSE(decrypt_file(path("sealed"), path("sealed"), kKey).ok());
-    EXPECT_FALSE(decrypt_file(path("sealed"), dir_.path() + "/./sealed", kKey).ok());
+    EXPECT_FALSE(decrypt_file(path("sealed"), path("sealed"), kKey, session_).ok());
+    EXPECT_FALSE(decrypt_file(path("sealed"), dir_.path() + "/./sealed", kKey, session_).ok());
     // A wrong password cannot be recognised; the enciphered file is what keeps the data.
-    ASSERT_TRUE(decrypt_file(path("sealed"), path("garbled"), "wrong password 16").ok());
+    ASSERT_TRUE(decrypt_file(path("sealed"), path("garbled"), "wrong password 16", session_).ok());
     EXPECT_NE(read_file(path("garbled")), "secret content");
     EXPECT_EQ(read_file(path("sealed")), sealed);
 }
@@ -126,11 +128,11 @@ TEST_F(FileCryptTest, FailedWriteReportsAndLeavesTargetAsItWas) {
     for (const char* point : {"atomic.open", "codec.write", "atomic.sync", "atomic.rename"}) {
         SCOPED_TRACE(point);
         FailingStep failing(point);
-        EXPECT_FALSE(encrypt_file(path("plain"), path("target"), kKey).ok());
+        EXPECT_FALSE(encrypt_file(path("plain"), path("target"), kKey, session_).ok());
         EXPECT_EQ(read_file(path("target")), "previous");
         EXPECT_EQ(folder_entries(dir_.path()), entries);
     }
-    EXPECT_FALSE(encrypt_file(path("plain"), path("no/folder/x"), kKey).ok());
+    EXPECT_FALSE(encrypt_file(path("plain"), path("no/folder/x"), kKey, session_).ok());
 }
 
 TEST(FileCryptNames, ResultsNeverNameTheChosenFile) {

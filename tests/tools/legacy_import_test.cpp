@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+
 #include "support/file_helpers.h"
 #include "tool_test_support.h"
 #include "vault/text.h"
@@ -122,6 +125,17 @@ TEST_F(LegacyImportTest, FilesOutsideTheFormatAreRefusedWithNothingInserted) {
                    "new N = 300");
     expect_refused(seal_legacy(1, kPassword, pad_to_blocks(two_records)) + "x", LegacyFormat::New,
                    "stream not whole blocks");
+    // A negative count other than N = -1 (none) is no count the format can hold.
+    expect_refused(seal_legacy(-2, kPassword, old_body({})), LegacyFormat::Old, "old N = -2");
+    expect_refused(seal_legacy(INT32_MIN, kPassword, pad_to_blocks(two_records)), LegacyFormat::New,
+                   "new N = INT32_MIN");
+    // 300 records cannot make a longer file; it is refused before it is read into memory.
+    const QString oversized = vault_.file("oversized.dat");
+    write_file(oversized, seal_legacy(0, kPassword, pad_to_blocks(new_record("t", "", "", ""))));
+    ASSERT_TRUE(QFile::resize(oversized, qint64(legacy::kMaxNewFileSize) + 16));
+    auto too_long = LegacyVaultFile::open(oversized, LegacyFormat::New);
+    ASSERT_FALSE(too_long.ok());
+    EXPECT_TRUE(too_long.error().contains(QDir::toNativeSeparators(oversized)));
     // Exactly two blocks: zero fill would otherwise read as a third record of empty fields.
     const std::string two_exact =
         new_record("aaaaa", "b", "c", "d") + new_record("eeeee", "f", "g", "h");

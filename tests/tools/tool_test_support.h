@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/raw_sqlite.h"
+#include "vault/session_files.h"
 #include "vault/sqlite_db.h"
 #include "vault/vault_record.h"
 
@@ -22,6 +23,8 @@ public:
     QString path() const { return path_; }
     QString file(const QString& name) const { return dir_.filePath(name); }
     SqliteDb& db() { return db_; }
+    // The folder's own files, path() among them, as a session there would keep them.
+    SessionFiles session() const { return SessionFiles(dir_.path()); }
 
     void add_record(const VaultRecord& record);
     void add_category(std::string_view name);

@@ -18,8 +18,12 @@ QString success_caption() { return QStringLiteral("成功啦"); }
 
 }  // namespace
 
-FileCryptDialog::FileCryptDialog(const QString& password, FileChooser& chooser, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::FileCryptDialog>()), chooser_(chooser) {
+FileCryptDialog::FileCryptDialog(const QString& password, SessionFiles session,
+                                 FileChooser& chooser, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::FileCryptDialog>()),
+      session_(std::move(session)),
+      chooser_(chooser) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
     ui_->path_edit->setFocus();
@@ -70,6 +74,11 @@ QString FileCryptDialog::checked_source() {
 }
 
 bool FileCryptDialog::may_write(const QString& target) {
+    // Refused before the question, so the user is never asked to replace the vault.
+    if (Status allowed = session_.check_output(target); !allowed) {
+        show_message(this, allowed.error(), error_caption());
+        return false;
+    }
     if (!QFileInfo::exists(target)) return true;
     return show_message(
                this,
@@ -84,7 +93,7 @@ void FileCryptDialog::encrypt() {
     if (source.isEmpty()) return;
     const QString target = tools::encrypted_file_path(source);
     if (!may_write(target)) return;
-    if (Status done = tools::encrypt_file(source, target, *password); !done) {
+    if (Status done = tools::encrypt_file(source, target, *password, session_); !done) {
         show_message(this, done.error(), error_caption());
         return;
     }
@@ -99,7 +108,7 @@ void FileCryptDialog::decrypt() {
     // A wrong password cannot be told from the file, so its output never replaces the source.
     const QString target = tools::decrypted_file_path(source);
     if (!may_write(target)) return;
-    if (Status done = tools::decrypt_file(source, target, *password); !done) {
+    if (Status done = tools::decrypt_file(source, target, *password, session_); !done) {
         show_message(this, done.error(), error_caption());
         return;
     }

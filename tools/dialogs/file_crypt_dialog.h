@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "vault/session_files.h"
+
 namespace Ui {
 class FileCryptDialog;
 }
@@ -20,8 +22,9 @@ class FileCryptDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // password fills both password boxes.
-    FileCryptDialog(const QString& password, FileChooser& chooser, QWidget* parent = nullptr);
+    // password fills both password boxes; no result is ever written over one of session's files.
+    FileCryptDialog(const QString& password, SessionFiles session, FileChooser& chooser,
+                    QWidget* parent = nullptr);
     ~FileCryptDialog() override;
 
 private:
@@ -32,10 +35,12 @@ private:
     std::optional<std::string> checked_password();
     // The chosen file once it exists; else says why and returns empty.
     QString checked_source();
-    // True when target is free or the user agreed to replace it.
+    // True when target is none of the session's files and is free or the user agreed to
+    // replace it.
     bool may_write(const QString& target);
 
     std::unique_ptr<Ui::FileCryptDialog> ui_;
+    SessionFiles session_;
     FileChooser& chooser_;
 };
 

@@ -11,6 +11,7 @@
 #include "ui/base/message_box.h"
 #include "ui/base/run_modal.h"
 #include "vault/cvell_doc.h"
+#include "vault/session_files.h"
 #include "vault/text.h"
 
 namespace korvane {
@@ -26,7 +27,7 @@ void export_csv(QWidget* owner, CVellDoc& doc) {
     const QString path = file_chooser().save_file(
         owner, save_caption(), QStringLiteral("逗号分隔文本文件 (*.csv)"), QStringLiteral("csv"));
     if (path.isEmpty()) return;
-    if (Status written = tools::write_csv(path, *csv); !written) {
+    if (Status written = tools::write_csv(path, *csv, SessionFiles(doc)); !written) {
         show_message(owner, written.error(), error_caption());
     }
 }
@@ -36,7 +37,7 @@ void export_backup(QWidget* owner, CVellDoc& doc) {
                                                   QStringLiteral("无加密的备份数据库文件 (*.dat)"),
                                                   QStringLiteral("dat"));
     if (path.isEmpty()) return;
-    if (Status written = tools::export_backup(doc.db(), path); !written) {
+    if (Status written = tools::export_backup(doc.db(), path, SessionFiles(doc)); !written) {
         show_message(owner, written.error(), error_caption());
     }
 }
@@ -61,7 +62,8 @@ VaultChange sync_records(QWidget* owner, CVellDoc& doc) {
 }
 
 void encrypt_file_tool(QWidget* owner, CVellDoc& doc) {
-    FileCryptDialog dialog(text::from_gbk(doc.master_password()), file_chooser(), owner);
+    FileCryptDialog dialog(text::from_gbk(doc.master_password()), SessionFiles(doc), file_chooser(),
+                           owner);
     run_modal(dialog);
 }
 
