@@ -46,7 +46,8 @@ Result<bool> record_exists(SqliteDb& db, const VaultRecord& record);
 
 // The record list's rows: one category, or the root view (every record whose type is the
 // name of no category; with no categories at all, every record, NULL types included).
-Result<std::vector<RecordSummary>> list_records_of_category(SqliteDb& db, std::string_view category);
+Result<std::vector<RecordSummary>> list_records_of_category(SqliteDb& db,
+                                                            std::string_view category);
 Result<std::vector<RecordSummary>> list_root_records(SqliteDb& db);
 
 // True when the file's tables userpass and type both exist (a database-version vault).
