@@ -359,13 +359,39 @@ Status CVellDoc::lock() {
 }
 
 Status CVellDoc::seal_work_file() {
-    if (Status checked = check_work_file(work_path_, work_identity_); !checked) {
-        return seal_from_session(checked.error());
+    if (std::optional<QString> replaced = work_file_replaced(work_path_, work_identity_)) {
+        return seal_from_session(*replaced);
     }
+    // Still the session's own file: closing settles it (a failed write's journal is rolled
+    // back) before its content is judged.
     db_.close();
+    if (Status content = check_work_file_content(work_path_); !content) {
+        return set_aside_damaged(content.error());
+    }
     Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, master_password_);
     if (sealed) remove_sqlite_journal();
     return sealed;
+}
+
+Status CVellDoc::set_aside_damaged(const QString& problem) {
+    const QString text = QStringLiteral("密码库的工作文件“%1”已不是可以加密保存的密码库：%2。")
+                             .arg(native(work_path_), problem);
+    if (QFileInfo::exists(work_path_ + QStringLiteral("-journal"))) {
+        // A write failed and so did its rollback, most likely for want of room: the journal
+        // still restores the file, which the next start rolls back and checks.
+        return make_error(
+            text + QStringLiteral("\n上次写入数据库没有完成，可能是磁盘空间不足。"
+                                  "工作文件和它的日志文件“%1-journal”都保持原样（明文，未加密），"
+                                  "下次启动时会自动恢复。")
+                       .arg(native(work_path_)));
+    }
+    Result<QString> moved = set_aside(work_path_);
+    if (!moved) {
+        return make_error(text + QLatin1Char('\n') + moved.error() +
+                          QStringLiteral("\n没有加密保存任何内容。"));
+    }
+    return make_error(text + QStringLiteral("\n它已原样改名保留为“%1”%2，没有加密保存任何内容。")
+                                 .arg(native(*moved), kPlainNote));
 }
 
 Status CVellDoc::seal_from_session(const QString& problem) {

@@ -68,6 +68,7 @@ private:
     StartOutcome unlock(SessionPrompts& prompts);
     Status open_deciphered();
     Status seal_work_file();
+    Status set_aside_damaged(const QString& problem);
     Status seal_from_session(const QString& problem);
     Status rescue_from_session();
 

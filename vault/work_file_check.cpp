@@ -116,17 +116,26 @@ Status check_vault_schema(SqliteDb& db) {
     return Status::success();
 }
 
-Status check_work_file(const QString& path, const FileIdentity& expected) {
+std::optional<QString> work_file_replaced(const QString& path, const FileIdentity& expected) {
     Result<FileIdentity> found = identify_own_file(path);
-    if (!found) return make_error(found.error());
-    if (!(*found == expected)) {
-        return make_error(QStringLiteral("“%1”已被另一个文件替换").arg(native(path)));
-    }
+    if (!found) return found.error();
+    if (!(*found == expected)) return QStringLiteral("“%1”已被另一个文件替换").arg(native(path));
+    return std::nullopt;
+}
+
+Status check_work_file_content(const QString& path) {
     if (Status header = check_database_header(path); !header) return header;
     Result<SqliteDb> db = SqliteDb::open(path, SqliteDb::Mode::ReadOnly);
     if (!db) return not_a_vault(path, db.error());
     if (Status schema = check_vault_schema(*db); !schema) return not_a_vault(path, schema.error());
     return Status::success();
+}
+
+Status check_work_file(const QString& path, const FileIdentity& expected) {
+    if (std::optional<QString> replaced = work_file_replaced(path, expected)) {
+        return make_error(*replaced);
+    }
+    return check_work_file_content(path);
 }
 
 }  // namespace korvane

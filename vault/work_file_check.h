@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 #include "vault/result.h"
 #include "vault/sqlite_db.h"
@@ -29,8 +30,13 @@ Status check_database_header(const QString& path);
 // view would run foreign SQL on the vault's own statements.
 Status check_vault_schema(SqliteDb& db);
 
-// All of the above at once, as the lock needs it: identity first, then the header, then the
-// schema through a read-only connection of its own.
+// The header, then the schema through a read-only connection of its own.
+Status check_work_file_content(const QString& path);
+
+// All of the above at once: identity first, then the content.
 Status check_work_file(const QString& path, const FileIdentity& expected);
+
+// Why the file at path is not the one the session opened; nullopt when it still is.
+std::optional<QString> work_file_replaced(const QString& path, const FileIdentity& expected);
 
 }  // namespace korvane
