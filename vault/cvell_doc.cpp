@@ -193,6 +193,16 @@ void CVellDoc::remove_stale_temporaries() {
     for (const QString& name : dir.entryList(patterns, QDir::Files | QDir::Hidden)) {
         dir.remove(name);
     }
+    // Through a link, an interrupted save left its temporary beside the file the link names.
+    Result<QString> target = AtomicFileWriter::resolve_links(vault_path_);
+    if (!target || *target == vault_path_) return;
+    const QFileInfo sealed(*target);
+    QDir target_dir = sealed.dir();
+    const QStringList linked = {sealed.fileName() + QStringLiteral(".*") +
+                                QLatin1String(AtomicFileWriter::kTempSuffix)};
+    for (const QString& name : target_dir.entryList(linked, QDir::Files | QDir::Hidden)) {
+        target_dir.remove(name);
+    }
 }
 
 std::optional<StartOutcome> CVellDoc::resolve_both_files(SessionPrompts& prompts) {

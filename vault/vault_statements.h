@@ -30,6 +30,9 @@ Status insert_category(SqliteDb& db, std::string_view name);
 Status delete_category(SqliteDb& db, std::string_view name);
 Result<bool> category_exists(SqliteDb& db, std::string_view name);
 
+// Every change below fails when it changed no row (an insert, unless it added exactly one):
+// success is never reported for a change that did not happen.
+
 // Records (table userpass).
 Result<RecordId> insert_record(SqliteDb& db, const VaultRecord& record);
 // From an older vault file: the category is stored as an empty text.

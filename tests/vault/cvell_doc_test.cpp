@@ -388,23 +388,27 @@ TEST_F(CVellDocTest, LeftoversOfAKillAreClearedAndNoPlainJournalOutlivesTheLock)
 // Whatever replaced the working file while unlocked is never sealed as the vault: it is set
 // aside as found, and the session's own connection still holds every record to seal.
 TEST_F(CVellDocTest, LockSealsTheSessionsDatabaseNotWhatReplacedTheWorkingFile) {
+    enum class How { Rename, Delete, OverwriteInPlace };
     struct Case {
         const char* name;
-        bool replace;  // by rename with the file built here; otherwise deleted
-        const char* schema;
+        How how;
+        const char* schema;  // the foreign file is this database, else CSV text
     };
     const Case cases[] = {
-        {"csv written over it", true, nullptr},
-        {"userpass is a view", true,
+        {"csv renamed over it", How::Rename, nullptr},
+        {"userpass is a view", How::Rename,
          "create table userad(pass text);create table type(leibie text);"
          "create view userpass as select 1 as bt,2 as name,3 as pass,4 as bz,5 as type"},
-        {"deleted", false, nullptr},
+        {"deleted", How::Delete, nullptr},
+        // The session's own file itself is gone: nothing is sealed, nothing deleted.
+        {"csv written into it", How::OverwriteInPlace, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QDir(dir_.path()).removeRecursively();
         QDir().mkpath(dir_.path());
         make_vault(kPassword, {"mail", "bank"});
+        const std::string sealed_before = read_file(path("user.dat"));
         std::string foreign = "bt,name,pass\nmail,user,pw\n";
         if (c.schema) {
             RawSqlite raw(path("foreign"));
@@ -416,17 +420,24 @@ TEST_F(CVellDocTest, LockSealsTheSessionsDatabaseNotWhatReplacedTheWorkingFile) 
             auto doc = open_vault();
             ASSERT_TRUE(doc);
             ASSERT_TRUE(statements::insert_record(doc->db(), record("added")).ok());
-            if (c.replace) {
-                ASSERT_EQ(::rename(QFile::encodeName(path("foreign")).constData(),
-                                   QFile::encodeName(path("user.tmp")).constData()),
-                          0);
-            } else {
-                ASSERT_TRUE(QFile::remove(path("user.tmp")));
+            const QByteArray work = QFile::encodeName(path("user.tmp"));
+            switch (c.how) {
+                case How::Rename:
+                    ASSERT_EQ(
+                        ::rename(QFile::encodeName(path("foreign")).constData(), work.constData()),
+                        0);
+                    break;
+                case How::Delete:
+                    ASSERT_TRUE(QFile::remove(path("user.tmp")));
+                    break;
+                case How::OverwriteInPlace:
+                    write_file(path("user.tmp"), foreign);
+                    break;
             }
             Status locked = doc->lock();
             ASSERT_FALSE(locked.ok());
             const QStringList kept = set_aside_plain();
-            if (c.replace) {
+            if (c.how != How::Delete) {
                 ASSERT_EQ(kept.size(), 1);
                 EXPECT_TRUE(
                     locked.error().contains(QDir::toNativeSeparators(dir_.filePath(kept[0]))))
@@ -438,8 +449,13 @@ TEST_F(CVellDocTest, LockSealsTheSessionsDatabaseNotWhatReplacedTheWorkingFile) 
             }
         }
         EXPECT_FALSE(QFileInfo::exists(path("user.tmp")));
+        if (c.how == How::OverwriteInPlace) {
+            EXPECT_FALSE(QFileInfo::exists(path("user.dat")));
+            continue;
+        }
         EXPECT_EQ(query_sealed(kPassword, "select bt from userpass order by OID"),
                   "mail\nbank\nadded");
+        EXPECT_NE(read_file(path("user.dat")), sealed_before);
     }
 }
 
@@ -565,12 +581,14 @@ TEST_F(CVellDocTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
     }
     ASSERT_TRUE(QFile::remove(target));
     ASSERT_TRUE(QFile::rename(dir_.filePath("crashed.db"), folder + "/user.tmp"));
+    write_file(dir_.filePath("synced/vault.dat.0badf00d.part"), "half");
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
     CVellDoc doc(folder);
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_TRUE(prompts.messages().empty());
     EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(folder_entries(dir_.filePath("synced")), QStringList());
     EXPECT_EQ(query_sqlite(folder + "/user.tmp", "select bt from userpass"), "added");
 }
 
