@@ -555,9 +555,12 @@ TEST_F(CVellDocTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         ASSERT_TRUE(doc.lock().ok());
     }
+    // Two links in a chain: user.dat -> ../synced/current -> vault.dat.
     ASSERT_TRUE(QDir().mkpath(dir_.filePath("synced")));
     ASSERT_TRUE(QFile::rename(link, target));
-    ASSERT_EQ(::symlink("../synced/vault.dat", QFile::encodeName(link).constData()), 0);
+    ASSERT_EQ(
+        ::symlink("vault.dat", QFile::encodeName(dir_.filePath("synced/current")).constData()), 0);
+    ASSERT_EQ(::symlink("../synced/current", QFile::encodeName(link).constData()), 0);
     {
         auto doc = open_vault(folder);
         ASSERT_TRUE(doc);
@@ -568,7 +571,8 @@ TEST_F(CVellDocTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
         ASSERT_TRUE(doc->lock().ok());
     }
     EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(folder_entries(dir_.filePath("synced")), QStringList{"vault.dat"});
+    EXPECT_TRUE(QFileInfo(dir_.filePath("synced/current")).isSymLink());
+    EXPECT_EQ(folder_entries(dir_.filePath("synced")), (QStringList{"current", "vault.dat"}));
     EXPECT_EQ(query_sqlite_bytes(reference_mars_ecb(kPassword, read_file(target), false),
                                  "select bt from userpass"),
               "added");
@@ -588,7 +592,11 @@ TEST_F(CVellDocTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_TRUE(prompts.messages().empty());
     EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(folder_entries(dir_.filePath("synced")), QStringList());
+    // Both links stay; the file they name is consumed again and the stale temporary is gone.
+    EXPECT_TRUE(QFileInfo(dir_.filePath("synced/current")).isSymLink());
+    EXPECT_EQ(QDir(dir_.filePath("synced"))
+                  .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{"current"});
     EXPECT_EQ(query_sqlite(folder + "/user.tmp", "select bt from userpass"), "added");
 }
 
