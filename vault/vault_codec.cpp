@@ -20,6 +20,9 @@ constexpr qint64 kChunkSize = qint64(1) << 20;
 // One SQLite page at the default size: the header and the schema's root.
 constexpr qint64 kHeadCheckBytes = 4096;
 constexpr char kSqliteMagic[] = "SQLite";
+// Unbuffered, so no copy of the plain pages stays behind in QFile's own read buffer, which
+// nothing wipes; the codec reads in large chunks anyway.
+constexpr QIODevice::OpenMode kPlainRead = QIODevice::ReadOnly | QIODevice::Unbuffered;
 
 QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
@@ -75,8 +78,7 @@ Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
     QFile plain(work_path);
     if (!written.open(QIODevice::ReadOnly))
         return make_error(open_error(vault_path, written.errorString()));
-    if (!plain.open(QIODevice::ReadOnly))
-        return make_error(open_error(work_path, plain.errorString()));
+    if (!plain.open(kPlainRead)) return make_error(open_error(work_path, plain.errorString()));
     if (written.size() != length) {
         return make_error(QStringLiteral("校验“%1”失败：文件长度不对").arg(native(vault_path)));
     }
@@ -111,7 +113,7 @@ Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
 Status check_head(const QString& vault_path, const QString& work_path, const MarsCipher& cipher,
                   const char* sealed_head, qint64 n) {
     QFile plain(work_path);
-    if (!plain.open(QIODevice::ReadOnly)) {
+    if (!plain.open(kPlainRead)) {
         return make_error(open_error(work_path, plain.errorString()));
     }
     std::vector<char> expected(std::size_t(n), '\0');
@@ -201,8 +203,7 @@ Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_p
         return make_error(QStringLiteral("主密码的长度不能作为密钥使用，数据库未加密。"));
     }
     QFile plain(work_path);
-    if (!plain.open(QIODevice::ReadOnly))
-        return make_error(open_error(work_path, plain.errorString()));
+    if (!plain.open(kPlainRead)) return make_error(open_error(work_path, plain.errorString()));
     const qint64 length = whole_blocks(plain.size());
 
     AtomicFileWriter writer(vault_path);
