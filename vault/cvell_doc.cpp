@@ -89,13 +89,6 @@ Result<QString> set_aside(const QString& path) {
     return make_error(QStringLiteral("无法给文件“%1”改名。").arg(native(path)));
 }
 
-// Creates an empty file that only the owner can read, for SQLite to fill.
-bool create_private_file(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
 }  // namespace
 
 CVellDoc::CVellDoc(QString vault_dir)

@@ -13,15 +13,6 @@ namespace {
 
 QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
-QString kind_of(mode_t mode) {
-    if (S_ISLNK(mode)) return QStringLiteral("符号链接");
-    if (S_ISDIR(mode)) return QStringLiteral("文件夹");
-    if (S_ISFIFO(mode)) return QStringLiteral("命名管道");
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("设备文件");
-    if (S_ISSOCK(mode)) return QStringLiteral("套接字");
-    return QStringLiteral("特殊文件");
-}
-
 Error not_regular(const QString& path, const QString& kind) {
     return make_error(QStringLiteral("“%1”不是普通文件，而是%2，密码库无法打开。\n"
                                      "请检查或移走这个文件后再试，程序没有改动任何文件。")
@@ -49,10 +40,19 @@ bool lstat_path(const QString& path, struct stat& info) {
 Status check_plain_file(const QString& path) {
     struct stat info {};
     if (!lstat_path(path, info) || S_ISREG(info.st_mode)) return Status::success();
-    return not_regular(path, kind_of(info.st_mode));
+    return not_regular(path, file_kind_name(info.st_mode));
 }
 
 }  // namespace
+
+QString file_kind_name(unsigned mode) {
+    if (S_ISLNK(mode)) return QStringLiteral("符号链接");
+    if (S_ISDIR(mode)) return QStringLiteral("文件夹");
+    if (S_ISFIFO(mode)) return QStringLiteral("命名管道");
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("设备文件");
+    if (S_ISSOCK(mode)) return QStringLiteral("套接字");
+    return QStringLiteral("特殊文件");
+}
 
 Status prepare_vault_folder(const QString& dir) {
     if (!QFileInfo::exists(dir)) {
@@ -83,13 +83,14 @@ Status check_vault_entries(const QString& vault_path, const QString& work_path,
     struct stat info {};
     if (!lstat_path(vault_path, info)) return Status::success();
     if (!S_ISLNK(info.st_mode)) {
-        return S_ISREG(info.st_mode) ? Status::success()
-                                     : Status(not_regular(vault_path, kind_of(info.st_mode)));
+        return S_ISREG(info.st_mode)
+                   ? Status::success()
+                   : Status(not_regular(vault_path, file_kind_name(info.st_mode)));
     }
     if (::stat(QFile::encodeName(vault_path).constData(), &info) == 0) {
         if (S_ISREG(info.st_mode)) return Status::success();
         return not_regular(vault_path,
-                           QStringLiteral("指向%1的符号链接").arg(kind_of(info.st_mode)));
+                           QStringLiteral("指向%1的符号链接").arg(file_kind_name(info.st_mode)));
     }
     struct stat work {};
     if (errno == ENOENT && lstat_path(work_path, work)) return Status::success();

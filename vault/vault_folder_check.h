@@ -8,6 +8,9 @@
 
 namespace korvane {
 
+// What a file of this st_mode is, in words ("命名管道", "文件夹", ...), for messages.
+QString file_kind_name(unsigned mode);
+
 // Creates the folder (owner-only) if it is missing; refuses one that group or others can
 // write, naming the command that fixes it.
 Status prepare_vault_folder(const QString& dir);

@@ -18,12 +18,6 @@ Result<std::int64_t> pragma_number(SqliteDb& db, std::string_view sql) {
     return stmt->column_int64(0);
 }
 
-bool create_private_file(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
 Status copy_pages(sqlite3* source, sqlite3* target) {
     sqlite3_backup* backup = sqlite3_backup_init(target, "main", source, "main");
     if (!backup) {
@@ -40,6 +34,12 @@ Status copy_pages(sqlite3* source, sqlite3* target) {
 }
 
 }  // namespace
+
+bool create_private_file(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
 
 Result<SqliteDb> open_work_database(const QString& path) {
     Result<SqliteDb> db = SqliteDb::open(path, SqliteDb::Mode::ReadWrite);

@@ -9,6 +9,10 @@
 
 namespace korvane {
 
+// Creates an empty file that only the owner can read, for SQLite to fill; false if the name
+// is taken or the file cannot be made.
+bool create_private_file(const QString& path);
+
 // Opens an existing working database for writing with secure_delete on (freed pages are
 // zeroed, so deleted secrets do not linger in the file) and temp_store in memory (sorts and
 // VACUUM never spill plain pages into the system's temporary folder).

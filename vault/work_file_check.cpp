@@ -9,6 +9,8 @@
 #include <array>
 #include <cstring>
 
+#include "vault/vault_folder_check.h"
+
 namespace korvane {
 namespace {
 
@@ -25,15 +27,6 @@ std::uint32_t big_endian(const unsigned char* bytes, int count) {
     std::uint32_t value = 0;
     for (int i = 0; i < count; ++i) value = (value << 8) | bytes[i];
     return value;
-}
-
-QString kind_of(mode_t mode) {
-    if (S_ISLNK(mode)) return QStringLiteral("符号链接");
-    if (S_ISDIR(mode)) return QStringLiteral("文件夹");
-    if (S_ISFIFO(mode)) return QStringLiteral("命名管道");
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("设备文件");
-    if (S_ISSOCK(mode)) return QStringLiteral("套接字");
-    return QStringLiteral("特殊文件");
 }
 
 // Whether a table of that name exists (names resolve case-insensitively, as in SQLite).
@@ -63,8 +56,8 @@ Result<FileIdentity> identify_own_file(const QString& path) {
         return make_error(QStringLiteral("文件“%1”已不存在").arg(native(path)));
     }
     if (!S_ISREG(info.st_mode)) {
-        return make_error(
-            QStringLiteral("“%1”不是普通文件，而是%2").arg(native(path), kind_of(info.st_mode)));
+        return make_error(QStringLiteral("“%1”不是普通文件，而是%2")
+                              .arg(native(path), file_kind_name(info.st_mode)));
     }
     if (info.st_uid != ::geteuid()) {
         return make_error(QStringLiteral("文件“%1”不属于当前用户").arg(native(path)));
