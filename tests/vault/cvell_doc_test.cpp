@@ -388,7 +388,7 @@ TEST_F(CVellDocTest, LeftoversOfAKillAreClearedAndNoPlainJournalOutlivesTheLock)
 // Whatever replaced the working file while unlocked is never sealed as the vault: it is set
 // aside as found, and the session's own connection still holds every record to seal.
 TEST_F(CVellDocTest, LockSealsTheSessionsDatabaseNotWhatReplacedTheWorkingFile) {
-    enum class How { Rename, Delete, OverwriteInPlace };
+    enum class How { Rename, Delete, OverwriteInPlace, DanglingLink };
     struct Case {
         const char* name;
         How how;
@@ -400,6 +400,7 @@ TEST_F(CVellDocTest, LockSealsTheSessionsDatabaseNotWhatReplacedTheWorkingFile) 
          "create table userad(pass text);create table type(leibie text);"
          "create view userpass as select 1 as bt,2 as name,3 as pass,4 as bz,5 as type"},
         {"deleted", How::Delete, nullptr},
+        {"a dangling link put in its place", How::DanglingLink, nullptr},
         // The session's own file itself is gone: nothing is sealed, nothing deleted.
         {"csv written into it", How::OverwriteInPlace, nullptr},
     };
@@ -433,11 +434,22 @@ TEST_F(CVellDocTest, LockSealsTheSessionsDatabaseNotWhatReplacedTheWorkingFile) 
                 case How::OverwriteInPlace:
                     write_file(path("user.tmp"), foreign);
                     break;
+                case How::DanglingLink:
+                    ASSERT_TRUE(QFile::remove(path("user.tmp")));
+                    ASSERT_EQ(::symlink("nowhere", work.constData()), 0);
+                    break;
             }
             Status locked = doc->lock();
             ASSERT_FALSE(locked.ok());
+            if (c.how == How::DanglingLink) {
+                const QStringList moved =
+                    QDir(dir_.path())
+                        .entryList({"user-*.tmp.bak"}, QDir::AllEntries | QDir::System);
+                ASSERT_EQ(moved.size(), 1);
+                EXPECT_TRUE(QFileInfo(dir_.filePath(moved[0])).isSymLink());
+            }
             const QStringList kept = set_aside_plain();
-            if (c.how != How::Delete) {
+            if (c.how != How::Delete && c.how != How::DanglingLink) {
                 ASSERT_EQ(kept.size(), 1);
                 EXPECT_TRUE(
                     locked.error().contains(QDir::toNativeSeparators(dir_.filePath(kept[0]))))
@@ -448,6 +460,7 @@ TEST_F(CVellDocTest, LockSealsTheSessionsDatabaseNotWhatReplacedTheWorkingFile) 
                 EXPECT_TRUE(kept.isEmpty());
             }
         }
+        EXPECT_FALSE(QFileInfo(path("user.tmp")).isSymLink());
         EXPECT_FALSE(QFileInfo::exists(path("user.tmp")));
         if (c.how == How::OverwriteInPlace) {
             EXPECT_FALSE(QFileInfo::exists(path("user.dat")));
