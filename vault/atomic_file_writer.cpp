@@ -21,6 +21,9 @@
 namespace korvane {
 namespace {
 
+// As many links as the kernel follows before it gives up with ELOOP.
+constexpr int kMaxLinks = 40;
+
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 QString file_error(const QString& what, const QString& path, const QString& reason) {
@@ -52,13 +55,30 @@ void sync_directory(const QString& dir) {
 
 AtomicFileWriter::AtomicFileWriter(QString target_path) : target_path_(std::move(target_path)) {}
 
+Result<QString> AtomicFileWriter::resolve_links(const QString& path) {
+    QString current = path;
+    for (int hops = 0; hops <= kMaxLinks; ++hops) {
+        const QFileInfo info(current);
+        if (!info.isSymLink()) return current;
+        // Relative targets count from the link's own folder; symLinkTarget() resolves that.
+        current = info.symLinkTarget();
+        if (current.isEmpty()) break;
+    }
+    return make_error(
+        file_error(QStringLiteral("解析符号链接"), path, QStringLiteral("链接层数过多或无法读取")));
+}
+
 AtomicFileWriter::~AtomicFileWriter() { discard(); }
 
 Status AtomicFileWriter::open() {
+    Result<QString> resolved = resolve_links(target_path_);
+    if (!resolved) return make_error(resolved.error());
+    // The temporary goes beside the file it replaces, so the rename stays on one file system.
+    final_path_ = *resolved;
     // A random middle part keeps two writers of one folder, and any user file, apart.
     for (int attempt = 0; attempt < 16; ++attempt) {
         // Joined, not formatted: a path may hold "%2" itself, which a second arg() would fill.
-        temp_path_ = target_path_ + QLatin1Char('.') +
+        temp_path_ = final_path_ + QLatin1Char('.') +
                      QStringLiteral("%1").arg(QRandomGenerator::global()->generate(), 8, 16,
                                               QLatin1Char('0')) +
                      QLatin1String(kTempSuffix);
@@ -94,8 +114,8 @@ Status AtomicFileWriter::write(const char* data, qint64 size) {
 
 Status AtomicFileWriter::commit() {
     if (!file_.isOpen()) {
-        return make_error(file_error(QStringLiteral("写入文件"), target_path_,
-                                     QStringLiteral("文件未打开")));
+        return make_error(
+            file_error(QStringLiteral("写入文件"), target_path_, QStringLiteral("文件未打开")));
     }
     errno = 0;
     bool flushed = file_.flush() && sync_to_disk(file_.handle());
@@ -111,7 +131,7 @@ Status AtomicFileWriter::commit() {
         ec = std::make_error_code(std::errc::io_error);
     } else {
         std::filesystem::rename(QFile::encodeName(temp_path_).toStdString(),
-                                QFile::encodeName(target_path_).toStdString(), ec);
+                                QFile::encodeName(final_path_).toStdString(), ec);
     }
     if (ec) {
         discard();
@@ -119,7 +139,7 @@ Status AtomicFileWriter::commit() {
                                      QString::fromLocal8Bit(ec.message())));
     }
     temp_path_.clear();
-    sync_directory(QFileInfo(target_path_).absolutePath());
+    sync_directory(QFileInfo(final_path_).absolutePath());
     return Status::success();
 }
 

@@ -1,5 +1,6 @@
 // AtomicFileWriter: writes a file under a temporary name beside its target, flushes it to disk
-// and renames it into place, so a reader only ever sees the old file or the whole new one.
+// and renames it into place, so a reader only ever sees the old file or the whole new one. A
+// target that is a symbolic link stays one: the file at the end of its chain is replaced.
 #pragma once
 
 #include <QByteArray>
@@ -32,11 +33,16 @@ public:
     const QString& target_path() const { return target_path_; }
     const QString& temporary_path() const { return temp_path_; }
 
+    // The file a path names once its chain of symbolic links is followed (the last one may
+    // point at a file not there yet); the path itself when it is no link.
+    static Result<QString> resolve_links(const QString& path);
+
     // Suffix of the temporary files, for cleaning up after a crash.
     static constexpr char kTempSuffix[] = ".part";
 
 private:
     QString target_path_;
+    QString final_path_;  // target_path_ with its links followed
     QString temp_path_;
     QFile file_;
 };

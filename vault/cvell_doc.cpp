@@ -1,17 +1,23 @@
 // CVellDoc: vault start-up (create, recover, unlock) and shutdown (lock).
 #include "vault/cvell_doc.h"
 
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QSysInfo>
 
 #include "vault/atomic_file_writer.h"
 #include "vault/mars_cipher.h"
+#include "vault/secure_wipe.h"
 #include "vault/vault_codec.h"
+#include "vault/vault_folder_check.h"
 #include "vault/vault_statements.h"
+#include "vault/work_database.h"
 
 namespace korvane {
 namespace {
@@ -29,25 +35,42 @@ Status unusable_password(std::size_t bytes) {
 
 QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
+// Said of every set-aside copy of the working file, so nobody mistakes it for a sealed one.
+const QString kPlainNote = QStringLiteral("（明文，未加密）");
+
 // What a left-over working file turned out to be.
 struct WorkFileState {
+    WorkFileState() = default;
+    WorkFileState(const WorkFileState&) = delete;
+    WorkFileState& operator=(const WorkFileState&) = delete;
+    ~WorkFileState() {
+        if (password) secure_wipe(*password);
+    }
+
     bool is_vault = false;                // SQLite with the vault's tables
+    bool whole = false;                   // passes quick_check, and its length fits its header
     std::optional<std::string> password;  // a stored password that makes a key
 };
 
 // Opening and reading the file also rolls back a hot journal left by a crash.
-WorkFileState inspect_work_file(const QString& path) {
-    WorkFileState state;
-    Result<SqliteDb> db = SqliteDb::open(path, SqliteDb::Mode::ReadWrite);
-    if (!db) return state;
+void inspect_work_file(const QString& path, WorkFileState& state) {
+    Result<SqliteDb> db = open_work_database(path);
+    if (!db) return;
     Result<bool> tables = statements::has_vault_tables(*db);
     state.is_vault = tables.ok() && *tables;
-    if (!state.is_vault) return state;
+    if (!state.is_vault) return;
+    state.whole = quick_check(*db).ok() && check_database_header(path).ok();
     Result<std::optional<std::string>> stored = statements::read_master_password(*db);
     if (stored.ok() && stored->has_value() && MarsCipher::is_usable_key_length((*stored)->size())) {
         state.password = **stored;
     }
-    return state;
+    if (stored.ok() && stored->has_value()) secure_wipe(**stored);
+}
+
+// Whether anything (a dangling link too) has the name.
+bool name_taken(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
 // Renames a file out of the way under a name that says when; returns the new path.
@@ -66,26 +89,22 @@ Result<QString> set_aside(const QString& path) {
     return make_error(QStringLiteral("无法给文件“%1”改名。").arg(native(path)));
 }
 
-// Creates an empty file that only the owner can read, for SQLite to fill.
-bool create_private_file(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                     QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
 }  // namespace
 
 CVellDoc::CVellDoc(QString vault_dir)
     : vault_dir_(QDir(vault_dir).absolutePath()),
       vault_path_(QDir(vault_dir_).filePath(QLatin1String(kVaultFileName))),
-      work_path_(QDir(vault_dir_).filePath(QLatin1String(kWorkFileName))) {}
+      work_path_(QDir(vault_dir_).filePath(QLatin1String(kWorkFileName))),
+      lock_path_(QDir(vault_dir_).filePath(QLatin1String(kLockFileName))) {}
 
 CVellDoc::~CVellDoc() {
     // The window layer locks explicitly to report failures; this is the last resort.
     (void)lock();
+    secure_wipe(master_password_);
 }
 
 StartOutcome CVellDoc::start(SessionPrompts& prompts) {
+    if (std::optional<StartOutcome> refused = check_folder(prompts)) return *refused;
     if (std::optional<StartOutcome> refused = claim_folder(prompts)) return *refused;
     remove_stale_temporaries();
     // A journal without its working file belongs to no database the unlock could write.
@@ -107,27 +126,41 @@ StartOutcome CVellDoc::start(SessionPrompts& prompts) {
     return unlock(prompts);
 }
 
+std::optional<StartOutcome> CVellDoc::check_folder(SessionPrompts& prompts) {
+    // Before the lock file is touched: QLockFile would block reading a FIFO at its name.
+    Status checked = prepare_vault_folder(vault_dir_);
+    if (checked) checked = check_vault_entries(vault_path_, work_path_, lock_path_);
+    if (checked) return std::nullopt;
+    prompts.show_message(checked.error(), kErrorCaption);
+    return StartOutcome::FileError;
+}
+
 std::optional<StartOutcome> CVellDoc::claim_folder(SessionPrompts& prompts) {
-    if (!QDir().mkpath(vault_dir_)) {
-        prompts.show_message(QStringLiteral("无法创建密码库文件夹“%1”。").arg(native(vault_dir_)),
-                             kErrorCaption);
-        return StartOutcome::FileError;
-    }
-    lock_file_ =
-        std::make_unique<QLockFile>(QDir(vault_dir_).filePath(QLatin1String(kLockFileName)));
+    lock_file_ = std::make_unique<QLockFile>(lock_path_);
     // A live instance keeps its lock however long it runs; only a dead one's lock is stale.
     lock_file_->setStaleLockTime(0);
     if (lock_file_->tryLock(0)) return std::nullopt;
     qint64 pid = 0;
     QString host, app;
-    if (lock_file_->error() == QLockFile::LockFailedError &&
-        !lock_file_->getLockInfo(&pid, &host, &app)) {
+    const bool has_holder = lock_file_->getLockInfo(&pid, &host, &app);
+    if (lock_file_->error() == QLockFile::LockFailedError && !has_holder) {
         // A process killed while taking the lock leaves it empty: nobody holds it.
         lock_file_->removeStaleLockFile();
         if (lock_file_->tryLock(0)) return std::nullopt;
     }
     const bool busy = lock_file_->error() == QLockFile::LockFailedError;
     lock_file_.reset();
+    if (busy && has_holder && !host.isEmpty() && host != QSysInfo::machineHostName()) {
+        // Whether a process on another computer still runs cannot be told from here.
+        prompts.show_message(
+            QStringLiteral("密码库正被另一台计算机上的程序使用：锁文件“%1”属于计算机“%2”上"
+                           "进程号为 %3 的程序。\n只有在确认那个程序已经结束之后，"
+                           "才可以删除这个锁文件再打开密码库。")
+                .arg(native(lock_path_), host)
+                .arg(pid),
+            kErrorCaption);
+        return StartOutcome::Busy;
+    }
     if (busy) {
         prompts.show_message(QStringLiteral("程序已经在运行，同一个密码库不能同时打开两次。"),
                              kErrorCaption);
@@ -153,38 +186,52 @@ void CVellDoc::remove_stale_temporaries() {
     for (const QString& name : dir.entryList(patterns, QDir::Files | QDir::Hidden)) {
         dir.remove(name);
     }
+    // Through a link, an interrupted save left its temporary beside the file the link names.
+    Result<QString> target = AtomicFileWriter::resolve_links(vault_path_);
+    if (!target || *target == vault_path_) return;
+    const QFileInfo sealed(*target);
+    QDir target_dir = sealed.dir();
+    const QStringList linked = {sealed.fileName() + QStringLiteral(".*") +
+                                QLatin1String(AtomicFileWriter::kTempSuffix)};
+    for (const QString& name : target_dir.entryList(linked, QDir::Files | QDir::Hidden)) {
+        target_dir.remove(name);
+    }
 }
 
 std::optional<StartOutcome> CVellDoc::resolve_both_files(SessionPrompts& prompts) {
     // Both copies are left only by a run that ended between writing one and removing the other.
-    WorkFileState work = inspect_work_file(work_path_);
-    const QString& kept_aside_path = work.is_vault ? vault_path_ : work_path_;
+    WorkFileState work;
+    inspect_work_file(work_path_, work);
     if (work.is_vault && work.password &&
         VaultCodec::is_encryption_of(vault_path_, work_path_, *work.password)) {
         // The two are the same vault; recovery writes user.dat again from the working file.
         return std::nullopt;
     }
+    // A working file cut short (a full disk, a copy broken off) never wins over a sealed one.
+    const bool work_wins = work.is_vault && work.whole;
+    const QString& kept_aside_path = work_wins ? vault_path_ : work_path_;
     Result<QString> moved = set_aside(kept_aside_path);
     if (!moved) {
         prompts.show_message(moved.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
-    const QString text = work.is_vault
+    const QString text = work_wins
                              ? QStringLiteral(
                                    "发现两份密码库文件，将使用较新的明文数据库 %1。\n"
                                    "另一份 %2 已原样保留为：\n%3")
                              : QStringLiteral(
                                    "发现两份密码库文件，其中 %2 不是完整的数据库，将使用 %1。\n"
                                    "%2 已原样保留为：\n%3");
-    prompts.show_message(
-        text.arg(QLatin1String(work.is_vault ? kWorkFileName : kVaultFileName),
-                 QLatin1String(work.is_vault ? kVaultFileName : kWorkFileName), native(*moved)),
-        kErrorCaption);
+    prompts.show_message(text.arg(QLatin1String(work_wins ? kWorkFileName : kVaultFileName),
+                                  QLatin1String(work_wins ? kVaultFileName : kWorkFileName),
+                                  native(*moved) + (work_wins ? QString() : kPlainNote)),
+                         kErrorCaption);
     return std::nullopt;
 }
 
 std::optional<StartOutcome> CVellDoc::recover_work_file(SessionPrompts& prompts) {
-    WorkFileState work = inspect_work_file(work_path_);
+    WorkFileState work;
+    inspect_work_file(work_path_, work);
     if (!work.is_vault) {
         Result<QString> moved = set_aside(work_path_);
         if (!moved) {
@@ -192,7 +239,7 @@ std::optional<StartOutcome> CVellDoc::recover_work_file(SessionPrompts& prompts)
             return StartOutcome::FileError;
         }
         prompts.show_message(QStringLiteral("文件 %1 不是有效的密码库数据库，已原样保留为：\n%2")
-                                 .arg(QLatin1String(kWorkFileName), native(*moved)),
+                                 .arg(QLatin1String(kWorkFileName), native(*moved) + kPlainNote),
                              kErrorCaption);
         return std::nullopt;  // on as if the folder were empty, or with user.dat
     }
@@ -203,6 +250,7 @@ std::optional<StartOutcome> CVellDoc::recover_work_file(SessionPrompts& prompts)
                              kErrorCaption);
         std::optional<std::string> password = prompts.ask_new_password();
         if (!password) return StartOutcome::Cancelled;
+        WipeOnExit wipe(*password);
         if (Status stored = store_recovered_password(*password); !stored) {
             prompts.show_message(stored.error(), kErrorCaption);
             return StartOutcome::FileError;
@@ -221,7 +269,7 @@ std::optional<StartOutcome> CVellDoc::recover_work_file(SessionPrompts& prompts)
 Status CVellDoc::store_recovered_password(const std::string& password) {
     if (!MarsCipher::is_usable_key_length(password.size()))
         return unusable_password(password.size());
-    Result<SqliteDb> db = SqliteDb::open(work_path_, SqliteDb::Mode::ReadWrite);
+    Result<SqliteDb> db = open_work_database(work_path_);
     if (!db) return make_error(db.error());
     if (statements::update_master_password(*db, password).ok()) return Status::success();
     // No row 1 (or no table): store it as a new vault would.
@@ -233,6 +281,7 @@ std::optional<StartOutcome> CVellDoc::create_vault(SessionPrompts& prompts) {
     prompts.show_message(QStringLiteral("数据库不存在，正在创建数据库，请修改密码"), kErrorCaption);
     std::optional<std::string> password = prompts.ask_new_password();
     if (!password) return StartOutcome::Cancelled;
+    WipeOnExit wipe(*password);
 
     Status created = write_new_database(*password);
     if (created) created = VaultCodec::encrypt_file(work_path_, vault_path_, *password);
@@ -252,7 +301,7 @@ Status CVellDoc::write_new_database(const std::string& password) {
     if (!create_private_file(work_path_)) {
         return make_error(QStringLiteral("无法创建数据库文件“%1”。").arg(native(work_path_)));
     }
-    Result<SqliteDb> db = SqliteDb::open(work_path_, SqliteDb::Mode::ReadWrite);
+    Result<SqliteDb> db = open_work_database(work_path_);
     if (!db) return make_error(db.error());
     if (Status schema = statements::create_schema(*db); !schema) return schema;
     return statements::insert_master_password(*db, password);
@@ -261,8 +310,11 @@ Status CVellDoc::write_new_database(const std::string& password) {
 StartOutcome CVellDoc::unlock(SessionPrompts& prompts) {
     std::optional<std::string> password = prompts.ask_master_password();
     if (!password) return StartOutcome::Cancelled;
+    WipeOnExit wipe(*password);
 
-    DecryptResult opened = VaultCodec::decrypt_file(vault_path_, work_path_, *password);
+    // user.dat stays until the deciphered copy is known to be a usable vault: at every instant
+    // one complete copy exists, and a refused one leaves the folder as it was.
+    DecryptResult opened = VaultCodec::decipher_file(vault_path_, work_path_, *password);
     switch (opened.outcome) {
         case DecryptOutcome::WrongPassword:
             prompts.show_message(QStringLiteral("密码错误"), kErrorCaption);
@@ -273,22 +325,118 @@ StartOutcome CVellDoc::unlock(SessionPrompts& prompts) {
         case DecryptOutcome::Unlocked:
             break;
     }
-    master_password_ = *password;
-    Result<SqliteDb> db = SqliteDb::open(work_path_, SqliteDb::Mode::ReadWrite);
-    if (!db) {
-        // Seal it again at once: a vault that cannot be used must not stay in plain.
-        Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, master_password_);
-        prompts.show_message(sealed ? db.error() : db.error() + QLatin1Char('\n') + sealed.error(),
-                             kErrorCaption);
+    if (Status usable = open_deciphered(); !usable) {
+        db_.close();
+        QFile::remove(work_path_);
+        remove_sqlite_journal();
+        prompts.show_message(usable.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
-    db_ = std::move(*db);
+    master_password_ = *password;
     return StartOutcome::Unlocked;
+}
+
+Status CVellDoc::open_deciphered() {
+    Result<SqliteDb> db = open_work_database(work_path_);
+    if (!db) return make_error(db.error());
+    if (Status schema = check_vault_schema(*db); !schema) {
+        return make_error(QStringLiteral("密码库“%1”解密后不是可以使用的密码库：%2。\n"
+                                         "密码库没有打开，文件保持原样。")
+                              .arg(native(vault_path_), schema.error()));
+    }
+    // Remembered now, so the lock can tell the file it seals is still this one.
+    Result<FileIdentity> identity = identify_own_file(work_path_);
+    if (!identity) return make_error(identity.error());
+    if (Status removed = VaultCodec::remove_sealed(vault_path_); !removed) return removed;
+    work_identity_ = *identity;
+    db_ = std::move(*db);
+    return Status::success();
 }
 
 Status CVellDoc::lock() {
     if (!db_.is_open()) return Status::success();
+    vacuum_if_sparse(db_);
+    Status sealed = seal_work_file();
+    secure_wipe(master_password_);
+    return sealed;
+}
+
+Status CVellDoc::seal_work_file() {
+    if (std::optional<QString> replaced = work_file_replaced(work_path_, work_identity_)) {
+        return seal_from_session(*replaced);
+    }
+    // Still the session's own file: closing settles it (a failed write's journal is rolled
+    // back) before its content is judged.
     db_.close();
+    if (Status content = check_work_file_content(work_path_); !content) {
+        return set_aside_damaged(content.error());
+    }
+    Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, master_password_);
+    if (sealed) remove_sqlite_journal();
+    return sealed;
+}
+
+Status CVellDoc::set_aside_damaged(const QString& problem) {
+    const QString text = QStringLiteral("密码库的工作文件“%1”已不是可以加密保存的密码库：%2。")
+                             .arg(native(work_path_), problem);
+    if (QFileInfo::exists(work_path_ + QStringLiteral("-journal"))) {
+        // A write failed and so did its rollback, most likely for want of room: the journal
+        // still restores the file, which the next start rolls back and checks.
+        return make_error(
+            text + QStringLiteral("\n上次写入数据库没有完成，可能是磁盘空间不足。"
+                                  "工作文件和它的日志文件“%1-journal”都保持原样（明文，未加密），"
+                                  "下次启动时会自动恢复。")
+                       .arg(native(work_path_)));
+    }
+    Result<QString> moved = set_aside(work_path_);
+    if (!moved) {
+        return make_error(text + QLatin1Char('\n') + moved.error() +
+                          QStringLiteral("\n没有加密保存任何内容。"));
+    }
+    return make_error(text + QStringLiteral("\n它已原样改名保留为“%1”%2，没有加密保存任何内容。")
+                                 .arg(native(*moved), kPlainNote));
+}
+
+Status CVellDoc::seal_from_session(const QString& problem) {
+    QString text = QStringLiteral("密码库的工作文件“%1”在打开期间被改动，没有按原样加密：%2。")
+                       .arg(native(work_path_), problem);
+    if (name_taken(work_path_)) {
+        Result<QString> moved = set_aside(work_path_);
+        if (!moved) {
+            db_.close();
+            return make_error(text + QLatin1Char('\n') + moved.error() +
+                              QStringLiteral("\n没有加密保存任何内容。"));
+        }
+        text += QStringLiteral("\n在那里找到的文件已原样改名保留为“%1”%2，请检查后自行处理。")
+                    .arg(native(*moved), kPlainNote);
+    }
+    Status rescued = rescue_from_session();
+    db_.close();
+    if (rescued) {
+        text += QStringLiteral("\n程序已从打开的数据库中取回全部记录，加密保存到“%1”。")
+                    .arg(native(vault_path_));
+    } else {
+        text += QStringLiteral("\n无法从打开的数据库中取回记录（%1），没有加密保存任何内容。")
+                    .arg(rescued.error());
+    }
+    return make_error(text);
+}
+
+Status CVellDoc::rescue_from_session() {
+    // The session's connection still reads the file it opened, even once that was renamed
+    // away or deleted; copied out whole, it is sealed as if nothing had happened.
+    if (Status schema = check_vault_schema(db_); !schema) return schema;
+    if (Status whole = quick_check(db_); !whole) return whole;
+    if (Status copied = backup_into_new_file(db_, work_path_); !copied) return copied;
+    db_.close();
+    Result<FileIdentity> identity = identify_own_file(work_path_);
+    Status checked =
+        identity ? check_work_file(work_path_, *identity) : Status(make_error(identity.error()));
+    if (!checked) {
+        QFile::remove(work_path_);
+        return checked;
+    }
+    // Should this fail, the copy stays as the working file, recovered at the next start.
     Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, master_password_);
     if (sealed) remove_sqlite_journal();
     return sealed;
@@ -301,6 +449,7 @@ Status CVellDoc::change_master_password(const std::string& padded_password) {
     if (Status stored = statements::update_master_password(db_, padded_password); !stored) {
         return stored;
     }
+    secure_wipe(master_password_);
     master_password_ = padded_password;
     return Status::success();
 }

@@ -11,6 +11,7 @@
 #include "vault/result.h"
 #include "vault/session_prompts.h"
 #include "vault/sqlite_db.h"
+#include "vault/work_file_check.h"
 
 namespace korvane {
 
@@ -39,6 +40,8 @@ public:
 
     // Closes the database and enciphers it under the current master password. A failure is
     // returned (the plain working file is then kept, to be recovered at the next start).
+    // Only the working file the session opened, still a vault database, is sealed; anything
+    // else found at its name is set aside and the session's own connection sealed instead.
     Status lock();
 
     // Stores a new padded master password in the database and, only if that succeeded, in
@@ -53,6 +56,7 @@ public:
     const QString& work_path() const { return work_path_; }
 
 private:
+    std::optional<StartOutcome> check_folder(SessionPrompts& prompts);
     std::optional<StartOutcome> claim_folder(SessionPrompts& prompts);
     void remove_stale_temporaries();
     void remove_sqlite_journal();
@@ -62,12 +66,19 @@ private:
     std::optional<StartOutcome> create_vault(SessionPrompts& prompts);
     Status write_new_database(const std::string& password);
     StartOutcome unlock(SessionPrompts& prompts);
+    Status open_deciphered();
+    Status seal_work_file();
+    Status set_aside_damaged(const QString& problem);
+    Status seal_from_session(const QString& problem);
+    Status rescue_from_session();
 
     std::string master_password_;
     SqliteDb db_;
     QString vault_dir_;
     QString vault_path_;
     QString work_path_;
+    QString lock_path_;
+    FileIdentity work_identity_;  // of work_path_ as the session opened it
     std::unique_ptr<QLockFile> lock_file_;
 };
 

@@ -10,6 +10,7 @@
 #include "vault/atomic_file_writer.h"
 #include "vault/chunk_checksum.h"
 #include "vault/fault_injection.h"
+#include "vault/secure_wipe.h"
 #include "vault/write_failure.h"
 
 namespace korvane {
@@ -19,6 +20,9 @@ constexpr qint64 kChunkSize = qint64(1) << 20;
 // One SQLite page at the default size: the header and the schema's root.
 constexpr qint64 kHeadCheckBytes = 4096;
 constexpr char kSqliteMagic[] = "SQLite";
+// Unbuffered, so no copy of the plain pages stays behind in QFile's own read buffer, which
+// nothing wipes; the codec reads in large chunks anyway.
+constexpr QIODevice::OpenMode kPlainRead = QIODevice::ReadOnly | QIODevice::Unbuffered;
 
 QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
@@ -72,17 +76,29 @@ Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
                           const MarsCipher& cipher, qint64 length) {
     QFile written(vault_path);
     QFile plain(work_path);
-    if (!written.open(QIODevice::ReadOnly)) return make_error(open_error(vault_path, written.errorString()));
-    if (!plain.open(QIODevice::ReadOnly)) return make_error(open_error(work_path, plain.errorString()));
+    if (!written.open(QIODevice::ReadOnly))
+        return make_error(open_error(vault_path, written.errorString()));
+    if (!plain.open(kPlainRead)) return make_error(open_error(work_path, plain.errorString()));
     if (written.size() != length) {
         return make_error(QStringLiteral("校验“%1”失败：文件长度不对").arg(native(vault_path)));
     }
     std::vector<char> a(chunk_buffer_size(length));
     std::vector<char> b(a.size());
+    // Both hold plain pages once compared.
+    struct Wipe {
+        std::vector<char>& a;
+        std::vector<char>& b;
+        ~Wipe() {
+            secure_wipe(a);
+            secure_wipe(b);
+        }
+    } wipe{a, b};
     for (qint64 offset = 0; offset < length; offset += qint64(a.size())) {
         const qint64 n = std::min<qint64>(qint64(a.size()), length - offset);
-        if (!read_fully(written, a.data(), n)) return make_error(read_error(vault_path, written.errorString()));
-        if (!read_fully(plain, b.data(), n)) return make_error(read_error(work_path, plain.errorString()));
+        if (!read_fully(written, a.data(), n))
+            return make_error(read_error(vault_path, written.errorString()));
+        if (!read_fully(plain, b.data(), n))
+            return make_error(read_error(work_path, plain.errorString()));
         transform_in_place(reinterpret_cast<std::uint8_t*>(a.data()), n, cipher,
                            VaultCodec::Direction::Decrypt);
         if (std::memcmp(a.data(), b.data(), std::size_t(n)) != 0) {
@@ -97,17 +113,19 @@ Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
 Status check_head(const QString& vault_path, const QString& work_path, const MarsCipher& cipher,
                   const char* sealed_head, qint64 n) {
     QFile plain(work_path);
-    if (!plain.open(QIODevice::ReadOnly)) {
+    if (!plain.open(kPlainRead)) {
         return make_error(open_error(work_path, plain.errorString()));
     }
     std::vector<char> expected(std::size_t(n), '\0');
     std::vector<char> opened(sealed_head, sealed_head + n);
-    if (!read_fully(plain, expected.data(), n)) {
-        return make_error(read_error(work_path, plain.errorString()));
-    }
+    const bool read = read_fully(plain, expected.data(), n);
     transform_in_place(reinterpret_cast<std::uint8_t*>(opened.data()), n, cipher,
                        VaultCodec::Direction::Decrypt);
-    if (opened != expected) return content_mismatch(vault_path);
+    const bool same = read && opened == expected;
+    secure_wipe(expected);
+    secure_wipe(opened);
+    if (!read) return make_error(read_error(work_path, plain.errorString()));
+    if (!same) return content_mismatch(vault_path);
     return Status::success();
 }
 
@@ -155,6 +173,11 @@ Result<qint64> VaultCodec::transform(QIODevice& in, QIODevice& out, const MarsCi
                                      std::vector<std::uint64_t>* chunk_sums) {
     length = whole_blocks(length);
     std::vector<char> buffer(chunk_buffer_size(length));
+    // Plain pages pass through it in either direction.
+    struct Wipe {
+        std::vector<char>& buffer;
+        ~Wipe() { secure_wipe(buffer); }
+    } wipe{buffer};
     qint64 done = 0;
     while (done < length) {
         const qint64 n = std::min<qint64>(qint64(buffer.size()), length - done);
@@ -180,7 +203,7 @@ Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_p
         return make_error(QStringLiteral("主密码的长度不能作为密钥使用，数据库未加密。"));
     }
     QFile plain(work_path);
-    if (!plain.open(QIODevice::ReadOnly)) return make_error(open_error(work_path, plain.errorString()));
+    if (!plain.open(kPlainRead)) return make_error(open_error(work_path, plain.errorString()));
     const qint64 length = whole_blocks(plain.size());
 
     AtomicFileWriter writer(vault_path);
@@ -194,8 +217,10 @@ Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_p
 
     if (Status verified = verify_written(vault_path, work_path, cipher, length, chunk_sums);
         !verified) {
-        // Not a good copy: the plain working file stays the only one.
-        QFile::remove(vault_path);
+        // Not a good copy: the plain working file stays the only one. Through a link, the bad
+        // copy is the file it names.
+        Result<QString> written_to = AtomicFileWriter::resolve_links(vault_path);
+        QFile::remove(written_to ? *written_to : vault_path);
         return verified;
     }
     if (fault::should_fail("codec.remove_source") || !QFile::remove(work_path)) {
@@ -215,6 +240,26 @@ bool VaultCodec::is_encryption_of(const QString& vault_path, const QString& work
 
 DecryptResult VaultCodec::decrypt_file(const QString& vault_path, const QString& work_path,
                                        std::string_view key_material) {
+    DecryptResult opened = decipher_file(vault_path, work_path, key_material);
+    if (opened.outcome != DecryptOutcome::Unlocked) return opened;
+    if (Status removed = remove_sealed(vault_path); !removed) {
+        // Go back to the locked state rather than leave two copies behind.
+        QFile::remove(work_path);
+        return {DecryptOutcome::FileError, removed.error()};
+    }
+    return opened;
+}
+
+Status VaultCodec::remove_sealed(const QString& vault_path) {
+    Result<QString> target = AtomicFileWriter::resolve_links(vault_path);
+    if (fault::should_fail("codec.remove_source") || !target || !QFile::remove(*target)) {
+        return make_error(QStringLiteral("无法删除“%1”，密码库未打开。").arg(native(vault_path)));
+    }
+    return Status::success();
+}
+
+DecryptResult VaultCodec::decipher_file(const QString& vault_path, const QString& work_path,
+                                        std::string_view key_material) {
     MarsCipher cipher;
     if (!cipher.set_key(key_material)) return {DecryptOutcome::WrongPassword, {}};
 
@@ -230,7 +275,9 @@ DecryptResult VaultCodec::decrypt_file(const QString& vault_path, const QString&
         return {DecryptOutcome::FileError, read_error(vault_path, sealed.errorString())};
     }
     cipher.decrypt_block(first, first);
-    if (std::memcmp(first, kSqliteMagic, 6) != 0) return {DecryptOutcome::WrongPassword, {}};
+    const bool is_database = std::memcmp(first, kSqliteMagic, 6) == 0;
+    secure_wipe(first, sizeof first);
+    if (!is_database) return {DecryptOutcome::WrongPassword, {}};
     sealed.seek(0);
 
     AtomicFileWriter writer(work_path);
@@ -240,12 +287,6 @@ DecryptResult VaultCodec::decrypt_file(const QString& vault_path, const QString&
     sealed.close();
     if (Status committed = writer.commit(); !committed) {
         return {DecryptOutcome::FileError, committed.error()};
-    }
-    if (fault::should_fail("codec.remove_source") || !QFile::remove(vault_path)) {
-        // Go back to the locked state rather than leave two copies behind.
-        QFile::remove(work_path);
-        return {DecryptOutcome::FileError,
-                QStringLiteral("无法删除“%1”，密码库未打开。").arg(native(vault_path))};
     }
     return {DecryptOutcome::Unlocked, {}};
 }

@@ -35,6 +35,15 @@ public:
     static DecryptResult decrypt_file(const QString& vault_path, const QString& work_path,
                                       std::string_view key_material);
 
+    // decrypt_file's first half: vault_path is left in place, so the caller can look at the
+    // deciphered database before giving up the sealed copy with remove_sealed().
+    static DecryptResult decipher_file(const QString& vault_path, const QString& work_path,
+                                       std::string_view key_material);
+
+    // Removes the sealed file; through a symbolic link, the file it names, so the link stays
+    // for the next lock to write through.
+    static Status remove_sealed(const QString& vault_path);
+
     // True when vault_path deciphers under the key to exactly the whole blocks of work_path.
     static bool is_encryption_of(const QString& vault_path, const QString& work_path,
                                  std::string_view key_material);

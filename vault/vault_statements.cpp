@@ -37,6 +37,21 @@ Status finish(SqliteStatement& stmt, const char* action) {
     return Status::success();
 }
 
+// Runs a change and fails unless it touched at least one row (exactly one for an insert):
+// success is never reported for a change that did not happen.
+Status finish_change(SqliteDb& db, SqliteStatement& stmt, const char* action, bool exactly_one,
+                     const QString& none) {
+    if (Status status = finish(stmt, action); !status) return status;
+    const int changed = sqlite3_changes(db.handle());
+    if (changed == 0) return failure(action, none);
+    if (exactly_one && changed != 1) {
+        return failure(action, QStringLiteral("改动了 %1 行，而不是一行").arg(changed));
+    }
+    return Status::success();
+}
+
+QString no_record() { return QStringLiteral("密码库中没有这条记录"); }
+
 VaultRecord read_record(const SqliteStatement& stmt) {
     return VaultRecord{stmt.column_text(0), stmt.column_text(1), stmt.column_text(2),
                        stmt.column_text(3), stmt.column_text(4)};
@@ -64,7 +79,10 @@ Result<RecordId> insert_row(SqliteDb& db, const VaultRecord& record, std::string
     auto stmt = prepare(db, "insert into userpass values(?,?,?,?,?)", kAction);
     if (!stmt) return make_error(stmt.error());
     bind_texts(*stmt, {record.bt, record.name, record.pass, record.bz, type});
-    if (Status status = finish(*stmt, kAction); !status) return make_error(status.error());
+    if (Status status = finish_change(db, *stmt, kAction, true, QStringLiteral("没有写入记录"));
+        !status) {
+        return make_error(status.error());
+    }
     return db.last_insert_rowid();
 }
 
@@ -94,7 +112,7 @@ Status insert_master_password(SqliteDb& db, std::string_view padded_password) {
     auto stmt = prepare(db, "insert into userad values(?)", kAction);
     if (!stmt) return make_error(stmt.error());
     stmt->bind_text(1, padded_password);
-    return finish(*stmt, kAction);
+    return finish_change(db, *stmt, kAction, true, QStringLiteral("没有写入主密码"));
 }
 
 Result<std::optional<std::string>> read_master_password(SqliteDb& db) {
@@ -138,7 +156,7 @@ Status insert_category(SqliteDb& db, std::string_view name) {
     auto stmt = prepare(db, "insert into type values(?)", kAction);
     if (!stmt) return make_error(stmt.error());
     stmt->bind_text(1, name);
-    return finish(*stmt, kAction);
+    return finish_change(db, *stmt, kAction, true, QStringLiteral("没有写入分类"));
 }
 
 Status delete_category(SqliteDb& db, std::string_view name) {
@@ -146,7 +164,7 @@ Status delete_category(SqliteDb& db, std::string_view name) {
     auto stmt = prepare(db, "delete from type where leibie = ?", kAction);
     if (!stmt) return make_error(stmt.error());
     stmt->bind_text(1, name);
-    return finish(*stmt, kAction);
+    return finish_change(db, *stmt, kAction, false, QStringLiteral("密码库中没有这个分类"));
 }
 
 Result<bool> category_exists(SqliteDb& db, std::string_view name) {
@@ -172,7 +190,7 @@ Status update_record(SqliteDb& db, RecordId oid, const VaultRecord& record) {
     if (!stmt) return make_error(stmt.error());
     bind_record(*stmt, record);
     stmt->bind_int64(6, oid);
-    return finish(*stmt, kAction);
+    return finish_change(db, *stmt, kAction, true, no_record());
 }
 
 Result<std::optional<VaultRecord>> load_record(SqliteDb& db, RecordId oid) {
@@ -191,7 +209,7 @@ Status delete_record(SqliteDb& db, RecordId oid) {
     auto stmt = prepare(db, "delete from userpass where OID=?", kAction);
     if (!stmt) return make_error(stmt.error());
     stmt->bind_int64(1, oid);
-    return finish(*stmt, kAction);
+    return finish_change(db, *stmt, kAction, true, no_record());
 }
 
 Status move_record(SqliteDb& db, RecordId oid, std::string_view category) {
@@ -200,7 +218,7 @@ Status move_record(SqliteDb& db, RecordId oid, std::string_view category) {
     if (!stmt) return make_error(stmt.error());
     stmt->bind_text(1, category);
     stmt->bind_int64(2, oid);
-    return finish(*stmt, kAction);
+    return finish_change(db, *stmt, kAction, true, no_record());
 }
 
 Result<std::string> record_password(SqliteDb& db, RecordId oid) {
@@ -246,10 +264,12 @@ Result<std::vector<RecordSummary>> list_root_records(SqliteDb& db) {
     constexpr char kAction[] = "读取记录列表";
     // Same rows as the chain "type <> 'A' AND type <> 'B' ..." over every category, without
     // the WHERE when there are none: NOT IN over an empty set is true even for a NULL type,
-    // and against a non-empty set a NULL type (or a NULL category) yields NULL, not true.
+    // and against a non-empty set a NULL type yields NULL, not true. The chain was built from
+    // the category names as read, where a NULL category read as the empty text; read so here,
+    // one damaged category row cannot empty the root view.
     auto stmt = prepare(db,
-                        "select OID,bt,name,bz from userpass where type not in (select leibie "
-                        "from type)",
+                        "select OID,bt,name,bz from userpass where type not in (select "
+                        "ifnull(leibie,'') from type)",
                         kAction);
     if (!stmt) return make_error(stmt.error());
     return read_summaries(*stmt, kAction);

@@ -30,6 +30,9 @@ Status insert_category(SqliteDb& db, std::string_view name);
 Status delete_category(SqliteDb& db, std::string_view name);
 Result<bool> category_exists(SqliteDb& db, std::string_view name);
 
+// Every change below fails when it changed no row (an insert, unless it added exactly one):
+// success is never reported for a change that did not happen.
+
 // Records (table userpass).
 Result<RecordId> insert_record(SqliteDb& db, const VaultRecord& record);
 // From an older vault file: the category is stored as an empty text.
@@ -46,7 +49,8 @@ Result<bool> record_exists(SqliteDb& db, const VaultRecord& record);
 
 // The record list's rows: one category, or the root view (every record whose type is the
 // name of no category; with no categories at all, every record, NULL types included).
-Result<std::vector<RecordSummary>> list_records_of_category(SqliteDb& db, std::string_view category);
+Result<std::vector<RecordSummary>> list_records_of_category(SqliteDb& db,
+                                                            std::string_view category);
 Result<std::vector<RecordSummary>> list_root_records(SqliteDb& db);
 
 // True when the file's tables userpass and type both exist (a database-version vault).

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include "support/file_helpers.h"
+#include "support/raw_sqlite.h"
 #include "support/reference_cipher.h"
 #include "support/scripted_prompts.h"
 #include "vault/vault_codec.h"
@@ -18,6 +21,7 @@
 namespace korvane {
 namespace {
 
+using test_support::RawSqlite;
 using testing::folder_entries;
 using testing::query_sqlite;
 using testing::query_sqlite_bytes;
@@ -55,8 +59,32 @@ protected:
                                   sql);
     }
 
+    // Unlocks the locked vault in the folder; nullptr (and a failure) unless it opened.
+    std::unique_ptr<CVellDoc> open_vault(const QString& folder = QString()) {
+        ScriptedPrompts prompts;
+        prompts.master_password(kPassword);
+        auto doc = std::make_unique<CVellDoc>(folder.isEmpty() ? dir_.path() : folder);
+        const StartOutcome outcome = doc->start(prompts);
+        EXPECT_EQ(outcome, StartOutcome::Unlocked)
+            << (prompts.messages().empty() ? std::string()
+                                           : prompts.messages().back().text.toStdString());
+        return outcome == StartOutcome::Unlocked ? std::move(doc) : nullptr;
+    }
+
+    // The plain-text copies set aside in the folder.
+    QStringList set_aside_plain() const { return QDir(dir_.path()).entryList({"user-*.tmp.bak"}); }
+
     QTemporaryDir dir_;
 };
+
+// A plain database with the given schema, sealed as user.dat under kPassword.
+std::string sealed_database(const QString& scratch, const std::string& schema) {
+    {
+        RawSqlite raw(scratch);
+        raw.exec(schema + ";insert into userad values('" + kPassword + "')");
+    }
+    return reference_mars_ecb(kPassword, read_file(scratch), true);
+}
 
 TEST_F(CVellDocTest, FirstRunCreatesAnEmptyVaultThenUnlocksIt) {
     ScriptedPrompts prompts;
@@ -333,7 +361,8 @@ TEST_F(CVellDocTest, TemporariesOfAnInterruptedWriteAreRemoved) {
     prompts.master_password(kPassword);
     CVellDoc doc(dir_.path());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
-    EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"notes.txt.part", "user.lock", "user.tmp"}));
+    EXPECT_EQ(folder_entries(dir_.path()),
+              (QStringList{"notes.txt.part", "user.lock", "user.tmp"}));
 }
 
 TEST_F(CVellDocTest, LeftoversOfAKillAreClearedAndNoPlainJournalOutlivesTheLock) {
@@ -354,6 +383,350 @@ TEST_F(CVellDocTest, LeftoversOfAKillAreClearedAndNoPlainJournalOutlivesTheLock)
         ASSERT_TRUE(doc.lock().ok());
     }
     EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
+}
+
+// Whatever replaced the working file while unlocked is never sealed as the vault: it is set
+// aside as found, and the session's own connection still holds every record to seal.
+TEST_F(CVellDocTest, LockSealsTheSessionsDatabaseNotWhatReplacedTheWorkingFile) {
+    enum class How { Rename, Delete, OverwriteInPlace, DanglingLink };
+    struct Case {
+        const char* name;
+        How how;
+        const char* schema;  // the foreign file is this database, else CSV text
+    };
+    const Case cases[] = {
+        {"csv renamed over it", How::Rename, nullptr},
+        {"userpass is a view", How::Rename,
+         "create table userad(pass text);create table type(leibie text);"
+         "create view userpass as select 1 as bt,2 as name,3 as pass,4 as bz,5 as type"},
+        {"deleted", How::Delete, nullptr},
+        {"a dangling link put in its place", How::DanglingLink, nullptr},
+        // The session's own file itself is gone: nothing is sealed, nothing deleted.
+        {"csv written into it", How::OverwriteInPlace, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(dir_.path()).removeRecursively();
+        QDir().mkpath(dir_.path());
+        make_vault(kPassword, {"mail", "bank"});
+        const std::string sealed_before = read_file(path("user.dat"));
+        std::string foreign = "bt,name,pass\nmail,user,pw\n";
+        if (c.schema) {
+            RawSqlite raw(path("foreign"));
+            raw.exec(c.schema);
+        }
+        if (c.schema) foreign = read_file(path("foreign"));
+        write_file(path("foreign"), foreign);
+        {
+            auto doc = open_vault();
+            ASSERT_TRUE(doc);
+            ASSERT_TRUE(statements::insert_record(doc->db(), record("added")).ok());
+            const QByteArray work = QFile::encodeName(path("user.tmp"));
+            switch (c.how) {
+                case How::Rename:
+                    ASSERT_EQ(
+                        ::rename(QFile::encodeName(path("foreign")).constData(), work.constData()),
+                        0);
+                    break;
+                case How::Delete:
+                    ASSERT_TRUE(QFile::remove(path("user.tmp")));
+                    break;
+                case How::OverwriteInPlace:
+                    write_file(path("user.tmp"), foreign);
+                    break;
+                case How::DanglingLink:
+                    ASSERT_TRUE(QFile::remove(path("user.tmp")));
+                    ASSERT_EQ(::symlink("nowhere", work.constData()), 0);
+                    break;
+            }
+            Status locked = doc->lock();
+            ASSERT_FALSE(locked.ok());
+            if (c.how == How::DanglingLink) {
+                const QStringList moved =
+                    QDir(dir_.path())
+                        .entryList({"user-*.tmp.bak"}, QDir::AllEntries | QDir::System);
+                ASSERT_EQ(moved.size(), 1);
+                EXPECT_TRUE(QFileInfo(dir_.filePath(moved[0])).isSymLink());
+            }
+            const QStringList kept = set_aside_plain();
+            if (c.how != How::Delete && c.how != How::DanglingLink) {
+                ASSERT_EQ(kept.size(), 1);
+                EXPECT_TRUE(
+                    locked.error().contains(QDir::toNativeSeparators(dir_.filePath(kept[0]))))
+                    << locked.error().toStdString();
+                EXPECT_TRUE(locked.error().contains(QStringLiteral("明文，未加密")));
+                EXPECT_EQ(read_file(dir_.filePath(kept[0])), foreign);
+            } else {
+                EXPECT_TRUE(kept.isEmpty());
+            }
+        }
+        EXPECT_FALSE(QFileInfo(path("user.tmp")).isSymLink());
+        EXPECT_FALSE(QFileInfo::exists(path("user.tmp")));
+        if (c.how == How::OverwriteInPlace) {
+            EXPECT_FALSE(QFileInfo::exists(path("user.dat")));
+            continue;
+        }
+        EXPECT_EQ(query_sealed(kPassword, "select bt from userpass order by OID"),
+                  "mail\nbank\nadded");
+        EXPECT_NE(read_file(path("user.dat")), sealed_before);
+    }
+}
+
+// A sealed file that deciphers to a database other SQL could run through is not opened, and
+// opening it leaves the folder exactly as it was.
+TEST_F(CVellDocTest, UnlockRefusesViewsAndTriggersAndLeavesTheVaultAsItWas) {
+    const char* kTables =
+        "create table userad(pass text);create table type(leibie text);"
+        "create table userpass(bt text,name text,pass text,bz text,type text)";
+    const std::string cases[] = {
+        "create table userad(pass text);create table type(leibie text);"
+        "create table t(bt,name,pass,bz,type);create view userpass as select * from t",
+        "create table userad(pass text);create table userpass(bt,name,pass,bz,type);"
+        "create view type as select 'A' as leibie",
+        std::string(kTables) +
+            ";create trigger t after insert on userpass begin delete from userpass; end",
+    };
+    int n = 0;
+    for (const std::string& schema : cases) {
+        SCOPED_TRACE(schema);
+        const std::string sealed = sealed_database(path("plain.db") + QString::number(n++), schema);
+        write_file(path("user.dat"), sealed);
+        ScriptedPrompts prompts;
+        prompts.master_password(kPassword);
+        {
+            CVellDoc doc(dir_.path());
+            EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
+        }
+        ASSERT_EQ(prompts.messages().size(), 1u);
+        EXPECT_TRUE(prompts.messages()[0].text.contains(QDir::toNativeSeparators(path("user.dat"))))
+            << prompts.messages()[0].text.toStdString();
+        EXPECT_EQ(read_file(path("user.dat")), sealed);
+        EXPECT_FALSE(QFileInfo::exists(path("user.tmp")));
+        EXPECT_FALSE(QFileInfo::exists(path("user.tmp-journal")));
+    }
+}
+
+// Names that are no regular file are refused before any question and before QLockFile reads
+// user.lock; nothing on disk changes.
+TEST_F(CVellDocTest, VaultNamesThatAreNoRegularFileAreRefusedBeforeAnyQuestion) {
+    struct Case {
+        const char* name;
+        const char* file;
+        int kind;  // 0 FIFO, 1 folder, 2 link to a missing file, 3 link to a regular file,
+                   // 4 link to a device
+    };
+    const Case cases[] = {
+        {"FIFO vault", "user.dat", 0},          {"FIFO working file", "user.tmp", 0},
+        {"FIFO lock", "user.lock", 0},          {"folder vault", "user.dat", 1},
+        {"dangling vault link", "user.dat", 2}, {"linked working file", "user.tmp", 3},
+        {"linked lock", "user.lock", 3},        {"vault linked to a device", "user.dat", 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QByteArray name = QFile::encodeName(dir.filePath(c.file));
+        write_file(dir.filePath("elsewhere"), "x");
+        switch (c.kind) {
+            case 0:
+                ASSERT_EQ(::mkfifo(name.constData(), 0600), 0);
+                break;
+            case 1:
+                ASSERT_TRUE(QDir(dir.path()).mkdir(c.file));
+                break;
+            case 2:
+                ASSERT_EQ(::symlink("missing", name.constData()), 0);
+                break;
+            case 3:
+                ASSERT_EQ(::symlink("elsewhere", name.constData()), 0);
+                break;
+            case 4:
+                ASSERT_EQ(::symlink("/dev/null", name.constData()), 0);
+                break;
+        }
+        const QStringList before = folder_entries(dir.path());
+        ScriptedPrompts prompts;
+        prompts.new_password(kPassword).master_password(kPassword);
+        CVellDoc doc(dir.path());
+        EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
+        EXPECT_EQ(prompts.log(), std::vector<std::string>{"message"});
+        if (!prompts.messages().empty()) {
+            EXPECT_TRUE(prompts.messages()[0].text.contains(
+                QDir::toNativeSeparators(dir.filePath(c.file))));
+        }
+        EXPECT_EQ(folder_entries(dir.path()), before);
+    }
+}
+
+TEST_F(CVellDocTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
+    const QString folder = dir_.filePath("vault");
+    const QString target = dir_.filePath("synced/vault.dat");
+    const QString link = folder + "/user.dat";
+    {
+        ScriptedPrompts prompts;
+        prompts.new_password(kPassword).master_password(kPassword);
+        CVellDoc doc(folder);
+        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        ASSERT_TRUE(doc.lock().ok());
+    }
+    // Two links in a chain: user.dat -> ../synced/current -> vault.dat.
+    ASSERT_TRUE(QDir().mkpath(dir_.filePath("synced")));
+    ASSERT_TRUE(QFile::rename(link, target));
+    ASSERT_EQ(
+        ::symlink("vault.dat", QFile::encodeName(dir_.filePath("synced/current")).constData()), 0);
+    ASSERT_EQ(::symlink("../synced/current", QFile::encodeName(link).constData()), 0);
+    {
+        auto doc = open_vault(folder);
+        ASSERT_TRUE(doc);
+        // Unlocking consumed the file the link names, not the link.
+        EXPECT_TRUE(QFileInfo(link).isSymLink());
+        EXPECT_FALSE(QFileInfo::exists(target));
+        ASSERT_TRUE(statements::insert_record(doc->db(), record("added")).ok());
+        ASSERT_TRUE(doc->lock().ok());
+    }
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFileInfo(dir_.filePath("synced/current")).isSymLink());
+    EXPECT_EQ(folder_entries(dir_.filePath("synced")), (QStringList{"current", "vault.dat"}));
+    EXPECT_EQ(query_sqlite_bytes(reference_mars_ecb(kPassword, read_file(target), false),
+                                 "select bt from userpass"),
+              "added");
+
+    // Killed while unlocked: the link names nothing yet and the working file is the vault.
+    {
+        auto doc = open_vault(folder);
+        ASSERT_TRUE(doc);
+        ASSERT_TRUE(QFile::copy(folder + "/user.tmp", dir_.filePath("crashed.db")));
+    }
+    ASSERT_TRUE(QFile::remove(target));
+    ASSERT_TRUE(QFile::rename(dir_.filePath("crashed.db"), folder + "/user.tmp"));
+    write_file(dir_.filePath("synced/vault.dat.0badf00d.part"), "half");
+    ScriptedPrompts prompts;
+    prompts.master_password(kPassword);
+    CVellDoc doc(folder);
+    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    EXPECT_TRUE(prompts.messages().empty());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    // Both links stay; the file they name is consumed again and the stale temporary is gone.
+    EXPECT_TRUE(QFileInfo(dir_.filePath("synced/current")).isSymLink());
+    EXPECT_EQ(QDir(dir_.filePath("synced"))
+                  .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{"current"});
+    EXPECT_EQ(query_sqlite(folder + "/user.tmp", "select bt from userpass"), "added");
+}
+
+TEST_F(CVellDocTest, VaultFolderIsPrivateAndOneOthersCanWriteIsRefused) {
+    const QString folder = dir_.filePath("new/vault");
+    make_vault(kPassword);  // in dir_, so the next one is not the first vault of the test
+    {
+        ScriptedPrompts prompts;
+        prompts.new_password(kPassword).master_password(kPassword);
+        CVellDoc doc(folder);
+        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    for (mode_t mode : {mode_t(0770), mode_t(0702), mode_t(01777)}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), mode), 0);
+        const QStringList before = folder_entries(dir_.path());
+        ScriptedPrompts prompts;
+        prompts.master_password(kPassword);
+        CVellDoc doc(dir_.path());
+        EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
+        EXPECT_EQ(prompts.log(), std::vector<std::string>{"message"});
+        if (!prompts.messages().empty()) {
+            EXPECT_TRUE(prompts.messages()[0].text.contains("chmod 700 " +
+                                                            QDir::toNativeSeparators(dir_.path())))
+                << prompts.messages()[0].text.toStdString();
+        }
+        EXPECT_EQ(folder_entries(dir_.path()), before);
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0700), 0);
+}
+
+TEST_F(CVellDocTest, LockFromAnotherHostNamesTheFileTheHostAndTheProcess) {
+    make_vault(kPassword);
+    const std::string holder = "4242\nkorvane\nother-host.invalid\n";
+    write_file(path("user.lock"), holder);
+    ScriptedPrompts prompts;
+    CVellDoc doc(dir_.path());
+    EXPECT_EQ(doc.start(prompts), StartOutcome::Busy);
+    ASSERT_EQ(prompts.messages().size(), 1u);
+    const QString& text = prompts.messages()[0].text;
+    EXPECT_TRUE(text.contains(QDir::toNativeSeparators(path("user.lock"))));
+    EXPECT_TRUE(text.contains("other-host.invalid"));
+    EXPECT_TRUE(text.contains("4242"));
+    EXPECT_EQ(read_file(path("user.lock")), holder);
+}
+
+TEST_F(CVellDocTest, WorkingFileCutShortNeverWinsOverACompleteVault) {
+    make_vault(kPassword, {"old"});
+    {
+        auto doc = open_vault();
+        ASSERT_TRUE(doc);
+        for (int i = 0; i < 50; ++i) {
+            ASSERT_TRUE(statements::insert_record(doc->db(), record(std::string(300, 'n'))).ok());
+        }
+        ASSERT_TRUE(QFile::copy(path("user.tmp"), path("newer.db")));
+    }
+    std::string cut = read_file(path("newer.db"));
+    cut.resize(cut.size() - 1000);
+    write_file(path("user.tmp"), cut);
+
+    ScriptedPrompts prompts;
+    prompts.master_password(kPassword);
+    CVellDoc doc(dir_.path());
+    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    EXPECT_EQ(query_sqlite(path("user.tmp"), "select count(*) from userpass"), "51");
+    const QStringList kept = set_aside_plain();
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(read_file(dir_.filePath(kept[0])), cut);
+    ASSERT_EQ(prompts.messages().size(), 1u);
+    EXPECT_TRUE(prompts.messages()[0].text.contains(QStringLiteral("明文，未加密")));
+}
+
+TEST_F(CVellDocTest, DeletedRecordsLeaveNoPlainTraceAndTheVaultShrinks) {
+    make_vault(kPassword);
+    qint64 full_size = 0;
+    {
+        auto doc = open_vault();
+        ASSERT_TRUE(doc);
+        // Sorts and VACUUM keep their scratch pages in memory, never in the temporary folder.
+        {
+            Result<SqliteStatement> temp_store = doc->db().prepare("PRAGMA temp_store");
+            ASSERT_TRUE(temp_store.ok() && temp_store->step());
+            EXPECT_EQ(temp_store->column_int64(0), 2);
+        }
+        for (int i = 0; i < 200; ++i) {
+            VaultRecord secret = record("secret-marker-" + std::to_string(i));
+            secret.bz = std::string(1000, 'z');
+            ASSERT_TRUE(statements::insert_record(doc->db(), secret).ok());
+        }
+        ASSERT_TRUE(doc->db().exec("delete from userpass where bt <> 'secret-marker-0'").ok());
+        EXPECT_EQ(read_file(path("user.tmp")).find("secret-marker-1"), std::string::npos);
+        full_size = QFileInfo(path("user.tmp")).size();
+        ASSERT_TRUE(doc->lock().ok());
+        // The key is not kept past the lock.
+        EXPECT_TRUE(doc->master_password().empty());
+    }
+    EXPECT_LT(QFileInfo(path("user.dat")).size(), full_size / 4);
+    EXPECT_EQ(query_sealed(kPassword, "select bt from userpass"), "secret-marker-0");
+
+    // A VACUUM that cannot run (here a statement still reading) is skipped, not a failed lock.
+    auto doc = open_vault();
+    ASSERT_TRUE(doc);
+    for (int i = 0; i < 100; ++i) {
+        ASSERT_TRUE(statements::insert_record(doc->db(), record(std::string(1000, 'g'))).ok());
+    }
+    ASSERT_TRUE(doc->db().exec("delete from userpass where bt <> 'secret-marker-0'").ok());
+    const qint64 sparse_size = QFileInfo(path("user.tmp")).size();
+    Result<SqliteStatement> reading = doc->db().prepare("select bt from userpass");
+    ASSERT_TRUE(reading.ok() && reading->step());
+    Status locked = doc->lock();
+    ASSERT_TRUE(locked.ok()) << locked.error().toStdString();
+    EXPECT_EQ(QFileInfo(path("user.dat")).size(), sparse_size);
+    EXPECT_EQ(query_sealed(kPassword, "select bt from userpass"), "secret-marker-0");
 }
 
 TEST(ResolveVaultDir, CommandLineChoosesTheFolder) {

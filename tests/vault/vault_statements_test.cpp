@@ -281,14 +281,32 @@ TEST_F(VaultStatementsTest, UpdateMoveAndDeleteTouchOnlyTheirRow) {
     EXPECT_EQ(*record_password(db_, second), "");
     EXPECT_EQ(*record_password(db_, third), "pass-3");
 
-    // A missing OID changes nothing (and, as before, is not reported as an error).
-    EXPECT_TRUE(update_record(db_, 99, make_record("y", "B")).ok());
+    // A missing OID changes nothing, and says so rather than report a change.
+    EXPECT_FALSE(update_record(db_, 99, make_record("y", "B")).ok());
+    EXPECT_FALSE(move_record(db_, 99, "B").ok());
+    EXPECT_FALSE(delete_record(db_, second).ok());
+    EXPECT_FALSE(delete_category(db_, "never added").ok());
     EXPECT_EQ(raw_->rows(kAll), (std::vector<RawRow>{row1, row3}));
 
     auto all = all_records(db_);
     ASSERT_TRUE(all.ok());
     EXPECT_EQ(*all, (std::vector<VaultRecord>{make_record("1", "A"), make_record("3", "A")}));
     EXPECT_EQ(*record_password(db_, first), "pass-1");
+}
+
+TEST_F(VaultStatementsTest, InsertThatAddsNoRowIsAnErrorNotAStaleRowid) {
+    create();
+    add(make_record("kept", "A"));
+    // RAISE(IGNORE) drops the row without an error: only the change count tells.
+    raw_->exec(
+        "create trigger drop_rows before insert on userpass begin select raise(ignore); end;"
+        "create trigger drop_types before insert on type begin select raise(ignore); end;");
+    auto inserted = insert_record(db_, make_record("dropped", "A"));
+    ASSERT_FALSE(inserted.ok());
+    EXPECT_TRUE(inserted.error().startsWith(QStringLiteral("保存记录失败")));
+    EXPECT_FALSE(insert_record_without_category(db_, make_record("dropped", "")).ok());
+    EXPECT_FALSE(insert_category(db_, "A").ok());
+    EXPECT_EQ(raw_->value("select count(*) from userpass"), "1");
 }
 
 TEST_F(VaultStatementsTest, RecordExistsRequiresAllFiveFieldsEqual) {
@@ -404,10 +422,11 @@ TEST_F(VaultStatementsTest, RootViewMatchesOldInequalityChain) {
             }
             categories.push_back(name);
         }
+        // The old program read each name as text before building the chain: NULL as ''.
         std::string chain = "select OID,bt,name,bz from userpass";
         for (std::size_t i = 0; i < categories.size(); ++i) {
             chain += i == 0 ? " where type <>" : " AND type <> ";
-            chain += categories[i] ? "'" + *categories[i] + "'" : "NULL";
+            chain += "'" + categories[i].value_or("") + "'";
         }
         SCOPED_TRACE(chain);
         const std::vector<RawRow> expected = raw_->rows(chain);
@@ -416,8 +435,8 @@ TEST_F(VaultStatementsTest, RootViewMatchesOldInequalityChain) {
             EXPECT_EQ(expected.size(), 8u);
         }
     }
-    // By the end a NULL category makes every comparison unknown.
-    EXPECT_TRUE(root().empty());
+    // A NULL category row hides records of empty type only, never the whole root view.
+    EXPECT_EQ(as_raw(root()), raw_->rows("select OID,bt,name,bz from userpass where bt='bt-C'"));
 }
 
 // Failures

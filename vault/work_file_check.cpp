@@ -1,0 +1,134 @@
+// Identity, header and schema checks of the plain working database.
+#include "vault/work_file_check.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <array>
+#include <cstring>
+
+#include "vault/vault_folder_check.h"
+
+namespace korvane {
+namespace {
+
+constexpr std::size_t kHeaderBytes = 100;
+constexpr char kMagic[] = "SQLite format 3";  // with its terminating NUL: 16 bytes
+
+QString native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+Error not_a_vault(const QString& path, const QString& why) {
+    return make_error(QStringLiteral("“%1”不是有效的密码库数据库：%2").arg(native(path), why));
+}
+
+std::uint32_t big_endian(const unsigned char* bytes, int count) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < count; ++i) value = (value << 8) | bytes[i];
+    return value;
+}
+
+// Whether a table of that name exists (names resolve case-insensitively, as in SQLite).
+Result<bool> is_table(SqliteDb& db, std::string_view name) {
+    Result<SqliteStatement> stmt =
+        db.prepare("select 1 from sqlite_master where type='table' and name=? collate nocase");
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_text(1, name);
+    const bool row = stmt->step();
+    if (stmt->failed()) return make_error(stmt->error());
+    return row;
+}
+
+Result<bool> has_trigger(SqliteDb& db) {
+    Result<SqliteStatement> stmt = db.prepare("select 1 from sqlite_master where type='trigger'");
+    if (!stmt) return make_error(stmt.error());
+    const bool row = stmt->step();
+    if (stmt->failed()) return make_error(stmt->error());
+    return row;
+}
+
+}  // namespace
+
+Result<FileIdentity> identify_own_file(const QString& path) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) {
+        return make_error(QStringLiteral("文件“%1”已不存在").arg(native(path)));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return make_error(QStringLiteral("“%1”不是普通文件，而是%2")
+                              .arg(native(path), file_kind_name(info.st_mode)));
+    }
+    if (info.st_uid != ::geteuid()) {
+        return make_error(QStringLiteral("文件“%1”不属于当前用户").arg(native(path)));
+    }
+    return FileIdentity{std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
+}
+
+Status check_database_header(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return not_a_vault(path, file.errorString());
+    std::array<unsigned char, kHeaderBytes> header{};
+    if (file.read(reinterpret_cast<char*>(header.data()), qint64(header.size())) !=
+        qint64(header.size())) {
+        return not_a_vault(path, QStringLiteral("文件太短"));
+    }
+    if (std::memcmp(header.data(), kMagic, sizeof kMagic) != 0) {
+        return not_a_vault(path, QStringLiteral("不是 SQLite 数据库"));
+    }
+    std::uint32_t page_size = big_endian(&header[16], 2);
+    if (page_size == 1) page_size = 65536;
+    if (page_size < 512 || (page_size & (page_size - 1)) != 0) {
+        return not_a_vault(path, QStringLiteral("页大小无效"));
+    }
+    const qint64 size = file.size();
+    const std::uint32_t change_counter = big_endian(&header[24], 4);
+    const std::uint32_t page_count = big_endian(&header[28], 4);
+    const std::uint32_t valid_for = big_endian(&header[92], 4);
+    // Writers older than SQLite 3.7.0 left the page count stale; for their files only the
+    // whole-page length can be checked.
+    const bool count_valid = page_count != 0 && valid_for == change_counter;
+    const bool whole =
+        count_valid ? size == qint64(page_count) * page_size : size > 0 && size % page_size == 0;
+    if (!whole) return not_a_vault(path, QStringLiteral("文件长度与数据库的页数不符"));
+    return Status::success();
+}
+
+Status check_vault_schema(SqliteDb& db) {
+    for (std::string_view table : {"userad", "type", "userpass"}) {
+        Result<bool> found = is_table(db, table);
+        if (!found) return make_error(found.error());
+        if (!*found) {
+            return make_error(QStringLiteral("表 %1 不存在，或不是普通的表")
+                                  .arg(QString::fromUtf8(table.data(), qsizetype(table.size()))));
+        }
+    }
+    Result<bool> trigger = has_trigger(db);
+    if (!trigger) return make_error(trigger.error());
+    if (*trigger) return make_error(QStringLiteral("数据库中定义了触发器"));
+    return Status::success();
+}
+
+std::optional<QString> work_file_replaced(const QString& path, const FileIdentity& expected) {
+    Result<FileIdentity> found = identify_own_file(path);
+    if (!found) return found.error();
+    if (!(*found == expected)) return QStringLiteral("“%1”已被另一个文件替换").arg(native(path));
+    return std::nullopt;
+}
+
+Status check_work_file_content(const QString& path) {
+    if (Status header = check_database_header(path); !header) return header;
+    Result<SqliteDb> db = SqliteDb::open(path, SqliteDb::Mode::ReadOnly);
+    if (!db) return not_a_vault(path, db.error());
+    if (Status schema = check_vault_schema(*db); !schema) return not_a_vault(path, schema.error());
+    return Status::success();
+}
+
+Status check_work_file(const QString& path, const FileIdentity& expected) {
+    if (std::optional<QString> replaced = work_file_replaced(path, expected)) {
+        return make_error(*replaced);
+    }
+    return check_work_file_content(path);
+}
+
+}  // namespace korvane
