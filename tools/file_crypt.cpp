@@ -10,6 +10,7 @@
 #include "vault/atomic_file_writer.h"
 #include "vault/mars_cipher.h"
 #include "vault/vault_codec.h"
+#include "vault/vault_folder_check.h"
 
 namespace korvane::tools {
 namespace {
@@ -97,6 +98,7 @@ using StreamStep = Status (*)(QIODevice&, qint64, QIODevice&, const MarsCipher&)
 
 Status transform_file(const QString& source_path, const QString& target_path,
                       const MarsCipher& cipher, StreamStep step, const SessionFiles& session) {
+    if (Status readable = check_readable_source(source_path); !readable) return readable;
     QFile in(source_path);
     if (source_path.isEmpty() || !in.open(QIODevice::ReadOnly)) {
         return make_error(QStringLiteral("打开文件“%1”失败：%2")

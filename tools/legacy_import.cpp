@@ -7,6 +7,7 @@
 
 #include "vault/mars_cipher.h"
 #include "vault/md5_digest.h"
+#include "vault/vault_folder_check.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::tools {
@@ -56,6 +57,8 @@ QString field_error(int record_index, const QString& field) {
 }  // namespace
 
 Result<LegacyVaultFile> LegacyVaultFile::open(const QString& path, LegacyFormat format) {
+    if (Status readable = check_readable_source(path); !readable)
+        return make_error(readable.error());
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         return make_error(QStringLiteral("数据库不存在（无法打开“%1”：%2）")

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include "vault/sqlite_db.h"
+#include "vault/vault_folder_check.h"
 
 namespace korvane::tools {
 namespace {
@@ -139,6 +140,8 @@ Result<std::vector<std::string>> read_categories(SqliteDb& db) {
 Result<SourceVault> read_source_vault(const QString& path) {
     if (path.isEmpty()) return make_error(QStringLiteral("请先选择要读取的数据库文件"));
     // Opening does not create a missing file, but says so less clearly than this.
+    if (Status readable = check_readable_source(path); !readable)
+        return make_error(readable.error());
     if (!QFileInfo(path).isFile()) return unreadable(path, QStringLiteral("文件不存在"));
     auto db = SqliteDb::open_untrusted(path);
     if (!db) return unreadable(path, db.error());

@@ -54,6 +54,16 @@ QString file_kind_name(unsigned mode) {
     return QStringLiteral("特殊文件");
 }
 
+Status check_readable_source(const QString& path) {
+    struct stat info {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0 ||
+        S_ISREG(info.st_mode)) {
+        return Status::success();
+    }
+    return make_error(QStringLiteral("“%1”不是普通文件，而是%2，无法读取。")
+                          .arg(native(path), file_kind_name(info.st_mode)));
+}
+
 Status prepare_vault_folder(const QString& dir) {
     if (!QFileInfo::exists(dir)) {
         if (!QDir().mkpath(dir) ||

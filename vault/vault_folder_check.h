@@ -11,6 +11,11 @@ namespace korvane {
 // What a file of this st_mode is, in words ("命名管道", "文件夹", ...), for messages.
 QString file_kind_name(unsigned mode);
 
+// A file chosen to be read (an import source, a file to encipher) must be a regular file or a
+// link to one: opening a FIFO or a device would block, or read without end, while the vault is
+// open. Missing files pass, for the caller's own "cannot open" message.
+Status check_readable_source(const QString& path);
+
 // Creates the folder (owner-only) if it is missing; refuses one that group or others can
 // write, naming the command that fixes it.
 Status prepare_vault_folder(const QString& dir);

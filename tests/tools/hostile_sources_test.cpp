@@ -1,8 +1,13 @@
 // Import and synchronisation sources carrying hostile text: every value lands in the vault byte
 // for byte, and stays so after the session has locked the vault and unlocked it again.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "support/file_helpers.h"
 #include "support/hostile_values.h"
@@ -10,7 +15,9 @@
 #include "tool_test_support.h"
 #include "tools/database_import.h"
 #include "tools/database_sync.h"
+#include "tools/file_crypt.h"
 #include "tools/legacy_import.h"
+#include "tools/source_vault.h"
 #include "vault/text.h"
 #include "vault/vault_statements.h"
 
@@ -168,6 +175,58 @@ TEST_P(HostileSourceTest, SyncAddsByExactBytesAndLeavesTheSourceAlone) {
 
 INSTANTIATE_TEST_SUITE_P(Values, HostileSourceTest, ::testing::ValuesIn(hostile_values()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace korvane::tools
+
+namespace korvane::tools {
+namespace {
+
+template <typename T>
+Status status_of(const Result<T>& result) {
+    return result ? Status::success() : Status(make_error(result.error()));
+}
+
+// A FIFO or a device chosen as a source would block the reader (or never end) while the vault
+// is unlocked. Each reader runs in a child under an alarm, so a reader that opens one fails the
+// test instead of hanging the suite.
+TEST(SourceFileKindTest, EveryReaderRefusesWhatIsNoRegularFileAtOnce) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const SessionFiles session(dir.filePath("vault"));
+    const std::string key(16, 'k');
+    const std::vector<std::pair<const char*, std::function<Status(const QString&)>>> readers = {
+        {"old legacy file",
+         [](const QString& p) { return status_of(LegacyVaultFile::open(p, LegacyFormat::Old)); }},
+        {"new legacy file",
+         [](const QString& p) { return status_of(LegacyVaultFile::open(p, LegacyFormat::New)); }},
+        {"database source", [](const QString& p) { return status_of(read_source_vault(p)); }},
+        {"file to encipher",
+         [&](const QString& p) { return encrypt_file(p, dir.filePath("out.enc"), key, session); }},
+        {"file to decipher",
+         [&](const QString& p) { return decrypt_file(p, dir.filePath("out"), key, session); }},
+    };
+    for (const auto& [name, read] : readers) {
+        for (const QString& source : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {
+            SCOPED_TRACE(std::string(name) + " on " + source.toStdString());
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                ::alarm(10);
+                const Status status = read(source);
+                ::_exit(!status.ok() && !QFileInfo::exists(dir.filePath("out.enc")) &&
+                                !QFileInfo::exists(dir.filePath("out"))
+                            ? 0
+                            : 1);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status)) << "the reader hung or crashed";
+            EXPECT_EQ(WEXITSTATUS(status), 0) << "the reader did not refuse";
+        }
+    }
+}
 
 }  // namespace
 }  // namespace korvane::tools
