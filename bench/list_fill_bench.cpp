@@ -14,9 +14,9 @@
 
 #include "ui/command_router.h"
 #include "ui/cvell_view.h"
-#include "vault/cvell_doc.h"
 #include "vault/mars_cipher.h"
 #include "vault/text.h"
+#include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
 namespace {
@@ -38,7 +38,7 @@ std::string gbk(const QString& text) { return *text::to_gbk(text, QStringLiteral
 
 struct Fixture {
     QTemporaryDir dir;
-    CVellDoc doc{dir.path()};
+    VaultSession doc{dir.path()};
     CommandRouter router;
     std::unique_ptr<CVellView> view;
     qint64 database_bytes = 0;
@@ -76,7 +76,7 @@ Fixture& fixture() {
 
 struct BareRow {
     sqlite3_int64 oid;
-    std::string bt, name, bz;
+    std::string title, account, remark;
 };
 
 // sqlite3_column_text has to add a terminating zero to a value read from a page, which costs a

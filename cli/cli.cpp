@@ -1,5 +1,5 @@
-// korvane-cli's commands: each gathers its input, opens the vault through CVellDoc and calls the
-// vault's statements or a tool, exactly as the window's handlers do.
+// korvane-cli's commands: each gathers its input, opens the vault through VaultSession and calls
+// the vault's statements or a tool, exactly as the window's handlers do.
 #include "cli/cli.h"
 
 #include <QClipboard>
@@ -26,10 +26,10 @@
 #include "tools/legacy_import.h"
 #include "tools/password_generator.h"
 #include "ui/base/clipboard.h"
-#include "vault/cvell_doc.h"
 #include "vault/fault_injection.h"
 #include "vault/session_files.h"
 #include "vault/text.h"
+#include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::cli {
@@ -73,10 +73,10 @@ QString escaped(const std::string& stored) {
 
 // The texts given for a record's fields, already in the vault's encoding.
 struct FieldValues {
-    std::optional<std::string> bt, name, pass, bz, type;
+    std::optional<std::string> title, account, password, remark, category;
     bool ask_password = false;
 
-    bool any() const { return bt || name || pass || bz || type || ask_password; }
+    bool any() const { return title || account || password || remark || category || ask_password; }
 };
 
 class Command {
@@ -104,20 +104,20 @@ private:
     QString vault_dir() const;
     static bool vault_exists(const QString& dir);
     // Unlocks the vault, runs body while it is open, then locks it again whatever happened.
-    int with_vault(const std::function<int(CVellDoc&)>& body);
+    int with_vault(const std::function<int(VaultSession&)>& body);
     // body's exit code; an exception (most likely an allocation that failed) ends only the
     // command, said in Chinese, so that the vault is still locked after it.
-    int guarded(const std::function<int(CVellDoc&)>& body, CVellDoc& doc);
+    int guarded(const std::function<int(VaultSession&)>& body, VaultSession& doc);
     int start_failed(StartOutcome outcome);
-    int finish(CVellDoc& doc, int exit_code);
+    int finish(VaultSession& doc, int exit_code);
 
     std::optional<RecordId> record_id(const QString& text);
     std::optional<std::string> stored(const QString& text, const QString& field_name);
     std::optional<FieldValues> field_values();
     // The stored form of a category argument; the root's label stands for the root.
     std::optional<std::string> category_bytes(const QString& label);
-    bool category_usable(CVellDoc& doc, const std::string& category, const QString& label);
-    std::optional<VaultRecord> existing_record(CVellDoc& doc, RecordId oid);
+    bool category_usable(VaultSession& doc, const std::string& category, const QString& label);
+    std::optional<VaultRecord> existing_record(VaultSession& doc, RecordId oid);
     // False, having said why, when path is one of the vault's own files (whatever --force
     // says) or exists and --force is not given.
     bool may_write(const QString& path);
@@ -174,26 +174,24 @@ int Command::run() {
 }
 
 QString Command::vault_dir() const {
-    // The program's own rule, given only what concerns it: a record field that happens to read
-    // "--vault-dir" must not choose the folder.
-    QStringList rule_arguments{args_.program};
-    if (args_.vault_dir) rule_arguments << QStringLiteral("--vault-dir") << *args_.vault_dir;
-    return resolve_vault_dir(rule_arguments);
+    // Only the parsed option counts: a record field that happens to read "--vault-dir" must not
+    // choose the folder.
+    return args_.vault_dir ? *args_.vault_dir : default_vault_dir();
 }
 
 bool Command::vault_exists(const QString& dir) {
     const QDir folder(dir);
-    const QFileInfo work(folder.filePath(QLatin1String(CVellDoc::kWorkFileName)));
+    const QFileInfo work(folder.filePath(QLatin1String(VaultSession::kWorkFileName)));
     // An empty working file holds nothing; the session treats it as absent.
-    return QFileInfo::exists(folder.filePath(QLatin1String(CVellDoc::kVaultFileName))) ||
+    return QFileInfo::exists(folder.filePath(QLatin1String(VaultSession::kVaultFileName))) ||
            (work.exists() && work.size() > 0);
 }
 
-int Command::with_vault(const std::function<int(CVellDoc&)>& body) {
+int Command::with_vault(const std::function<int(VaultSession&)>& body) {
     const QString dir = vault_dir();
     // Checked first because the session would create a vault (and its folder) otherwise.
     if (!vault_exists(dir)) return fail(kExitFile, kVaultMissing);
-    CVellDoc doc(dir);
+    VaultSession doc(dir);
     TerminalPrompts prompts(console_, questions_, doc.work_path(),
                             TerminalPrompts::Creation::Refused);
     const StartOutcome outcome = doc.start(prompts);
@@ -202,7 +200,7 @@ int Command::with_vault(const std::function<int(CVellDoc&)>& body) {
     return finish(doc, exit_code);
 }
 
-int Command::guarded(const std::function<int(CVellDoc&)>& body, CVellDoc& doc) {
+int Command::guarded(const std::function<int(VaultSession&)>& body, VaultSession& doc) {
     try {
         if (fault::should_fail("cli.command")) throw std::bad_alloc();
         return body(doc);
@@ -232,7 +230,7 @@ int Command::start_failed(StartOutcome outcome) {
     return kExitFile;
 }
 
-int Command::finish(CVellDoc& doc, int exit_code) {
+int Command::finish(VaultSession& doc, int exit_code) {
     if (Status locked = doc.lock(); !locked) {
         say(locked.error() +
             QStringLiteral("\n数据库仍保存在明文工作文件中，下次打开时会自动重新加密。"));
@@ -269,10 +267,10 @@ std::optional<std::string> Command::stored(const QString& text, const QString& f
 std::optional<FieldValues> Command::field_values() {
     FieldValues values;
     const std::pair<const char*, std::optional<std::string> FieldValues::*> texts[] = {
-        {"--title", &FieldValues::bt},
-        {"--account", &FieldValues::name},
-        {"--password", &FieldValues::pass},
-        {"--remark", &FieldValues::bz},
+        {"--title", &FieldValues::title},
+        {"--account", &FieldValues::account},
+        {"--password", &FieldValues::password},
+        {"--remark", &FieldValues::remark},
     };
     const QString names[] = {QStringLiteral("标题"), QStringLiteral("用户名"),
                              QStringLiteral("密码"), QStringLiteral("备注")};
@@ -284,11 +282,11 @@ std::optional<FieldValues> Command::field_values() {
         values.*texts[i].second = std::move(bytes);
     }
     if (args_.has(QStringLiteral("--category"))) {
-        values.type = category_bytes(args_.value(QStringLiteral("--category")));
-        if (!values.type) return std::nullopt;
+        values.category = category_bytes(args_.value(QStringLiteral("--category")));
+        if (!values.category) return std::nullopt;
     }
     values.ask_password = args_.has(QStringLiteral("--ask-password"));
-    if (values.ask_password && values.pass) {
+    if (values.ask_password && values.password) {
         say(QStringLiteral("--password 与 --ask-password 只能用一个。"));
         return std::nullopt;
     }
@@ -300,7 +298,8 @@ std::optional<std::string> Command::category_bytes(const QString& label) {
     return stored(label, QStringLiteral("分类"));
 }
 
-bool Command::category_usable(CVellDoc& doc, const std::string& category, const QString& label) {
+bool Command::category_usable(VaultSession& doc, const std::string& category,
+                              const QString& label) {
     // The window only offers the categories of its tree, whose root is no row of table type.
     if (category == kRootCategory) return true;
     Result<bool> exists = statements::category_exists(doc.db(), category);
@@ -312,7 +311,7 @@ bool Command::category_usable(CVellDoc& doc, const std::string& category, const 
     return *exists;
 }
 
-std::optional<VaultRecord> Command::existing_record(CVellDoc& doc, RecordId oid) {
+std::optional<VaultRecord> Command::existing_record(VaultSession& doc, RecordId oid) {
     auto record = statements::load_record(doc.db(), oid);
     if (!record) {
         say(record.error());
@@ -340,7 +339,7 @@ int Command::init() {
     if (vault_exists(dir)) {
         return fail(kExitFile, QStringLiteral("文件夹“%1”中已经有密码库。").arg(native(dir)));
     }
-    CVellDoc doc(dir);
+    VaultSession doc(dir);
     TerminalPrompts prompts(console_, questions_, doc.work_path(),
                             TerminalPrompts::Creation::Allowed);
     const StartOutcome outcome = doc.start(prompts);
@@ -358,7 +357,7 @@ int Command::list() {
         category = category_bytes(label);
         if (!category) return kExitUsage;
     }
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         if (category && !category_usable(doc, *category, label)) return int(kExitUsage);
         auto rows = category ? statements::list_records_of_category(doc.db(), *category)
                              : statements::list_root_records(doc.db());
@@ -367,7 +366,7 @@ int Command::list() {
         for (const RecordSummary& row : *rows) {
             out += QStringLiteral("%1\t%2\t%3\t%4\n")
                        .arg(row.oid)
-                       .arg(escaped(row.bt), escaped(row.name), escaped(row.bz));
+                       .arg(escaped(row.title), escaped(row.account), escaped(row.remark));
         }
         console_.write_out(out.toLocal8Bit());
         return int(kExitSuccess);
@@ -375,7 +374,7 @@ int Command::list() {
 }
 
 int Command::categories() {
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         auto names = statements::list_categories(doc.db());
         if (!names) return fail(kExitFile, names.error());
         QString out;
@@ -388,18 +387,18 @@ int Command::categories() {
 int Command::show() {
     const auto oid = record_id(args_.arguments[0]);
     if (!oid) return kExitUsage;
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         const auto record = existing_record(doc, *oid);
         if (!record) return int(kExitUsage);
         const QString password = args_.has(QStringLiteral("--show-password"))
-                                     ? text::from_gbk(record->pass)
+                                     ? text::from_gbk(record->password)
                                      : QStringLiteral("（已隐藏，加 --show-password 显示）");
         print(QStringLiteral("编号：%1").arg(*oid));
-        print(QStringLiteral("标题：") + text::from_gbk(record->bt));
-        print(QStringLiteral("用户名：") + text::from_gbk(record->name));
+        print(QStringLiteral("标题：") + text::from_gbk(record->title));
+        print(QStringLiteral("用户名：") + text::from_gbk(record->account));
         print(QStringLiteral("密码：") + password);
-        print(QStringLiteral("备注：") + text::from_gbk(record->bz));
-        print(QStringLiteral("分类：") + text::from_gbk(record->type));
+        print(QStringLiteral("备注：") + text::from_gbk(record->remark));
+        print(QStringLiteral("分类：") + text::from_gbk(record->category));
         return int(kExitSuccess);
     });
 }
@@ -407,18 +406,19 @@ int Command::show() {
 int Command::add() {
     const auto values = field_values();
     if (!values) return kExitUsage;
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         // A record made while the root is selected belongs to the root's label.
-        VaultRecord record{values->bt.value_or(std::string()), values->name.value_or(std::string()),
-                           values->pass.value_or(std::string()), values->bz.value_or(std::string()),
-                           values->type.value_or(std::string(kRootCategory))};
-        if (!category_usable(doc, record.type, args_.value(QStringLiteral("--category")))) {
+        VaultRecord record{
+            values->title.value_or(std::string()), values->account.value_or(std::string()),
+            values->password.value_or(std::string()), values->remark.value_or(std::string()),
+            values->category.value_or(std::string(kRootCategory))};
+        if (!category_usable(doc, record.category, args_.value(QStringLiteral("--category")))) {
             return int(kExitUsage);
         }
         if (values->ask_password) {
             auto password = questions_.record_password();
             if (!password) return question_failed();
-            record.pass = std::move(*password);
+            record.password = std::move(*password);
         }
         auto oid = statements::insert_record(doc.db(), record);
         if (!oid) return fail(kExitFile, oid.error());
@@ -434,22 +434,22 @@ int Command::edit() {
     const auto values = field_values();
     if (!values) return kExitUsage;
     if (!values->any()) return fail(kExitUsage, QStringLiteral("没有给出要修改的字段。"));
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         auto record = existing_record(doc, *oid);
         if (!record) return int(kExitUsage);
-        if (values->type &&
-            !category_usable(doc, *values->type, args_.value(QStringLiteral("--category")))) {
+        if (values->category &&
+            !category_usable(doc, *values->category, args_.value(QStringLiteral("--category")))) {
             return int(kExitUsage);
         }
-        if (values->bt) record->bt = *values->bt;
-        if (values->name) record->name = *values->name;
-        if (values->pass) record->pass = *values->pass;
-        if (values->bz) record->bz = *values->bz;
-        if (values->type) record->type = *values->type;
+        if (values->title) record->title = *values->title;
+        if (values->account) record->account = *values->account;
+        if (values->password) record->password = *values->password;
+        if (values->remark) record->remark = *values->remark;
+        if (values->category) record->category = *values->category;
         if (values->ask_password) {
             auto password = questions_.record_password();
             if (!password) return question_failed();
-            record->pass = std::move(*password);
+            record->password = std::move(*password);
         }
         if (Status saved = statements::update_record(doc.db(), *oid, *record); !saved) {
             return fail(kExitFile, saved.error());
@@ -462,7 +462,7 @@ int Command::edit() {
 int Command::remove() {
     const auto oid = record_id(args_.arguments[0]);
     if (!oid) return kExitUsage;
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         if (!existing_record(doc, *oid)) return int(kExitUsage);
         if (Status removed = statements::delete_record(doc.db(), *oid); !removed) {
             return fail(kExitFile, removed.error());
@@ -478,7 +478,7 @@ int Command::move() {
     const QString label = args_.arguments[1];
     const auto category = category_bytes(label);
     if (!category) return kExitUsage;
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         if (!existing_record(doc, *oid) || !category_usable(doc, *category, label)) {
             return int(kExitUsage);
         }
@@ -508,7 +508,7 @@ int Command::clip() {
     const auto oid = record_id(args_.arguments[0]);
     if (!oid) return kExitUsage;
     QString password;
-    const int exit_code = with_vault([&](CVellDoc& doc) {
+    const int exit_code = with_vault([&](VaultSession& doc) {
         // The window's statement reads an empty text for a missing row, which must not look
         // like a copied password.
         if (!existing_record(doc, *oid)) return int(kExitUsage);
@@ -546,7 +546,7 @@ int Command::hold_on_clipboard(const QString& password, int seconds) {
 int Command::export_csv() {
     const QString path = args_.arguments[0];
     if (!may_write(path)) return kExitFile;
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         auto csv = tools::build_csv(doc.db());
         if (!csv) return fail(kExitFile, csv.error());
         if (Status written = tools::write_csv(path, *csv, SessionFiles(doc)); !written) {
@@ -560,7 +560,7 @@ int Command::export_csv() {
 int Command::backup() {
     const QString path = args_.arguments[0];
     if (!may_write(path)) return kExitFile;
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         if (Status written = tools::export_backup(doc.db(), path, SessionFiles(doc)); !written) {
             return fail(kExitFile, written.error());
         }
@@ -573,7 +573,7 @@ int Command::import() {
     const QString kind = args_.arguments[0];
     const QString path = args_.arguments[1];
     if (kind == QLatin1String("db")) {
-        return with_vault([&](CVellDoc& doc) {
+        return with_vault([&](VaultSession& doc) {
             auto counts = tools::import_database(doc.db(), path);
             if (!counts) return fail(kExitFile, counts.error());
             say(QStringLiteral("已导入 %1 条记录、%2 个分类。")
@@ -589,7 +589,7 @@ int Command::import() {
     auto file = tools::LegacyVaultFile::open(
         path, kind == QLatin1String("old") ? tools::LegacyFormat::Old : tools::LegacyFormat::New);
     if (!file) return fail(kExitFile, file.error());
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         const auto password = questions_.legacy_password();
         if (!password) return question_failed();
         const tools::LegacyImportResult result =
@@ -609,7 +609,7 @@ int Command::import() {
 
 int Command::sync() {
     const QString path = args_.arguments[0];
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         auto counts = tools::sync_database(doc.db(), path);
         if (!counts) return fail(kExitFile, counts.error());
         say(QStringLiteral("数据库同步成功，共同步了%1条数据").arg(counts->records));
@@ -618,7 +618,7 @@ int Command::sync() {
 }
 
 int Command::passwd() {
-    return with_vault([&](CVellDoc& doc) {
+    return with_vault([&](VaultSession& doc) {
         const auto password = questions_.new_master_password();
         if (!password) return question_failed();
         if (Status changed = doc.change_master_password(*password); !changed) {
@@ -639,7 +639,7 @@ int Command::crypt_file(bool encrypt) {
     if (!may_write(target)) return kExitFile;
     std::string password;
     if (args_.has(QStringLiteral("--use-master-password"))) {
-        const int exit_code = with_vault([&](CVellDoc& doc) {
+        const int exit_code = with_vault([&](VaultSession& doc) {
             password = doc.master_password();
             return int(kExitSuccess);
         });

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // reading it changes nothing and creates nothing beside it.
     if (source) {
         for (const VaultRecord& r : source->records) {
-            for (const std::string* field : {&r.bt, &r.name, &r.pass, &r.bz, &r.type}) {
+            for (const std::string* field :
+                 {&r.title, &r.account, &r.password, &r.remark, &r.category}) {
                 if (field->size() > std::size_t(SqliteDb::kUntrustedMaxLength)) std::abort();
             }
         }

@@ -43,19 +43,19 @@ Result<std::string> build_csv(SqliteDb& db) {
 
     std::size_t estimate = kCsvHeader.size() + kLineEnd.size();
     for (const VaultRecord& r : *records) {
-        estimate += r.bt.size() + r.name.size() + r.pass.size() + r.bz.size() + 5;
+        estimate += r.title.size() + r.account.size() + r.password.size() + r.remark.size() + 5;
     }
     std::string out;
     out.reserve(estimate);
     out.append(kCsvHeader).append(kLineEnd);
     for (const VaultRecord& r : *records) {
-        append_field(out, r.bt);
+        append_field(out, r.title);
         out.push_back(',');
-        append_field(out, r.name);
+        append_field(out, r.account);
         out.push_back(',');
-        append_field(out, r.pass);
+        append_field(out, r.password);
         out.push_back(',');
-        append_field(out, r.bz);
+        append_field(out, r.remark);
         out.append(kLineEnd);
     }
     return out;

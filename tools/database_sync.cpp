@@ -12,7 +12,7 @@ namespace {
 
 std::size_t hash_record(const VaultRecord& r) {
     std::size_t seed = 0;
-    for (const std::string* field : {&r.bt, &r.name, &r.pass, &r.bz, &r.type}) {
+    for (const std::string* field : {&r.title, &r.account, &r.password, &r.remark, &r.category}) {
         const std::size_t h = std::hash<std::string_view>{}(*field);
         seed ^= h + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
     }

@@ -187,10 +187,10 @@ Result<std::vector<VaultRecord>> parse_old_slots(std::string_view slot_area, int
         const char* label;
     };
     static constexpr Field kFields[] = {
-        {kTitleOffset, kTitleSize, &VaultRecord::bt, "标题"},
-        {kAccountOffset, kAccountSize, &VaultRecord::name, "用户名"},
-        {kPasswordOffset, kPasswordSize, &VaultRecord::pass, "密码"},
-        {kRemarkOffset, kRemarkSize, &VaultRecord::bz, "备注"},
+        {kTitleOffset, kTitleSize, &VaultRecord::title, "标题"},
+        {kAccountOffset, kAccountSize, &VaultRecord::account, "用户名"},
+        {kPasswordOffset, kPasswordSize, &VaultRecord::password, "密码"},
+        {kRemarkOffset, kRemarkSize, &VaultRecord::remark, "备注"},
     };
     std::vector<VaultRecord> records(static_cast<std::size_t>(record_count));
     for (int i = 0; i < record_count; ++i) {
@@ -214,10 +214,10 @@ Result<std::vector<VaultRecord>> parse_new_stream(std::string_view stream, int r
     };
     // The stream's order differs from the table's: the remark comes second.
     static constexpr Field kFields[] = {
-        {&VaultRecord::bt, "标题"},
-        {&VaultRecord::bz, "备注"},
-        {&VaultRecord::name, "用户名"},
-        {&VaultRecord::pass, "密码"},
+        {&VaultRecord::title, "标题"},
+        {&VaultRecord::remark, "备注"},
+        {&VaultRecord::account, "用户名"},
+        {&VaultRecord::password, "密码"},
     };
     std::vector<VaultRecord> records(static_cast<std::size_t>(record_count));
     std::size_t p = 0;

@@ -15,8 +15,8 @@
 #include "ui/base/run_modal.h"
 #include "ui/category_name_dialog.h"
 #include "ui/cvell_view.h"
-#include "vault/cvell_doc.h"
 #include "vault/text.h"
+#include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
 namespace korvane {
@@ -29,7 +29,7 @@ QString root_label() { return text::from_gbk(kRootCategory); }
 
 }  // namespace
 
-CLeftView::CLeftView(CVellDoc& doc, QWidget* parent) : QTreeWidget(parent), doc_(doc) {
+CLeftView::CLeftView(VaultSession& doc, QWidget* parent) : QTreeWidget(parent), doc_(doc) {
     setHeaderHidden(true);
     setRootIsDecorated(true);
     setItemsExpandable(true);

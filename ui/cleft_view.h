@@ -10,7 +10,7 @@
 
 namespace korvane {
 
-class CVellDoc;
+class VaultSession;
 class CVellView;
 
 class CLeftView : public QTreeWidget, public CommandTarget {
@@ -19,7 +19,7 @@ public:
     // Mime type of a dragged record: its OID as decimal text.
     static constexpr char kRecordMimeType[] = "application/x-korvane-record-oid";
 
-    explicit CLeftView(CVellDoc& doc, QWidget* parent = nullptr);
+    explicit CLeftView(VaultSession& doc, QWidget* parent = nullptr);
 
     void set_record_list(CVellView* list) { list_ = list; }
 
@@ -56,7 +56,7 @@ private:
     std::string item_category(const QTreeWidgetItem* item) const;
     void set_drop_highlight(QTreeWidgetItem* item);
 
-    CVellDoc& doc_;
+    VaultSession& doc_;
     CVellView* list_ = nullptr;
     QTreeWidgetItem* root_item_ = nullptr;
     QTreeWidgetItem* drop_highlight_ = nullptr;

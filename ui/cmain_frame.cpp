@@ -36,7 +36,7 @@ constexpr int kSplitterBar = 6;
 
 }  // namespace
 
-CMainFrame::CMainFrame(CVellDoc& doc, CommandTarget* app_target, QWidget* parent)
+CMainFrame::CMainFrame(VaultSession& doc, CommandTarget* app_target, QWidget* parent)
     : QMainWindow(parent), doc_(doc), app_target_(app_target), style_mode_(StyleSettings::read()) {
     setWindowTitle(res::window_title());
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));

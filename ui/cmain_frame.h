@@ -14,7 +14,7 @@ class QToolBar;
 
 namespace korvane {
 
-class CVellDoc;
+class VaultSession;
 class CLeftView;
 class CVellView;
 class CommandRouter;
@@ -25,7 +25,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     Q_OBJECT
 public:
     // app_target ends the routing chain (the application's own commands).
-    CMainFrame(CVellDoc& doc, CommandTarget* app_target, QWidget* parent = nullptr);
+    CMainFrame(VaultSession& doc, CommandTarget* app_target, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Fills the tree (which selects its root) and then the list.
@@ -76,7 +76,7 @@ private:
     void toggle_float_window();
     void write_collected_record();
 
-    CVellDoc& doc_;
+    VaultSession& doc_;
     CommandTarget* app_target_;
     CommandRouter* router_ = nullptr;
     QSplitter* splitter_ = nullptr;

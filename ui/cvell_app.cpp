@@ -94,7 +94,7 @@ void CVellApp::install_translations() {
 
 bool CVellApp::start(SessionPrompts& prompts, const QString& vault_dir) {
     install_translations();
-    doc_ = std::make_unique<CVellDoc>(vault_dir);
+    doc_ = std::make_unique<VaultSession>(vault_dir);
     const StartOutcome outcome = doc_->start(prompts);
     if (outcome != StartOutcome::Unlocked) {
         exit_code_ = exit_code_for(outcome);
@@ -130,7 +130,7 @@ int CVellApp::run(const QStringList& arguments) {
     connect(&signals_watcher, &UnixSignalWatcher::termination_requested, this,
             [this] { on_termination_requested(); });
     QtSessionPrompts prompts;
-    const bool started = start(prompts, resolve_vault_dir(arguments));
+    const bool started = start(prompts, vault_dir_from_arguments(arguments));
     if (std::optional<QString> failure = program_failure()) return end_with_failure(*failure);
     if (!started) return exit_code_;
     if (program_quitting()) return shut_down(true) ? 0 : 1;
@@ -177,6 +177,16 @@ void CVellApp::execute_command(int id) {
     if (id != res::kCmdAbout) return;
     AboutDialog dialog(frame_.get());
     run_modal(dialog);
+}
+
+QString vault_dir_from_arguments(const QStringList& arguments) {
+    const QString option = QStringLiteral("--vault-dir");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == option && i + 1 < arguments.size()) return arguments[i + 1];
+        if (arguments[i].startsWith(option + QLatin1Char('=')))
+            return arguments[i].mid(option.size() + 1);
+    }
+    return default_vault_dir();
 }
 
 }  // namespace korvane

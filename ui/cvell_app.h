@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "ui/command_target.h"
-#include "vault/cvell_doc.h"
+#include "vault/vault_session.h"
 
 class QApplication;
 
@@ -36,7 +36,7 @@ public:
     // returns the exit code (1). For run() and for main(), around run().
     int end_with_failure(const QString& what);
     CMainFrame* frame() const { return frame_.get(); }
-    CVellDoc* doc() const { return doc_.get(); }
+    VaultSession* doc() const { return doc_.get(); }
 
     // CommandTarget: the about box.
     bool handles_command(int id) const override;
@@ -47,9 +47,13 @@ private:
     void on_termination_requested();
 
     QApplication& app_;
-    std::unique_ptr<CVellDoc> doc_;
+    std::unique_ptr<VaultSession> doc_;
     std::unique_ptr<CMainFrame> frame_;
     int exit_code_ = 0;
 };
+
+// The vault folder from the window's command line: --vault-dir DIR or --vault-dir=DIR, else
+// the default folder rule.
+QString vault_dir_from_arguments(const QStringList& arguments);
 
 }  // namespace korvane

@@ -25,8 +25,8 @@
 #include "ui/record_editor_dialog.h"
 #include "ui/record_icon_view.h"
 #include "ui/record_list_model.h"
-#include "vault/cvell_doc.h"
 #include "vault/text.h"
+#include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
 namespace korvane {
@@ -38,7 +38,7 @@ constexpr char kDeleteQuestion[] = "\xca\xc7\xb7\xf1\xc9\xbe\xb3\xfd  ";
 
 }  // namespace
 
-CVellView::CVellView(CVellDoc& doc, CommandRouter& router, QWidget* parent)
+CVellView::CVellView(VaultSession& doc, CommandRouter& router, QWidget* parent)
     : QWidget(parent), doc_(doc), router_(router) {
     model_ = new RecordListModel(this);
     // One selection model for both views, so that a mode switch keeps the selection.
@@ -163,10 +163,10 @@ std::optional<VaultRecord> CVellView::run_record_editor(const char* caption,
                                                         const VaultRecord& shown) {
     RecordEditorDialog dialog;
     dialog.set_caption(caption);
-    dialog.set_title(shown.bt);
-    dialog.set_account(shown.name);
-    dialog.set_password(shown.pass);
-    dialog.set_remark(shown.bz);
+    dialog.set_title(shown.title);
+    dialog.set_account(shown.account);
+    dialog.set_password(shown.password);
+    dialog.set_remark(shown.remark);
     if (run_modal(dialog) != QDialog::Accepted) return std::nullopt;
     return VaultRecord{dialog.title(), dialog.account(), dialog.password(), dialog.remark(), {}};
 }
@@ -174,7 +174,7 @@ std::optional<VaultRecord> CVellView::run_record_editor(const char* caption,
 void CVellView::on_new_record() {
     if (std::optional<VaultRecord> record =
             run_record_editor(RecordEditorDialog::kNewRecordCaption, {})) {
-        record->type = selected_category();
+        record->category = selected_category();
         report(statements::insert_record(doc_.db(), *record));
     }
     refresh_through_tree();
@@ -197,7 +197,7 @@ void CVellView::on_edit_record() {
     if (std::optional<VaultRecord> record =
             run_record_editor(RecordEditorDialog::kModifyRecordCaption, shown)) {
         // Saving moves the record into the category selected in the tree.
-        record->type = selected_category();
+        record->category = selected_category();
         report(statements::update_record(doc_.db(), oid, *record));
     }
     refresh_through_tree();
@@ -213,7 +213,7 @@ void CVellView::on_delete_records() {
         if (program_quitting()) break;
         const RecordId oid = model_->oid_at(row);
         if (!yes_to_all) {
-            dialog.set_message(kDeleteQuestion + model_->row(row).bt);
+            dialog.set_message(kDeleteQuestion + model_->row(row).title);
             run_modal(dialog);
             const DeleteAnswer answer = dialog.answer();
             if (answer == DeleteAnswer::cancel) break;
@@ -233,7 +233,7 @@ void CVellView::on_change_password() {
 
 void CVellView::insert_collected_record(const VaultRecord& texts) {
     VaultRecord record = texts;
-    record.type = selected_category();
+    record.category = selected_category();
     report(statements::insert_record(doc_.db(), record));
     refresh_through_tree();
 }

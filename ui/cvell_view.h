@@ -19,7 +19,7 @@ class QStackedWidget;
 
 namespace korvane {
 
-class CVellDoc;
+class VaultSession;
 class CLeftView;
 class CommandRouter;
 class RecordListModel;
@@ -32,7 +32,7 @@ class CVellView : public QWidget, public CommandTarget {
 public:
     enum class ViewMode { LargeIcons, SmallIcons, List, Details };
 
-    CVellView(CVellDoc& doc, CommandRouter& router, QWidget* parent = nullptr);
+    CVellView(VaultSession& doc, CommandRouter& router, QWidget* parent = nullptr);
     ~CVellView() override;
 
     void set_category_tree(CLeftView* tree) { tree_ = tree; }
@@ -94,7 +94,7 @@ private:
     // Runs the record editor with a GBK caption on shown; the texts on Save, nothing otherwise.
     std::optional<VaultRecord> run_record_editor(const char* caption, const VaultRecord& shown);
 
-    CVellDoc& doc_;
+    VaultSession& doc_;
     CommandRouter& router_;
     CLeftView* tree_ = nullptr;
     RecordListModel* model_ = nullptr;

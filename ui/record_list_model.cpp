@@ -39,11 +39,11 @@ int RecordListModel::columnCount(const QModelIndex& parent) const {
 QString RecordListModel::display_text(const RecordSummary& row, int column) const {
     switch (column) {
         case TitleColumn:
-            return text::from_gbk(row.bt);
+            return text::from_gbk(row.title);
         case AccountColumn:
-            return text::from_gbk(row.name);
+            return text::from_gbk(row.account);
         case RemarkColumn: {
-            const std::string_view remark(row.bz);
+            const std::string_view remark(row.remark);
             return text::from_gbk(
                 remark.substr(0, text::prefix_at_char_boundary(remark, kRemarkBytes)));
         }

@@ -8,7 +8,7 @@
 #include <deque>
 
 #include "vault/atomic_file_writer.h"
-#include "vault/cvell_doc.h"
+#include "vault/vault_session.h"
 
 namespace korvane {
 namespace {
@@ -83,7 +83,7 @@ QString resolve_links(const QString& path) {
 SessionFiles::SessionFiles(const QString& vault_dir)
     : vault_dir_(QDir(vault_dir).absolutePath()), resolved_vault_dir_(resolve_links(vault_dir_)) {}
 
-SessionFiles::SessionFiles(const CVellDoc& doc) : SessionFiles(doc.vault_dir()) {}
+SessionFiles::SessionFiles(const VaultSession& doc) : SessionFiles(doc.vault_dir()) {}
 
 Status SessionFiles::check_output(const QString& path) const {
     const QString resolved = resolve_links(path);
@@ -96,9 +96,9 @@ Status SessionFiles::check_output(const QString& path) const {
 bool SessionFiles::is_own_name(const QString& resolved_path) const {
     if (parent_of(resolved_path) != resolved_vault_dir_) return false;
     const QString name = resolved_path.mid(parent_of(resolved_path).size() + 1);
-    const QString vault = QLatin1String(CVellDoc::kVaultFileName);
-    const QString work = QLatin1String(CVellDoc::kWorkFileName);
-    if (name == vault || name == work || name == QLatin1String(CVellDoc::kLockFileName)) {
+    const QString vault = QLatin1String(VaultSession::kVaultFileName);
+    const QString work = QLatin1String(VaultSession::kWorkFileName);
+    if (name == vault || name == work || name == QLatin1String(VaultSession::kLockFileName)) {
         return true;
     }
     for (const char* suffix : kWorkCompanionSuffixes) {
@@ -120,13 +120,13 @@ bool SessionFiles::is_hard_link_to_own_file(const QString& resolved_path) const 
 
 QStringList SessionFiles::existing_own_files() const {
     const QDir dir(resolved_vault_dir_);
-    const QString work = QLatin1String(CVellDoc::kWorkFileName);
-    QStringList names{QLatin1String(CVellDoc::kVaultFileName), work,
-                      QLatin1String(CVellDoc::kLockFileName)};
+    const QString work = QLatin1String(VaultSession::kWorkFileName);
+    QStringList names{QLatin1String(VaultSession::kVaultFileName), work,
+                      QLatin1String(VaultSession::kLockFileName)};
     for (const char* suffix : kWorkCompanionSuffixes) names << work + QLatin1String(suffix);
     const QString part = QStringLiteral("*") + QLatin1String(AtomicFileWriter::kTempSuffix);
     names << dir.entryList(
-        {QLatin1String(CVellDoc::kVaultFileName) + u'.' + part, work + u'.' + part},
+        {QLatin1String(VaultSession::kVaultFileName) + u'.' + part, work + u'.' + part},
         QDir::Files | QDir::Hidden | QDir::System);
     QStringList paths;
     for (const QString& name : names) paths << dir.filePath(name);

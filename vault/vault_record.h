@@ -9,11 +9,11 @@ namespace korvane {
 using RecordId = std::int64_t;  // SQLite's row id (OID)
 
 struct VaultRecord {
-    std::string bt;    // title
-    std::string name;  // account
-    std::string pass;  // password
-    std::string bz;    // remark
-    std::string type;  // category name, a copy of a type.leibie text
+    std::string title;     // column bt
+    std::string account;   // column name
+    std::string password;  // column pass
+    std::string remark;    // column bz
+    std::string category;  // column type: a copy of a type.leibie text
 
     friend bool operator==(const VaultRecord&, const VaultRecord&) = default;
 };
@@ -21,9 +21,9 @@ struct VaultRecord {
 // What the record list shows of a row: no password, no category.
 struct RecordSummary {
     RecordId oid = 0;
-    std::string bt;
-    std::string name;
-    std::string bz;
+    std::string title;
+    std::string account;
+    std::string remark;
 
     friend bool operator==(const RecordSummary&, const RecordSummary&) = default;
 };

@@ -26,7 +26,8 @@ void bind_texts(SqliteStatement& stmt, std::initializer_list<std::string_view> v
 }
 
 void bind_record(SqliteStatement& stmt, const VaultRecord& record) {
-    bind_texts(stmt, {record.bt, record.name, record.pass, record.bz, record.type});
+    bind_texts(stmt,
+               {record.title, record.account, record.password, record.remark, record.category});
 }
 
 // Runs a statement that returns no rows.
@@ -78,7 +79,7 @@ Result<RecordId> insert_row(SqliteDb& db, const VaultRecord& record, std::string
     constexpr char kAction[] = "保存记录";
     auto stmt = prepare(db, "insert into userpass values(?,?,?,?,?)", kAction);
     if (!stmt) return make_error(stmt.error());
-    bind_texts(*stmt, {record.bt, record.name, record.pass, record.bz, type});
+    bind_texts(*stmt, {record.title, record.account, record.password, record.remark, type});
     if (Status status = finish_change(db, *stmt, kAction, true, QStringLiteral("没有写入记录"));
         !status) {
         return make_error(status.error());
@@ -176,7 +177,7 @@ Result<bool> category_exists(SqliteDb& db, std::string_view name) {
 }
 
 Result<RecordId> insert_record(SqliteDb& db, const VaultRecord& record) {
-    return insert_row(db, record, record.type);
+    return insert_row(db, record, record.category);
 }
 
 Result<RecordId> insert_record_without_category(SqliteDb& db, const VaultRecord& record) {

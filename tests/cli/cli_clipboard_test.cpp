@@ -9,7 +9,7 @@
 #include "cli/exit_codes.h"
 #include "cli_test_support.h"
 #include "support/scripted_prompts.h"
-#include "vault/cvell_doc.h"
+#include "vault/vault_session.h"
 
 namespace korvane::testing {
 namespace {
@@ -35,7 +35,7 @@ TEST_F(CliClipboardTest, CopiesWhileTheVaultIsLockedThenClears) {
         seen = QGuiApplication::clipboard()->text();
         ScriptedPrompts prompts;
         prompts.master_password(kPaddedMaster);
-        CVellDoc doc(vault_dir());
+        VaultSession doc(vault_dir());
         window = doc.start(prompts);
     });
     EXPECT_EQ(code, cli::kExitSuccess);

@@ -15,8 +15,8 @@
 #include "tools/file_crypt.h"
 #include "tools/source_vault.h"
 #include "tools/tool_test_support.h"
-#include "vault/cvell_doc.h"
 #include "vault/text.h"
+#include "vault/vault_session.h"
 
 namespace korvane::testing {
 namespace {
@@ -89,14 +89,14 @@ TEST_F(CliCommandsTest, RefusedValuesChangeNothing) {
 TEST_F(CliCommandsTest, EditMoveAndRemoveTouchOnlyTheirRecord) {
     std::vector<VaultRecord> expected = window_records();
     ASSERT_EQ(cli({"edit", oid(0), "--account", "新用户", "--remark="}).exit_code, 0);
-    expected[0].name = gbk("新用户");
-    expected[0].bz.clear();
+    expected[0].account = gbk("新用户");
+    expected[0].remark.clear();
     EXPECT_EQ(window_records(), expected);
 
     ASSERT_EQ(cli({"mv", oid(1), "我的密码"}).exit_code, 0);
     ASSERT_EQ(cli({"mv", oid(2), "工作"}).exit_code, 0);
-    expected[1].type = kRootCategory;
-    expected[2].type = gbk("工作");
+    expected[1].category = kRootCategory;
+    expected[2].category = gbk("工作");
     EXPECT_EQ(window_records(), expected);
 
     ASSERT_EQ(cli({"rm", oid(3)}).exit_code, 0);
@@ -112,7 +112,7 @@ TEST_F(CliCommandsTest, ExportsAreTheWindowsExports) {
     {
         ScriptedPrompts prompts;
         prompts.master_password(kPaddedMaster);
-        CVellDoc doc(vault_dir());
+        VaultSession doc(vault_dir());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         auto built = tools::build_csv(doc.db());
         ASSERT_TRUE(built.ok());

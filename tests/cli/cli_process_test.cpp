@@ -13,8 +13,8 @@
 #include "support/file_helpers.h"
 #include "support/scripted_prompts.h"
 #include "tools/tool_test_support.h"
-#include "vault/cvell_doc.h"
 #include "vault/text.h"
+#include "vault/vault_session.h"
 
 namespace korvane::testing {
 namespace {
@@ -57,7 +57,7 @@ TEST_F(CliProcessTest, ExitCodesAndThePasswordOnStandardInput) {
     QByteArray out;
     EXPECT_EQ(run({"ls"}, "master\n", &out), cli::kExitSuccess);
     EXPECT_EQ(out, "1\t网站\t我\t\n");  // the locale's encoding (UTF-8), stored as GBK
-    EXPECT_EQ(window_records().at(0).bt, gbk("网站"));
+    EXPECT_EQ(window_records().at(0).title, gbk("网站"));
 
     const std::string sealed = read_file(vault_file("user.dat"));
     EXPECT_EQ(run({"ls"}, "wrong\n"), cli::kExitPassword);
@@ -69,7 +69,7 @@ TEST_F(CliProcessTest, TheLockKeepsTheWindowAndTheCommandLineApart) {
     {
         ScriptedPrompts prompts;
         prompts.master_password(kPaddedMaster);
-        CVellDoc window(vault_dir());
+        VaultSession window(vault_dir());
         ASSERT_EQ(window.start(prompts), StartOutcome::Unlocked);
         EXPECT_EQ(run({"ls"}, "master\n"), cli::kExitBusy);
     }
@@ -82,7 +82,7 @@ TEST_F(CliProcessTest, TheLockKeepsTheWindowAndTheCommandLineApart) {
         QString::fromStdString(read_file(QStringLiteral("/proc/%1/limits").arg(child.processId())));
     EXPECT_TRUE(limits.contains(QRegularExpression("Max core file size +0 +0 ")));
     ScriptedPrompts unused;
-    CVellDoc window(vault_dir());
+    VaultSession window(vault_dir());
     EXPECT_EQ(window.start(unused), StartOutcome::Busy);
     child.write("master\n");
     child.closeWriteChannel();

@@ -11,8 +11,8 @@
 #include "support/file_helpers.h"
 #include "support/scripted_prompts.h"
 #include "tools/tool_test_support.h"
-#include "vault/cvell_doc.h"
 #include "vault/text.h"
+#include "vault/vault_session.h"
 
 namespace korvane::testing {
 namespace {
@@ -23,7 +23,7 @@ protected:
     StartOutcome window_start(const std::string& password) {
         ScriptedPrompts prompts;
         prompts.master_password(password);
-        CVellDoc doc(vault_dir());
+        VaultSession doc(vault_dir());
         return doc.start(prompts);
     }
 };
@@ -126,7 +126,7 @@ TEST_F(CliSessionTest, ChangesAreLockedAwayAndPasswdTakesEffect) {
     EXPECT_EQ(window_start(kPaddedMaster), StartOutcome::WrongPassword);
     const auto records = window_records(text::pad_master_password("neu"));
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].bt, "t");
+    EXPECT_EQ(records[0].title, "t");
 }
 
 // An exception in a command's body (an allocation that failed) ends the command with a
@@ -150,7 +150,7 @@ TEST_F(CliSessionTest, ALeftOverWorkingFileIsRecoveredBeforeTheCommand) {
         // A run that ended while unlocked: only the plain working file is left.
         ScriptedPrompts prompts;
         prompts.master_password(kPaddedMaster);
-        CVellDoc doc(vault_dir());
+        VaultSession doc(vault_dir());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         ASSERT_TRUE(QFile::copy(doc.work_path(), file("crashed.tmp")));
     }

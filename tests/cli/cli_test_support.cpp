@@ -5,7 +5,7 @@
 
 #include "cli/cli.h"
 #include "support/scripted_prompts.h"
-#include "vault/cvell_doc.h"
+#include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::testing {
@@ -33,7 +33,7 @@ void CliTest::make_vault(const std::vector<std::string>& categories,
                          const std::vector<VaultRecord>& records) {
     ScriptedPrompts prompts;
     prompts.new_password(kPaddedMaster).master_password(kPaddedMaster);
-    CVellDoc doc(vault_dir());
+    VaultSession doc(vault_dir());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     for (const std::string& name : categories) {
         ASSERT_TRUE(statements::insert_category(doc.db(), name).ok());
@@ -63,7 +63,7 @@ CliRun CliTest::cli(const QStringList& arguments, const QByteArray& input) {
 std::vector<VaultRecord> CliTest::window_records(const std::string& password) {
     ScriptedPrompts prompts;
     prompts.master_password(password);
-    CVellDoc doc(vault_dir());
+    VaultSession doc(vault_dir());
     EXPECT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     if (!doc.is_unlocked()) return {};
     auto records = statements::all_records(doc.db());

@@ -1,5 +1,5 @@
 // Helpers for the korvane-cli suites: a console with scripted input, and a vault made and read
-// back through the window's own code paths (CVellDoc and the statements).
+// back through the window's own code paths (VaultSession and the statements).
 #pragma once
 
 #include <gtest/gtest.h>

@@ -13,7 +13,7 @@
 #include "diskfull/limited_child.h"
 #include "support/file_helpers.h"
 #include "support/scripted_prompts.h"
-#include "vault/cvell_doc.h"
+#include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
 namespace korvane {
@@ -77,14 +77,14 @@ public:
     // Builds a locked vault of kInitialRecords records, with nothing limited.
     Records make_vault() {
         Records records;
-        CVellDoc doc(dir_);
+        VaultSession doc(dir_);
         ScriptedPrompts prompts;
         prompts.new_password(kPassword).master_password(kPassword);
         expect(doc.start(prompts) == StartOutcome::Unlocked, "the vault could not be created");
         for (int i = 0; doc.is_unlocked() && i < kInitialRecords; ++i) {
             VaultRecord record = make_record("initial-" + std::to_string(i), 300);
             expect(statements::insert_record(doc.db(), record).ok(), "an initial insert failed");
-            records[record.bt] = record;
+            records[record.title] = record;
         }
         expect(doc.lock().ok(), "the new vault could not be locked");
         return records;
@@ -94,7 +94,7 @@ public:
     // records, and leave only user.dat behind once closed.
     void expect_vault(const std::string& password, const Records& records) {
         {
-            CVellDoc doc(dir_);
+            VaultSession doc(dir_);
             ScriptedPrompts prompts;
             prompts.master_password(password);
             const StartOutcome outcome = doc.start(prompts);
@@ -105,7 +105,7 @@ public:
             Result<std::vector<VaultRecord>> stored = statements::all_records(doc.db());
             Records found;
             if (stored) {
-                for (const VaultRecord& record : *stored) found[record.bt] = record;
+                for (const VaultRecord& record : *stored) found[record.title] = record;
             }
             expect(stored.ok() && found == records,
                    "the records differ: " + std::to_string(found.size()) + " found, " +
@@ -114,7 +114,7 @@ public:
             expect(pass.ok() && *pass == password, "the stored master password differs");
             expect(doc.lock().ok(), "the fresh session could not lock");
         }
-        expect_only({QLatin1String(CVellDoc::kVaultFileName)}, "after a fresh session");
+        expect_only({QLatin1String(VaultSession::kVaultFileName)}, "after a fresh session");
     }
 
 private:
@@ -144,7 +144,7 @@ long long vault_size_of(const QString& scratch) {
     Findings ignored;
     Case probe(scratch, -1, ignored);
     probe.make_vault();
-    const long long size = QFileInfo(probe.path(CVellDoc::kVaultFileName)).size();
+    const long long size = QFileInfo(probe.path(VaultSession::kVaultFileName)).size();
     QDir(probe.dir()).removeRecursively();
     return size;
 }
@@ -155,12 +155,12 @@ using Operation = bool (*)(Case& c, Room& room, long long level);
 
 bool unlock_operation(Case& c, Room& room, long long level) {
     const Records records = c.make_vault();
-    const std::string sealed = read_file(c.path(CVellDoc::kVaultFileName));
+    const std::string sealed = read_file(c.path(VaultSession::kVaultFileName));
     room.leave(level);
     bool failed = false;
     bool relocked = true;
     {
-        CVellDoc doc(c.dir());
+        VaultSession doc(c.dir());
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
         const StartOutcome outcome = doc.start(prompts);
@@ -176,11 +176,12 @@ bool unlock_operation(Case& c, Room& room, long long level) {
         }
     }
     if (failed) {
-        c.expect(read_file(c.path(CVellDoc::kVaultFileName)) == sealed,
+        c.expect(read_file(c.path(VaultSession::kVaultFileName)) == sealed,
                  "a failed unlock changed user.dat");
     }
-    c.expect_only({QLatin1String(relocked ? CVellDoc::kVaultFileName : CVellDoc::kWorkFileName)},
-                  relocked ? "after the unlock and lock" : "after a failed lock");
+    c.expect_only(
+        {QLatin1String(relocked ? VaultSession::kVaultFileName : VaultSession::kWorkFileName)},
+        relocked ? "after the unlock and lock" : "after a failed lock");
     room.lift();
     c.expect_vault(kPassword, records);
     return failed;
@@ -190,7 +191,7 @@ bool edit_operation(Case& c, Room& room, long long level) {
     Records records = c.make_vault();
     bool failed = false;
     {
-        CVellDoc doc(c.dir());
+        VaultSession doc(c.dir());
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
         c.expect(doc.start(prompts) == StartOutcome::Unlocked, "the vault did not unlock");
@@ -198,7 +199,7 @@ bool edit_operation(Case& c, Room& room, long long level) {
         for (int i = 0; !failed && i < 40; ++i) {
             const VaultRecord record = make_record("added-" + std::to_string(i), 2000);
             Result<RecordId> added = statements::insert_record(doc.db(), record);
-            if (added) records[record.bt] = record;
+            if (added) records[record.title] = record;
             if (!added) c.expect_told(added.error(), "a failed insert");
             failed = !added;
         }
@@ -207,7 +208,7 @@ bool edit_operation(Case& c, Room& room, long long level) {
         VaultRecord changed = make_record("initial-1", 10);
         if (Status updated = statements::update_record(doc.db(), 2, changed); updated) {
             records.erase("initial-1");
-            records[changed.bt] = changed;
+            records[changed.title] = changed;
         } else {
             c.expect_told(updated.error(), "a failed update");
         }
@@ -227,14 +228,14 @@ bool lock_operation(Case& c, Room& room, long long level) {
     Records records = c.make_vault();
     bool failed = false;
     {
-        CVellDoc doc(c.dir());
+        VaultSession doc(c.dir());
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
         c.expect(doc.start(prompts) == StartOutcome::Unlocked, "the vault did not unlock");
         for (int i = 0; i < 10; ++i) {
             const VaultRecord record = make_record("added-" + std::to_string(i), 1000);
             c.expect(statements::insert_record(doc.db(), record).ok(), "an insert failed");
-            records[record.bt] = record;
+            records[record.title] = record;
         }
         room.leave(level);
         Status locked = doc.lock();
@@ -242,14 +243,15 @@ bool lock_operation(Case& c, Room& room, long long level) {
         if (!locked) c.expect_told(locked.error(), "a failed lock");
         c.expect(!doc.is_unlocked(), "the session stayed unlocked");
     }
-    c.expect_only({QLatin1String(failed ? CVellDoc::kWorkFileName : CVellDoc::kVaultFileName)},
-                  failed ? "after a failed lock" : "after the lock");
+    c.expect_only(
+        {QLatin1String(failed ? VaultSession::kWorkFileName : VaultSession::kVaultFileName)},
+        failed ? "after a failed lock" : "after the lock");
     if (failed) {
         // Recovery at the next start needs the same room; still short, it must say so and
         // keep the working file.
         bool recovered = false;
         {
-            CVellDoc doc(c.dir());
+            VaultSession doc(c.dir());
             ScriptedPrompts prompts;
             prompts.master_password(kPassword);
             const StartOutcome outcome = doc.start(prompts);
@@ -264,7 +266,7 @@ bool lock_operation(Case& c, Room& room, long long level) {
             }
         }
         c.expect_only(
-            {QLatin1String(recovered ? CVellDoc::kVaultFileName : CVellDoc::kWorkFileName)},
+            {QLatin1String(recovered ? VaultSession::kVaultFileName : VaultSession::kWorkFileName)},
             "after a recovery with little room");
     }
     room.lift();
@@ -276,7 +278,7 @@ bool password_operation(Case& c, Room& room, long long level) {
     const Records records = c.make_vault();
     std::string in_force = kPassword;
     {
-        CVellDoc doc(c.dir());
+        VaultSession doc(c.dir());
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
         c.expect(doc.start(prompts) == StartOutcome::Unlocked, "the vault did not unlock");
@@ -291,7 +293,7 @@ bool password_operation(Case& c, Room& room, long long level) {
     }
     room.lift();
     c.expect_vault(in_force, records);
-    CVellDoc doc(c.dir());
+    VaultSession doc(c.dir());
     ScriptedPrompts prompts;
     prompts.master_password(in_force == kPassword ? kNewPassword : kPassword);
     c.expect(doc.start(prompts) == StartOutcome::WrongPassword,
@@ -305,7 +307,7 @@ bool vacuum_operation(Case& c, Room& room, long long level) {
     const Records records = c.make_vault();
     bool failed = false;
     {
-        CVellDoc doc(c.dir());
+        VaultSession doc(c.dir());
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
         c.expect(doc.start(prompts) == StartOutcome::Unlocked, "the vault did not unlock");

@@ -14,15 +14,15 @@
 #include <string>
 
 #include "support/scripted_prompts.h"
-#include "vault/cvell_doc.h"
 #include "vault/fault_injection.h"
 #include "vault/vault_record.h"
+#include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
 namespace {
 
-using korvane::CVellDoc;
 using korvane::StartOutcome;
+using korvane::VaultSession;
 
 const char* g_fault_point = nullptr;
 long g_fault_count = 0;
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     long n = 0;
     for (;;) {
         journal.line("begin", "unlock", password);
-        CVellDoc doc(vault_dir);
+        VaultSession doc(vault_dir);
         korvane::testing::ScriptedPrompts prompts;
         // Only an empty folder asks for a new password; a stray answer is never used otherwise.
         prompts.new_password(password).master_password(password);
@@ -103,15 +103,15 @@ int main(int argc, char** argv) {
         const int records = 1 + static_cast<int>(random() % 4);
         for (int i = 0; i < records; ++i) {
             korvane::VaultRecord record;
-            record.bt = "r" + std::to_string(seed) + "-" + std::to_string(n++);
-            record.name = "account";
-            record.pass = "secret";
-            record.type = korvane::kRootCategory;
-            journal.line("begin", "record", record.bt);
+            record.title = "r" + std::to_string(seed) + "-" + std::to_string(n++);
+            record.account = "account";
+            record.password = "secret";
+            record.category = korvane::kRootCategory;
+            journal.line("begin", "record", record.title);
             if (!korvane::statements::insert_record(doc.db(), record).ok()) {
                 Journal::fail("insert failed");
             }
-            journal.line("done", "record", record.bt);
+            journal.line("done", "record", record.title);
         }
         if (random() % 3 == 0) {
             const std::string next = password_for(seed, n++);

@@ -24,7 +24,7 @@
 
 #include "support/file_helpers.h"
 #include "support/scripted_prompts.h"
-#include "vault/cvell_doc.h"
+#include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
 namespace korvane {
@@ -150,14 +150,15 @@ protected:
         }
         for (const QString& name : testing::folder_entries(vault_dir_)) {
             if (name.endsWith(QStringLiteral(".bak"))) ++bak_files_seen_;
-            if (name != QLatin1String(CVellDoc::kVaultFileName) &&
-                name != QLatin1String(CVellDoc::kWorkFileName) &&
-                name != QLatin1String(CVellDoc::kLockFileName)) {
+            if (name != QLatin1String(VaultSession::kVaultFileName) &&
+                name != QLatin1String(VaultSession::kWorkFileName) &&
+                name != QLatin1String(VaultSession::kLockFileName)) {
                 ++leftovers_after_kill_[name.section(QLatin1Char('.'), -1).toStdString()];
             }
         }
 
-        const QString lock_path = QDir(vault_dir_).filePath(QLatin1String(CVellDoc::kLockFileName));
+        const QString lock_path =
+            QDir(vault_dir_).filePath(QLatin1String(VaultSession::kLockFileName));
         if (QFileInfo::exists(lock_path) && QFileInfo(lock_path).size() == 0) {
             // A kill between creating user.lock and writing the owner into it; with no owner
             // and no age limit, every later start would answer Busy.
@@ -168,7 +169,7 @@ protected:
 
         bool unlocked = false;
         for (const std::string& candidate : candidates) {
-            CVellDoc doc(vault_dir_);
+            VaultSession doc(vault_dir_);
             ScriptedPrompts prompts;
             prompts.master_password(candidate);
             const StartOutcome outcome = doc.start(prompts);
@@ -185,7 +186,7 @@ protected:
             Result<std::vector<VaultRecord>> records = statements::all_records(doc.db());
             ASSERT_TRUE(records.ok()) << label;
             std::set<std::string> titles;
-            for (const VaultRecord& record : *records) titles.insert(record.bt);
+            for (const VaultRecord& record : *records) titles.insert(record.title);
             for (const std::string& title : finished_records_) {
                 ASSERT_TRUE(titles.count(title))
                     << label << ": finished record " << title << " is missing";
@@ -211,7 +212,7 @@ protected:
                 if (!strict_) QFile::remove(QDir(vault_dir_).filePath(name));
                 continue;
             }
-            EXPECT_EQ(name, QLatin1String(CVellDoc::kVaultFileName)) << label << ": stray file";
+            EXPECT_EQ(name, QLatin1String(VaultSession::kVaultFileName)) << label << ": stray file";
         }
     }
 
@@ -257,7 +258,7 @@ void KillHarness::run_all_kills() {
     next_child_seed_ = static_cast<long>(seed_ % 100000) * 10000;
     {
         // The vault exists before the first kill, so every child starts by unlocking.
-        CVellDoc doc(vault_dir_);
+        VaultSession doc(vault_dir_);
         ScriptedPrompts prompts;
         prompts.new_password(password_).master_password(password_);
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);

@@ -98,9 +98,9 @@ const std::vector<HostileValue>& hostile_values() {
 
 const std::vector<RecordField>& record_fields() {
     static const std::vector<RecordField> fields = {
-        {"Title", &VaultRecord::bt},      {"Account", &VaultRecord::name},
-        {"Password", &VaultRecord::pass}, {"Remark", &VaultRecord::bz},
-        {"Category", &VaultRecord::type},
+        {"Title", &VaultRecord::title},       {"Account", &VaultRecord::account},
+        {"Password", &VaultRecord::password}, {"Remark", &VaultRecord::remark},
+        {"Category", &VaultRecord::category},
     };
     return fields;
 }

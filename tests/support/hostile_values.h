@@ -37,7 +37,7 @@ struct RecordField {
 
 inline void PrintTo(const RecordField& field, std::ostream* os) { *os << field.name; }
 
-// bt, name, pass, bz, type.
+// title, account, password, remark, category.
 const std::vector<RecordField>& record_fields();
 
 // The record with one field replaced.

@@ -89,7 +89,7 @@ TEST_F(ExchangeCommands, ExportsOntoTheVaultsOwnFilesAreRefused) {
     add_record({"mail", "me", "pw1", "r", "A"});
     const QString work = doc().work_path();
     const QString lock = QDir(doc().vault_dir()).filePath("user.lock");
-    using Command = void (*)(QWidget*, CVellDoc&);
+    using Command = void (*)(QWidget*, VaultSession&);
     for (const auto& [command, target] : {std::pair<Command, QString>{export_csv, work},
                                           std::pair<Command, QString>{export_backup, lock}}) {
         chooser_.answers = {target};
@@ -204,7 +204,7 @@ TEST_F(ExchangeCommands, CancelledOrWrongLegacyPasswordEndsOnlyThatImport) {
     doc_.reset();
     ScriptedPrompts prompts;
     prompts.master_password(kMasterPassword);
-    CVellDoc again(vault_dir_.path());
+    VaultSession again(vault_dir_.path());
     EXPECT_EQ(again.start(prompts), StartOutcome::Unlocked);
 }
 

@@ -37,7 +37,7 @@ QString ScriptedChooser::next_answer() {
 void ToolDialogTest::SetUp() {
     ScriptedPrompts prompts;
     prompts.new_password(kMasterPassword).master_password(kMasterPassword);
-    doc_ = std::make_unique<CVellDoc>(vault_dir_.path());
+    doc_ = std::make_unique<VaultSession>(vault_dir_.path());
     ASSERT_EQ(doc_->start(prompts), StartOutcome::Unlocked);
     set_file_chooser(&chooser_);
 }

@@ -16,8 +16,8 @@
 #include "support/dialog_driver.h"
 #include "support/raw_sqlite.h"
 #include "tools/dialogs/file_chooser.h"
-#include "vault/cvell_doc.h"
 #include "vault/vault_record.h"
+#include "vault/vault_session.h"
 
 namespace korvane::testing {
 
@@ -52,7 +52,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    CVellDoc& doc() { return *doc_; }
+    VaultSession& doc() { return *doc_; }
     QString file(const char* name) const { return files_.filePath(QString::fromUtf8(name)); }
     QStringList files() const;
 
@@ -64,7 +64,7 @@ protected:
 
     QTemporaryDir vault_dir_;
     QTemporaryDir files_;
-    std::unique_ptr<CVellDoc> doc_;
+    std::unique_ptr<VaultSession> doc_;
     ScriptedChooser chooser_;
     QWidget owner_;
 };

@@ -184,9 +184,9 @@ TEST_F(DatabaseExchangeTest, SyncAddsEachRecordThatDiffersInAnyFieldOnce) {
     const VaultRecord mine{"t", "n", "p", "b", "Work"};
     vault_.add_record(mine);
     VaultRecord other_remark = mine, other_category = mine, other_case = mine;
-    other_remark.bz = "b2";
-    other_category.type = "Home";
-    other_case.bt = "T";
+    other_remark.remark = "b2";
+    other_category.category = "Home";
+    other_case.title = "T";
     const QString path = source({raw(mine), raw(other_remark), raw(other_category),
                                  raw(other_remark), raw(other_case), raw(other_category)},
                                 {});

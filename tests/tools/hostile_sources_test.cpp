@@ -11,7 +11,7 @@
 
 #include "support/file_helpers.h"
 #include "support/hostile_values.h"
-#include "support/vault_session.h"
+#include "support/session_vault.h"
 #include "tool_test_support.h"
 #include "tools/database_import.h"
 #include "tools/database_sync.h"
@@ -46,7 +46,7 @@ std::vector<VaultRecord> carriers(const std::string& value) {
 
 // Legacy files have no category; their records arrive with an empty one.
 std::vector<VaultRecord> without_category(std::vector<VaultRecord> records) {
-    for (VaultRecord& r : records) r.type.clear();
+    for (VaultRecord& r : records) r.category.clear();
     return records;
 }
 
@@ -62,7 +62,8 @@ protected:
 
     QString source_file(const char* name) const { return sources_.filePath(name); }
 
-    LegacyImportResult import_legacy(CVellDoc& doc, const std::string& bytes, LegacyFormat format) {
+    LegacyImportResult import_legacy(VaultSession& doc, const std::string& bytes,
+                                     LegacyFormat format) {
         const QString path = source_file("legacy.dat");
         write_file(path, bytes);
         auto file = LegacyVaultFile::open(path, format);
@@ -71,7 +72,7 @@ protected:
     }
 
     // The vault's rows now, and again after a lock and unlock through the session.
-    void expect_vault(std::unique_ptr<CVellDoc> doc, const std::vector<VaultRecord>& records,
+    void expect_vault(std::unique_ptr<VaultSession> doc, const std::vector<VaultRecord>& records,
                       const std::vector<std::string>& categories) {
         for (const char* when : {"before locking", "after unlocking again"}) {
             SCOPED_TRACE(when);
@@ -96,7 +97,8 @@ protected:
 TEST_P(HostileSourceTest, NewLegacyFileBringsEveryFieldExactly) {
     const std::vector<VaultRecord> records = without_category(carriers(value()));
     std::string stream;
-    for (const VaultRecord& r : records) stream += new_record(r.bt, r.bz, r.name, r.pass, '\xa1');
+    for (const VaultRecord& r : records)
+        stream += new_record(r.title, r.remark, r.account, r.password, '\xa1');
     auto doc = vault_.unlock(kPassword);
     ASSERT_TRUE(doc);
     LegacyImportResult result = import_legacy(
@@ -114,10 +116,11 @@ TEST_P(HostileSourceTest, OldLegacyFileBringsWhatFitsInItsSlotsExactly) {
     std::vector<VaultRecord> records;
     std::vector<std::string> slot_list;
     for (const VaultRecord& r : without_category(carriers(value()))) {
-        records.push_back({fit(r.bt, legacy::kTitleSize), fit(r.name, legacy::kAccountSize),
-                           fit(r.pass, legacy::kPasswordSize), fit(r.bz, legacy::kRemarkSize), ""});
+        records.push_back({fit(r.title, legacy::kTitleSize), fit(r.account, legacy::kAccountSize),
+                           fit(r.password, legacy::kPasswordSize),
+                           fit(r.remark, legacy::kRemarkSize), ""});
         const VaultRecord& cut = records.back();
-        slot_list.push_back(old_slot(cut.bt, cut.name, cut.pass, cut.bz));
+        slot_list.push_back(old_slot(cut.title, cut.account, cut.password, cut.remark));
     }
     auto doc = vault_.unlock(kPassword);
     ASSERT_TRUE(doc);
@@ -149,7 +152,7 @@ TEST_P(HostileSourceTest, DatabaseImportBringsRecordsAndCategoriesExactly) {
 TEST_P(HostileSourceTest, SyncAddsByExactBytesAndLeavesTheSourceAlone) {
     const std::vector<VaultRecord> records = carriers(value());
     VaultRecord near_miss = records.front();
-    near_miss.bt += "'";
+    near_miss.title += "'";
     std::vector<VaultRecord> source_records = records;
     source_records.push_back(near_miss);
     source_records.push_back(records.back());  // repeated in the source: added once

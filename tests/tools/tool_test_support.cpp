@@ -89,7 +89,7 @@ bool is_owner_only(const QString& path) {
     return perms == (fs::perms::owner_read | fs::perms::owner_write);
 }
 
-RawRow raw(const VaultRecord& r) { return {r.bt, r.name, r.pass, r.bz, r.type}; }
+RawRow raw(const VaultRecord& r) { return {r.title, r.account, r.password, r.remark, r.category}; }
 
 std::string gbk(const char* utf8) {
     iconv_t cd = iconv_open("GBK", "UTF-8");

@@ -267,7 +267,7 @@ TEST_F(FloatWindowTest, WritingNothingCollectedAddsAnEmptyRecordInTheSelectedCat
     const std::vector<VaultRecord> after = records();
     ASSERT_EQ(after.size(), 3u);
     EXPECT_EQ(std::count_if(after.begin(), after.end(),
-                            [](const VaultRecord& r) { return r.bt == "once"; }),
+                            [](const VaultRecord& r) { return r.title == "once"; }),
               1);
 }
 
@@ -331,7 +331,7 @@ TEST_F(FloatWindowTest, WorksWhileTheMainWindowIsHidden) {
     EXPECT_TRUE(choose_from_float_menu(res::kCmdWriteCollected).opened);
     const std::vector<VaultRecord> written = records();
     ASSERT_EQ(written.size(), 1u);
-    EXPECT_EQ(written[0].bt, "hidden");
+    EXPECT_EQ(written[0].title, "hidden");
 
     frame_->show();
     QApplication::processEvents();

@@ -378,7 +378,7 @@ TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {
 void make_sealed_vault(const QString& folder) {
     ScriptedPrompts prompts;
     prompts.new_password(kPassword).master_password(kPassword);
-    CVellDoc doc(folder);
+    VaultSession doc(folder);
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     ASSERT_TRUE(statements::insert_record(doc.db(), {"before", "", "", "", ""}).ok());
 }
@@ -463,7 +463,7 @@ TEST(ProgramRunTest, WrongPasswordEndsWithCodeZeroAndTouchesNothing) {
     {
         ScriptedPrompts prompts;
         prompts.new_password(kPassword).master_password(kPassword);
-        CVellDoc doc(dir.path());
+        VaultSession doc(dir.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     }
     const std::string sealed = testing::read_file(dir.filePath("user.dat"));
@@ -477,6 +477,11 @@ TEST(ProgramRunTest, WrongPasswordEndsWithCodeZeroAndTouchesNothing) {
     EXPECT_EQ(prompts.messages()[0].text, "密码错误");
     EXPECT_EQ(testing::read_file(dir.filePath("user.dat")), sealed);
     EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
+}
+
+TEST(VaultDirArgument, CommandLineChoosesTheFolder) {
+    EXPECT_EQ(vault_dir_from_arguments({"korvane", "--vault-dir", "/some/where"}), "/some/where");
+    EXPECT_EQ(vault_dir_from_arguments({"korvane", "--vault-dir=/else"}), "/else");
 }
 
 }  // namespace

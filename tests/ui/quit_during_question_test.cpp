@@ -31,7 +31,7 @@
 #include "ui/float_window.h"
 #include "ui/record_list_model.h"
 #include "ui/running_app.h"
-#include "vault/cvell_doc.h"
+#include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
 namespace korvane {
@@ -51,7 +51,7 @@ constexpr char kVaultState[] =
 void make_vault(const QString& folder) {
     testing::ScriptedPrompts prompts;
     prompts.new_password(kPassword).master_password(kPassword);
-    CVellDoc doc(folder);
+    VaultSession doc(folder);
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     for (const char* title : {"one", "two", "three"}) {
         ASSERT_TRUE(statements::insert_record(doc.db(), {title, "acc", "pw", "", ""}).ok());

@@ -30,7 +30,7 @@ TEST(RecordListModelTest, RemarkColumnShowsThirtyBytesNeverHalfACharacter) {
     EXPECT_EQ(remark(1), pair.repeated(7) + QStringLiteral("中"));
     EXPECT_EQ(remark(2), QStringLiteral("a") + pair.repeated(7));
     EXPECT_EQ(remark(3), QString());
-    EXPECT_EQ(model.row(0).bz, ascii40);  // what is stored is never cut
+    EXPECT_EQ(model.row(0).remark, ascii40);  // what is stored is never cut
 }
 
 TEST(RecordListModelTest, EachFillIsOneResetWithNoPerRowSignals) {

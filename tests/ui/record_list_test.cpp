@@ -26,8 +26,8 @@
 #include "ui/record_details_view.h"
 #include "ui/record_icon_view.h"
 #include "ui/record_list_model.h"
-#include "vault/cvell_doc.h"
 #include "vault/text.h"
+#include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::testing {
@@ -79,7 +79,7 @@ protected:
     void SetUp() override {
         ScriptedPrompts prompts;
         prompts.new_password("secretyyyyyyyyyyy").master_password("secretyyyyyyyyyyy");
-        doc_ = std::make_unique<CVellDoc>(dir_.path());
+        doc_ = std::make_unique<VaultSession>(dir_.path());
         ASSERT_EQ(doc_->start(prompts), StartOutcome::Unlocked);
         window_ = std::make_unique<QWidget>();
         auto* layout = new QHBoxLayout(window_.get());
@@ -141,7 +141,7 @@ protected:
     }
 
     QTemporaryDir dir_;
-    std::unique_ptr<CVellDoc> doc_;
+    std::unique_ptr<VaultSession> doc_;
     CommandRouter router_;
     std::unique_ptr<QWidget> window_;
     CLeftView* tree_ = nullptr;

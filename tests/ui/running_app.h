@@ -15,8 +15,8 @@
 #include "ui/command_router.h"
 #include "ui/cvell_app.h"
 #include "ui/cvell_view.h"
-#include "vault/cvell_doc.h"
 #include "vault/text.h"
+#include "vault/vault_session.h"
 
 namespace korvane::testing {
 

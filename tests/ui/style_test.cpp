@@ -34,7 +34,7 @@
 #include "ui/cvell_app.h"
 #include "ui/style_settings.h"
 #include "ui/visual_style.h"
-#include "vault/cvell_doc.h"
+#include "vault/vault_session.h"
 
 namespace korvane {
 namespace {
@@ -430,7 +430,7 @@ TEST(StyleProgramTest, LookChosenInARunIsStoredWhenExitEndsIt) {
     {
         testing::ScriptedPrompts prompts;
         prompts.new_password("secretyyyyyyyyyyy").master_password("secretyyyyyyyyyyy");
-        CVellDoc doc(dir.path());
+        VaultSession doc(dir.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     }
     testing::on_next_modal<LoginDialog>([](LoginDialog* dialog) {

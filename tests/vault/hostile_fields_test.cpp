@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "support/hostile_values.h"
-#include "support/vault_session.h"
+#include "support/session_vault.h"
 #include "vault/text.h"
 #include "vault/vault_statements.h"
 
@@ -35,7 +35,7 @@ struct Expected {
         const std::function<bool(const VaultRecord&)>& keep) const {
         std::vector<RecordSummary> rows;
         for (const auto& [oid, r] : records) {
-            if (keep(r)) rows.push_back({oid, r.bt, r.name, r.bz});
+            if (keep(r)) rows.push_back({oid, r.title, r.account, r.remark});
         }
         return rows;
     }
@@ -53,7 +53,7 @@ void expect_reads(SqliteDb& db, const Expected& expected) {
         EXPECT_EQ(*loaded, r) << "record " << oid;
         auto password = record_password(db, oid);
         ASSERT_TRUE(password.ok());
-        EXPECT_EQ(*password, r.pass);
+        EXPECT_EQ(*password, r.password);
         auto exists = record_exists(db, r);
         ASSERT_TRUE(exists.ok());
         EXPECT_TRUE(*exists) << "record " << oid << " not found by its own fields";
@@ -79,13 +79,13 @@ void expect_reads(SqliteDb& db, const Expected& expected) {
         auto rows = list_records_of_category(db, category);
         ASSERT_TRUE(rows.ok());
         EXPECT_EQ(*rows, expected.rows_where([&](const VaultRecord& r) {
-            return r.type == category;
+            return r.category == category;
         })) << "category view";
     }
     auto root = list_root_records(db);
     ASSERT_TRUE(root.ok());
     EXPECT_EQ(*root, expected.rows_where([&](const VaultRecord& r) {
-        return !expected.is_category(r.type);
+        return !expected.is_category(r.category);
     })) << "root view";
 }
 
@@ -96,7 +96,7 @@ class HostileRecordFieldTest
 protected:
     const std::string& value() const { return std::get<0>(GetParam()).bytes; }
     const RecordField& field() const { return std::get<1>(GetParam()); }
-    bool is_category() const { return field().member == &VaultRecord::type; }
+    bool is_category() const { return field().member == &VaultRecord::category; }
 
     SessionVault vault_{kPassword};
 };
@@ -128,10 +128,10 @@ TEST_P(HostileRecordFieldTest, EveryWritingStatementKeepsItThroughALockCycle) {
 
     // Moved from the root into the hostile category, or carrying the value into "plain".
     VaultRecord moved = with_field(base("mov", kRootCategory), field(), value());
-    moved.type = kRootCategory;
+    moved.category = kRootCategory;
     const RecordId moved_oid = insert(moved);
-    moved.type = is_category() ? value() : kPlain;
-    ASSERT_TRUE(move_record(db, moved_oid, moved.type).ok());
+    moved.category = is_category() ? value() : kPlain;
+    ASSERT_TRUE(move_record(db, moved_oid, moved.category).ok());
     expected.records.emplace_back(moved_oid, moved);
 
     const VaultRecord root = base("root", kRootCategory);

@@ -31,7 +31,7 @@ VaultRecord make_record(const std::string& tag, const std::string& type) {
 }
 
 RawRow as_raw(const RecordSummary& row) {
-    return {std::to_string(row.oid), row.bt, row.name, row.bz};
+    return {std::to_string(row.oid), row.title, row.account, row.remark};
 }
 
 std::vector<RawRow> as_raw(const std::vector<RecordSummary>& rows) {
@@ -235,8 +235,8 @@ TEST_F(VaultStatementsTest, RecordsStoreAwkwardValuesExactlyInEveryField) {
         const VaultRecord updated{other + "1", other + "2", other + "3", other + "4", other};
         ASSERT_TRUE(update_record(db_, oid, updated).ok());
         EXPECT_EQ(raw_->rows("select * from userpass where OID = ?", id),
-                  (std::vector<RawRow>{
-                      {updated.bt, updated.name, updated.pass, updated.bz, updated.type}}));
+                  (std::vector<RawRow>{{updated.title, updated.account, updated.password,
+                                        updated.remark, updated.category}}));
 
         ASSERT_TRUE(move_record(db_, oid, value).ok());
         EXPECT_EQ(raw_->value("select type from userpass where OID = ?", id), value);
@@ -315,8 +315,9 @@ TEST_F(VaultStatementsTest, RecordExistsRequiresAllFiveFieldsEqual) {
     add(record);
     EXPECT_TRUE(*record_exists(db_, record));
 
-    std::string VaultRecord::*fields[] = {&VaultRecord::bt, &VaultRecord::name, &VaultRecord::pass,
-                                          &VaultRecord::bz, &VaultRecord::type};
+    std::string VaultRecord::*fields[] = {&VaultRecord::title, &VaultRecord::account,
+                                          &VaultRecord::password, &VaultRecord::remark,
+                                          &VaultRecord::category};
     for (auto field : fields) {
         VaultRecord changed = record;
         changed.*field += "!";

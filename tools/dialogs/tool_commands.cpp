@@ -10,13 +10,13 @@
 #include "tools/dialogs/sync_dialog.h"
 #include "ui/base/message_box.h"
 #include "ui/base/run_modal.h"
-#include "vault/cvell_doc.h"
 #include "vault/session_files.h"
 #include "vault/text.h"
+#include "vault/vault_session.h"
 
 namespace korvane {
 
-void export_csv(QWidget* owner, CVellDoc& doc) {
+void export_csv(QWidget* owner, VaultSession& doc) {
     // Built before the file dialog so that an empty vault never asks for a name.
     auto csv = tools::build_csv(doc.db());
     if (!csv) {
@@ -32,7 +32,7 @@ void export_csv(QWidget* owner, CVellDoc& doc) {
     }
 }
 
-void export_backup(QWidget* owner, CVellDoc& doc) {
+void export_backup(QWidget* owner, VaultSession& doc) {
     const QString path = file_chooser().save_file(owner, save_caption(),
                                                   QStringLiteral("无加密的备份数据库文件 (*.dat)"),
                                                   QStringLiteral("dat"));
@@ -42,7 +42,7 @@ void export_backup(QWidget* owner, CVellDoc& doc) {
     }
 }
 
-VaultChange import_records(QWidget* owner, CVellDoc& doc) {
+VaultChange import_records(QWidget* owner, VaultSession& doc) {
     ImportDialog dialog(doc.db(), file_chooser(), owner);
     run_modal(dialog);
     // Several imports may have run before the dialog closed, so both panes are rebuilt whatever
@@ -50,7 +50,7 @@ VaultChange import_records(QWidget* owner, CVellDoc& doc) {
     return VaultChange{true, true};
 }
 
-VaultChange sync_records(QWidget* owner, CVellDoc& doc) {
+VaultChange sync_records(QWidget* owner, VaultSession& doc) {
     SyncDialog dialog(doc.db(), file_chooser(), owner);
     run_modal(dialog);
     if (dialog.synced()) {
@@ -61,7 +61,7 @@ VaultChange sync_records(QWidget* owner, CVellDoc& doc) {
     return VaultChange{true, dialog.added_categories() > 0};
 }
 
-void encrypt_file_tool(QWidget* owner, CVellDoc& doc) {
+void encrypt_file_tool(QWidget* owner, VaultSession& doc) {
     FileCryptDialog dialog(text::from_gbk(doc.master_password()), SessionFiles(doc), file_chooser(),
                            owner);
     run_modal(dialog);

@@ -6,7 +6,7 @@ class QWidget;
 
 namespace korvane {
 
-class CVellDoc;
+class VaultSession;
 
 // What the caller must show again after a tool changed the vault.
 struct VaultChange {
@@ -15,15 +15,15 @@ struct VaultChange {
 };
 
 // Every record as a comma-separated file the user names; nothing to export is said at once.
-void export_csv(QWidget* owner, CVellDoc& doc);
+void export_csv(QWidget* owner, VaultSession& doc);
 // An unencrypted copy of the vault database under a name the user chooses.
-void export_backup(QWidget* owner, CVellDoc& doc);
+void export_backup(QWidget* owner, VaultSession& doc);
 // ImportDialog; the tree and the list are reloaded however it closed.
-VaultChange import_records(QWidget* owner, CVellDoc& doc);
+VaultChange import_records(QWidget* owner, VaultSession& doc);
 // SyncDialog, then the count of added records when a synchronisation ran.
-VaultChange sync_records(QWidget* owner, CVellDoc& doc);
+VaultChange sync_records(QWidget* owner, VaultSession& doc);
 // FileCryptDialog with both password boxes holding the master password.
-void encrypt_file_tool(QWidget* owner, CVellDoc& doc);
+void encrypt_file_tool(QWidget* owner, VaultSession& doc);
 // PasswordGeneratorDialog.
 void show_password_generator(QWidget* owner);
 

@@ -1,11 +1,11 @@
-// A vault folder driven through the real session code: CVellDoc start-up, unlock and lock.
+// A vault folder driven through the real session code: VaultSession start-up, unlock and lock.
 #pragma once
 
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
 
-#include "vault/cvell_doc.h"
+#include "vault/vault_session.h"
 
 namespace korvane::testing {
 
@@ -16,11 +16,12 @@ public:
     explicit SessionVault(std::string password, const QString& folder = QString());
 
     // Starts a session; nullptr (and a test failure) unless it ends unlocked.
-    std::unique_ptr<CVellDoc> unlock(const std::string& password);
+    std::unique_ptr<VaultSession> unlock(const std::string& password);
     // Starts a session on the locked vault and returns its outcome, locking it again if it opened.
     StartOutcome try_unlock(const std::string& password);
     // Locks through the session (a failure fails the test), then unlocks with password.
-    std::unique_ptr<CVellDoc> relock(std::unique_ptr<CVellDoc> doc, const std::string& password);
+    std::unique_ptr<VaultSession> relock(std::unique_ptr<VaultSession> doc,
+                                         const std::string& password);
 
     const QString& dir() const { return path_; }
 

@@ -1,5 +1,5 @@
-// CVellDoc: every start-up branch, shutdown, and the files each one leaves behind.
-#include "vault/cvell_doc.h"
+// VaultSession: every start-up branch, shutdown, and the files each one leaves behind.
+#include "vault/vault_session.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -37,7 +37,7 @@ VaultRecord record(std::string title, std::string type = "A") {
     return VaultRecord{std::move(title), "user", "pw", "remark", std::move(type)};
 }
 
-class CVellDocTest : public ::testing::Test {
+class VaultSessionTest : public ::testing::Test {
 protected:
     QString path(const char* name) const { return dir_.filePath(name); }
 
@@ -45,7 +45,7 @@ protected:
     void make_vault(const std::string& password, const std::vector<std::string>& titles = {}) {
         ScriptedPrompts prompts;
         prompts.new_password(password).master_password(password);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         for (const auto& title : titles) {
             ASSERT_TRUE(statements::insert_record(doc.db(), record(title)).ok());
@@ -60,10 +60,10 @@ protected:
     }
 
     // Unlocks the locked vault in the folder; nullptr (and a failure) unless it opened.
-    std::unique_ptr<CVellDoc> open_vault(const QString& folder = QString()) {
+    std::unique_ptr<VaultSession> open_vault(const QString& folder = QString()) {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        auto doc = std::make_unique<CVellDoc>(folder.isEmpty() ? dir_.path() : folder);
+        auto doc = std::make_unique<VaultSession>(folder.isEmpty() ? dir_.path() : folder);
         const StartOutcome outcome = doc->start(prompts);
         EXPECT_EQ(outcome, StartOutcome::Unlocked)
             << (prompts.messages().empty() ? std::string()
@@ -86,10 +86,10 @@ std::string sealed_database(const QString& scratch, const std::string& schema) {
     return reference_mars_ecb(kPassword, read_file(scratch), true);
 }
 
-TEST_F(CVellDocTest, FirstRunCreatesAnEmptyVaultThenUnlocksIt) {
+TEST_F(VaultSessionTest, FirstRunCreatesAnEmptyVaultThenUnlocksIt) {
     ScriptedPrompts prompts;
     prompts.new_password(kPassword).master_password(kPassword);
-    CVellDoc doc(dir_.path());
+    VaultSession doc(dir_.path());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
 
     EXPECT_EQ(prompts.log(), (std::vector<std::string>{"message", "new", "master"}));
@@ -107,11 +107,11 @@ TEST_F(CVellDocTest, FirstRunCreatesAnEmptyVaultThenUnlocksIt) {
     EXPECT_EQ(QFile(path("user.tmp")).permissions() & others, QFileDevice::Permissions());
 }
 
-TEST_F(CVellDocTest, CancelEndsTheStartAndLeavesFilesAsTheyWere) {
+TEST_F(VaultSessionTest, CancelEndsTheStartAndLeavesFilesAsTheyWere) {
     {
         ScriptedPrompts prompts;
         prompts.new_password(std::nullopt);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         EXPECT_EQ(doc.start(prompts), StartOutcome::Cancelled);
     }
     EXPECT_TRUE(folder_entries(dir_.path()).isEmpty());
@@ -121,7 +121,7 @@ TEST_F(CVellDocTest, CancelEndsTheStartAndLeavesFilesAsTheyWere) {
     {
         ScriptedPrompts prompts;
         prompts.master_password(std::nullopt);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         EXPECT_EQ(doc.start(prompts), StartOutcome::Cancelled);
         EXPECT_TRUE(prompts.messages().empty());
     }
@@ -129,7 +129,7 @@ TEST_F(CVellDocTest, CancelEndsTheStartAndLeavesFilesAsTheyWere) {
     EXPECT_EQ(read_file(path("user.dat")), sealed);
 }
 
-TEST_F(CVellDocTest, NormalRunLeavesOnlyAVaultAnOlderReaderCanOpen) {
+TEST_F(VaultSessionTest, NormalRunLeavesOnlyAVaultAnOlderReaderCanOpen) {
     make_vault(kPassword, {"mail", "bank"});
     EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
     EXPECT_EQ(read_file(path("user.dat")).size() % 16, 0u);
@@ -138,19 +138,19 @@ TEST_F(CVellDocTest, NormalRunLeavesOnlyAVaultAnOlderReaderCanOpen) {
 
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
-    CVellDoc doc(dir_.path());
+    VaultSession doc(dir_.path());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(prompts.log(), std::vector<std::string>{"master"});
     EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.lock", "user.tmp"}));
 }
 
-TEST_F(CVellDocTest, WrongPasswordShowsTheMessageAndTouchesNothing) {
+TEST_F(VaultSessionTest, WrongPasswordShowsTheMessageAndTouchesNothing) {
     make_vault(kPassword);
     const std::string sealed = read_file(path("user.dat"));
     for (const std::string& attempt : {kOther, std::string(60, 'x')}) {
         ScriptedPrompts prompts;
         prompts.master_password(attempt);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         EXPECT_EQ(doc.start(prompts), StartOutcome::WrongPassword);
         ASSERT_EQ(prompts.messages().size(), 1u);
         EXPECT_EQ(prompts.messages()[0].text, "密码错误");
@@ -160,12 +160,12 @@ TEST_F(CVellDocTest, WrongPasswordShowsTheMessageAndTouchesNothing) {
     }
 }
 
-TEST_F(CVellDocTest, ChangedPasswordIsRequiredFromTheNextStart) {
+TEST_F(VaultSessionTest, ChangedPasswordIsRequiredFromTheNextStart) {
     make_vault(kPassword, {"mail"});
     {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         ASSERT_TRUE(doc.change_master_password(kOther).ok());
         EXPECT_EQ(doc.master_password(), kOther);
@@ -178,23 +178,23 @@ TEST_F(CVellDocTest, ChangedPasswordIsRequiredFromTheNextStart) {
     {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         EXPECT_EQ(doc.start(prompts), StartOutcome::WrongPassword);
     }
     ScriptedPrompts prompts;
     prompts.master_password(kOther);
-    CVellDoc doc(dir_.path());
+    VaultSession doc(dir_.path());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(query_sqlite(path("user.tmp"), "select bt from userpass"), "mail");
 }
 
-TEST_F(CVellDocTest, LeftOverWorkingFileIsSealedWithItsStoredPasswordWithoutAsking) {
+TEST_F(VaultSessionTest, LeftOverWorkingFileIsSealedWithItsStoredPasswordWithoutAsking) {
     make_vault(kPassword, {"mail"});
     // A run killed while unlocked leaves the plain database and no vault file.
     {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         ASSERT_TRUE(statements::insert_record(doc.db(), record("added before the crash")).ok());
         QFile::copy(path("user.tmp"), path("crashed.db"));
@@ -204,19 +204,19 @@ TEST_F(CVellDocTest, LeftOverWorkingFileIsSealedWithItsStoredPasswordWithoutAski
 
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
-    CVellDoc doc(dir_.path());
+    VaultSession doc(dir_.path());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(prompts.log(), std::vector<std::string>{"master"});
     EXPECT_EQ(query_sqlite(path("user.tmp"), "select bt from userpass order by OID"),
               "mail\nadded before the crash");
 }
 
-TEST_F(CVellDocTest, LeftOverWorkingFileWithAHotJournalIsRolledBackBeforeSealing) {
+TEST_F(VaultSessionTest, LeftOverWorkingFileWithAHotJournalIsRolledBackBeforeSealing) {
     make_vault(kPassword, {"committed"});
     {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         ASSERT_TRUE(doc.db().exec("PRAGMA cache_size=1").ok());
         ASSERT_TRUE(doc.db().exec("BEGIN").ok());
@@ -235,13 +235,13 @@ TEST_F(CVellDocTest, LeftOverWorkingFileWithAHotJournalIsRolledBackBeforeSealing
 
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
-    CVellDoc doc(dir_.path());
+    VaultSession doc(dir_.path());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(query_sqlite(path("user.tmp"), "pragma integrity_check"), "ok");
     EXPECT_EQ(query_sqlite(path("user.tmp"), "select bt from userpass"), "committed");
 }
 
-TEST_F(CVellDocTest, BothFilesPresentNeverLetsOneCopyOverwriteTheOther) {
+TEST_F(VaultSessionTest, BothFilesPresentNeverLetsOneCopyOverwriteTheOther) {
     make_vault(kPassword, {"old"});
     const std::string old_sealed = read_file(path("user.dat"));
     {
@@ -250,7 +250,7 @@ TEST_F(CVellDocTest, BothFilesPresentNeverLetsOneCopyOverwriteTheOther) {
         write_file(path("user.tmp"), plain);
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         EXPECT_TRUE(prompts.messages().empty());
         EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.lock", "user.tmp"}));
@@ -265,7 +265,7 @@ TEST_F(CVellDocTest, BothFilesPresentNeverLetsOneCopyOverwriteTheOther) {
         QFile::rename(path("newer.db"), path("user.tmp"));
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         ASSERT_EQ(prompts.messages().size(), 1u);
         EXPECT_EQ(query_sqlite(path("user.tmp"), "select bt from userpass order by OID"),
@@ -281,7 +281,7 @@ TEST_F(CVellDocTest, BothFilesPresentNeverLetsOneCopyOverwriteTheOther) {
         write_file(path("user.tmp"), std::string(1000, '\x17'));
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         EXPECT_EQ(query_sqlite(path("user.tmp"), "select bt from userpass order by OID"),
                   "old\nnew");
@@ -291,16 +291,16 @@ TEST_F(CVellDocTest, BothFilesPresentNeverLetsOneCopyOverwriteTheOther) {
     }
 }
 
-TEST_F(CVellDocTest, EmptyWorkingFileAloneStartsAsAnEmptyFolder) {
+TEST_F(VaultSessionTest, EmptyWorkingFileAloneStartsAsAnEmptyFolder) {
     write_file(path("user.tmp"), "");
     ScriptedPrompts prompts;
     prompts.new_password(kPassword).master_password(kPassword);
-    CVellDoc doc(dir_.path());
+    VaultSession doc(dir_.path());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(prompts.log(), (std::vector<std::string>{"message", "new", "master"}));
 }
 
-TEST_F(CVellDocTest, WorkingFileWithoutAStoredPasswordIsKeptAndGetsANewOne) {
+TEST_F(VaultSessionTest, WorkingFileWithoutAStoredPasswordIsKeptAndGetsANewOne) {
     {
         Result<SqliteDb> db = SqliteDb::open(path("user.tmp"));
         ASSERT_TRUE(db.ok());
@@ -310,7 +310,7 @@ TEST_F(CVellDocTest, WorkingFileWithoutAStoredPasswordIsKeptAndGetsANewOne) {
     {
         ScriptedPrompts prompts;
         prompts.new_password(std::nullopt);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         EXPECT_EQ(doc.start(prompts), StartOutcome::Cancelled);
         EXPECT_EQ(prompts.log(), (std::vector<std::string>{"message", "new"}));
     }
@@ -319,32 +319,32 @@ TEST_F(CVellDocTest, WorkingFileWithoutAStoredPasswordIsKeptAndGetsANewOne) {
 
     ScriptedPrompts prompts;
     prompts.new_password(kOther).master_password(kOther);
-    CVellDoc doc(dir_.path());
+    VaultSession doc(dir_.path());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(query_sqlite(path("user.tmp"), "select bt from userpass"), "orphan");
     EXPECT_EQ(query_sqlite(path("user.tmp"), "select OID, pass from userad"), "1|" + kOther);
 }
 
-TEST_F(CVellDocTest, ForeignWorkingFileIsSetAsideAndANewVaultCreated) {
+TEST_F(VaultSessionTest, ForeignWorkingFileIsSetAsideAndANewVaultCreated) {
     write_file(path("user.tmp"), "not a database at all, just some text that got here");
     ScriptedPrompts prompts;
     prompts.new_password(kPassword).master_password(kPassword);
-    CVellDoc doc(dir_.path());
+    VaultSession doc(dir_.path());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(prompts.log(), (std::vector<std::string>{"message", "message", "new", "master"}));
     EXPECT_EQ(QDir(dir_.path()).entryList({"user-*.tmp.bak"}).size(), 1);
 }
 
-TEST_F(CVellDocTest, SecondInstanceOnTheSameFolderIsRefusedAndTouchesNothing) {
+TEST_F(VaultSessionTest, SecondInstanceOnTheSameFolderIsRefusedAndTouchesNothing) {
     make_vault(kPassword);
     ScriptedPrompts first_prompts;
     first_prompts.master_password(kPassword);
-    CVellDoc first(dir_.path());
+    VaultSession first(dir_.path());
     ASSERT_EQ(first.start(first_prompts), StartOutcome::Unlocked);
     const std::string plain = read_file(path("user.tmp"));
 
     ScriptedPrompts prompts;
-    CVellDoc second(dir_.path());
+    VaultSession second(dir_.path());
     EXPECT_EQ(second.start(prompts), StartOutcome::Busy);
     ASSERT_EQ(prompts.messages().size(), 1u);
     EXPECT_TRUE(prompts.messages()[0].text.contains("程序已经在运行"));
@@ -352,20 +352,20 @@ TEST_F(CVellDocTest, SecondInstanceOnTheSameFolderIsRefusedAndTouchesNothing) {
     EXPECT_FALSE(QFileInfo::exists(path("user.dat")));
 }
 
-TEST_F(CVellDocTest, TemporariesOfAnInterruptedWriteAreRemoved) {
+TEST_F(VaultSessionTest, TemporariesOfAnInterruptedWriteAreRemoved) {
     make_vault(kPassword);
     write_file(path("user.dat.1234abcd.part"), "half");
     write_file(path("user.tmp.0badf00d.part"), "half");
     write_file(path("notes.txt.part"), "not ours");
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
-    CVellDoc doc(dir_.path());
+    VaultSession doc(dir_.path());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(folder_entries(dir_.path()),
               (QStringList{"notes.txt.part", "user.lock", "user.tmp"}));
 }
 
-TEST_F(CVellDocTest, LeftoversOfAKillAreClearedAndNoPlainJournalOutlivesTheLock) {
+TEST_F(VaultSessionTest, LeftoversOfAKillAreClearedAndNoPlainJournalOutlivesTheLock) {
     make_vault(kPassword, {"mail"});
     // A kill inside the lock's creation leaves it empty; nobody holds it.
     write_file(path("user.lock"), "");
@@ -374,7 +374,7 @@ TEST_F(CVellDocTest, LeftoversOfAKillAreClearedAndNoPlainJournalOutlivesTheLock)
     {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         EXPECT_TRUE(prompts.messages().empty());
         EXPECT_FALSE(QFileInfo::exists(path("user.tmp-journal")));
@@ -387,7 +387,7 @@ TEST_F(CVellDocTest, LeftoversOfAKillAreClearedAndNoPlainJournalOutlivesTheLock)
 
 // Whatever replaced the working file while unlocked is never sealed as the vault: it is set
 // aside as found, and the session's own connection still holds every record to seal.
-TEST_F(CVellDocTest, LockSealsTheSessionsDatabaseNotWhatReplacedTheWorkingFile) {
+TEST_F(VaultSessionTest, LockSealsTheSessionsDatabaseNotWhatReplacedTheWorkingFile) {
     enum class How { Rename, Delete, OverwriteInPlace, DanglingLink };
     struct Case {
         const char* name;
@@ -474,7 +474,7 @@ TEST_F(CVellDocTest, LockSealsTheSessionsDatabaseNotWhatReplacedTheWorkingFile) 
 
 // A sealed file that deciphers to a database other SQL could run through is not opened, and
 // opening it leaves the folder exactly as it was.
-TEST_F(CVellDocTest, UnlockRefusesViewsAndTriggersAndLeavesTheVaultAsItWas) {
+TEST_F(VaultSessionTest, UnlockRefusesViewsAndTriggersAndLeavesTheVaultAsItWas) {
     const char* kTables =
         "create table userad(pass text);create table type(leibie text);"
         "create table userpass(bt text,name text,pass text,bz text,type text)";
@@ -494,7 +494,7 @@ TEST_F(CVellDocTest, UnlockRefusesViewsAndTriggersAndLeavesTheVaultAsItWas) {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
         {
-            CVellDoc doc(dir_.path());
+            VaultSession doc(dir_.path());
             EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
         }
         ASSERT_EQ(prompts.messages().size(), 1u);
@@ -508,7 +508,7 @@ TEST_F(CVellDocTest, UnlockRefusesViewsAndTriggersAndLeavesTheVaultAsItWas) {
 
 // Names that are no regular file are refused before any question and before QLockFile reads
 // user.lock; nothing on disk changes.
-TEST_F(CVellDocTest, VaultNamesThatAreNoRegularFileAreRefusedBeforeAnyQuestion) {
+TEST_F(VaultSessionTest, VaultNamesThatAreNoRegularFileAreRefusedBeforeAnyQuestion) {
     struct Case {
         const char* name;
         const char* file;
@@ -546,7 +546,7 @@ TEST_F(CVellDocTest, VaultNamesThatAreNoRegularFileAreRefusedBeforeAnyQuestion) 
         const QStringList before = folder_entries(dir.path());
         ScriptedPrompts prompts;
         prompts.new_password(kPassword).master_password(kPassword);
-        CVellDoc doc(dir.path());
+        VaultSession doc(dir.path());
         EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
         EXPECT_EQ(prompts.log(), std::vector<std::string>{"message"});
         if (!prompts.messages().empty()) {
@@ -557,14 +557,14 @@ TEST_F(CVellDocTest, VaultNamesThatAreNoRegularFileAreRefusedBeforeAnyQuestion) 
     }
 }
 
-TEST_F(CVellDocTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
+TEST_F(VaultSessionTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
     const QString folder = dir_.filePath("vault");
     const QString target = dir_.filePath("synced/vault.dat");
     const QString link = folder + "/user.dat";
     {
         ScriptedPrompts prompts;
         prompts.new_password(kPassword).master_password(kPassword);
-        CVellDoc doc(folder);
+        VaultSession doc(folder);
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
         ASSERT_TRUE(doc.lock().ok());
     }
@@ -601,7 +601,7 @@ TEST_F(CVellDocTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
     write_file(dir_.filePath("synced/vault.dat.0badf00d.part"), "half");
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
-    CVellDoc doc(folder);
+    VaultSession doc(folder);
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_TRUE(prompts.messages().empty());
     EXPECT_TRUE(QFileInfo(link).isSymLink());
@@ -613,13 +613,13 @@ TEST_F(CVellDocTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
     EXPECT_EQ(query_sqlite(folder + "/user.tmp", "select bt from userpass"), "added");
 }
 
-TEST_F(CVellDocTest, VaultFolderIsPrivateAndOneOthersCanWriteIsRefused) {
+TEST_F(VaultSessionTest, VaultFolderIsPrivateAndOneOthersCanWriteIsRefused) {
     const QString folder = dir_.filePath("new/vault");
     make_vault(kPassword);  // in dir_, so the next one is not the first vault of the test
     {
         ScriptedPrompts prompts;
         prompts.new_password(kPassword).master_password(kPassword);
-        CVellDoc doc(folder);
+        VaultSession doc(folder);
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     }
     struct stat info {};
@@ -632,7 +632,7 @@ TEST_F(CVellDocTest, VaultFolderIsPrivateAndOneOthersCanWriteIsRefused) {
         const QStringList before = folder_entries(dir_.path());
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        CVellDoc doc(dir_.path());
+        VaultSession doc(dir_.path());
         EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
         EXPECT_EQ(prompts.log(), std::vector<std::string>{"message"});
         if (!prompts.messages().empty()) {
@@ -645,12 +645,12 @@ TEST_F(CVellDocTest, VaultFolderIsPrivateAndOneOthersCanWriteIsRefused) {
     ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0700), 0);
 }
 
-TEST_F(CVellDocTest, LockFromAnotherHostNamesTheFileTheHostAndTheProcess) {
+TEST_F(VaultSessionTest, LockFromAnotherHostNamesTheFileTheHostAndTheProcess) {
     make_vault(kPassword);
     const std::string holder = "4242\nkorvane\nother-host.invalid\n";
     write_file(path("user.lock"), holder);
     ScriptedPrompts prompts;
-    CVellDoc doc(dir_.path());
+    VaultSession doc(dir_.path());
     EXPECT_EQ(doc.start(prompts), StartOutcome::Busy);
     ASSERT_EQ(prompts.messages().size(), 1u);
     const QString& text = prompts.messages()[0].text;
@@ -660,7 +660,7 @@ TEST_F(CVellDocTest, LockFromAnotherHostNamesTheFileTheHostAndTheProcess) {
     EXPECT_EQ(read_file(path("user.lock")), holder);
 }
 
-TEST_F(CVellDocTest, WorkingFileCutShortNeverWinsOverACompleteVault) {
+TEST_F(VaultSessionTest, WorkingFileCutShortNeverWinsOverACompleteVault) {
     make_vault(kPassword, {"old"});
     {
         auto doc = open_vault();
@@ -676,7 +676,7 @@ TEST_F(CVellDocTest, WorkingFileCutShortNeverWinsOverACompleteVault) {
 
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
-    CVellDoc doc(dir_.path());
+    VaultSession doc(dir_.path());
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(query_sqlite(path("user.tmp"), "select count(*) from userpass"), "51");
     const QStringList kept = set_aside_plain();
@@ -686,7 +686,7 @@ TEST_F(CVellDocTest, WorkingFileCutShortNeverWinsOverACompleteVault) {
     EXPECT_TRUE(prompts.messages()[0].text.contains(QStringLiteral("明文，未加密")));
 }
 
-TEST_F(CVellDocTest, DeletedRecordsLeaveNoPlainTraceAndTheVaultShrinks) {
+TEST_F(VaultSessionTest, DeletedRecordsLeaveNoPlainTraceAndTheVaultShrinks) {
     make_vault(kPassword);
     qint64 full_size = 0;
     {
@@ -700,7 +700,7 @@ TEST_F(CVellDocTest, DeletedRecordsLeaveNoPlainTraceAndTheVaultShrinks) {
         }
         for (int i = 0; i < 200; ++i) {
             VaultRecord secret = record("secret-marker-" + std::to_string(i));
-            secret.bz = std::string(1000, 'z');
+            secret.remark = std::string(1000, 'z');
             ASSERT_TRUE(statements::insert_record(doc->db(), secret).ok());
         }
         ASSERT_TRUE(doc->db().exec("delete from userpass where bt <> 'secret-marker-0'").ok());
@@ -727,11 +727,6 @@ TEST_F(CVellDocTest, DeletedRecordsLeaveNoPlainTraceAndTheVaultShrinks) {
     ASSERT_TRUE(locked.ok()) << locked.error().toStdString();
     EXPECT_EQ(QFileInfo(path("user.dat")).size(), sparse_size);
     EXPECT_EQ(query_sealed(kPassword, "select bt from userpass"), "secret-marker-0");
-}
-
-TEST(ResolveVaultDir, CommandLineChoosesTheFolder) {
-    EXPECT_EQ(resolve_vault_dir({"korvane", "--vault-dir", "/some/where"}), "/some/where");
-    EXPECT_EQ(resolve_vault_dir({"korvane", "--vault-dir=/else"}), "/else");
 }
 
 }  // namespace

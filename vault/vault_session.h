@@ -1,4 +1,4 @@
-// CVellDoc: the life of one unlocked vault, from finding its files at start-up to enciphering
+// VaultSession: the life of one unlocked vault, from finding its files at start-up to enciphering
 // the working database again at shutdown.
 #pragma once
 
@@ -23,17 +23,17 @@ enum class StartOutcome {
     FileError,      // the files could not be read or written
 };
 
-class CVellDoc {
+class VaultSession {
 public:
     static constexpr char kVaultFileName[] = "user.dat";
     static constexpr char kWorkFileName[] = "user.tmp";
     static constexpr char kLockFileName[] = "user.lock";
 
-    explicit CVellDoc(QString vault_dir);
+    explicit VaultSession(QString vault_dir);
     // Locks the vault if it is still unlocked.
-    ~CVellDoc();
-    CVellDoc(const CVellDoc&) = delete;
-    CVellDoc& operator=(const CVellDoc&) = delete;
+    ~VaultSession();
+    VaultSession(const VaultSession&) = delete;
+    VaultSession& operator=(const VaultSession&) = delete;
 
     // Finds the files, creates or recovers as needed, asks for the password and unlocks.
     StartOutcome start(SessionPrompts& prompts);
@@ -82,8 +82,8 @@ private:
     std::unique_ptr<QLockFile> lock_file_;
 };
 
-// The vault folder: --vault-dir DIR from the arguments if given, else the executable's folder
-// if it is writable, else the per-user data folder.
-QString resolve_vault_dir(const QStringList& arguments);
+// The vault folder when the front end is given none: the executable's folder if it is writable,
+// else the per-user data folder.
+QString default_vault_dir();
 
 }  // namespace korvane

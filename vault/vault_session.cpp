@@ -1,5 +1,5 @@
-// CVellDoc: vault start-up (create, recover, unlock) and shutdown (lock).
-#include "vault/cvell_doc.h"
+// VaultSession: vault start-up (create, recover, unlock) and shutdown (lock).
+#include "vault/vault_session.h"
 
 #include <sys/stat.h>
 
@@ -91,19 +91,19 @@ Result<QString> set_aside(const QString& path) {
 
 }  // namespace
 
-CVellDoc::CVellDoc(QString vault_dir)
+VaultSession::VaultSession(QString vault_dir)
     : vault_dir_(QDir(vault_dir).absolutePath()),
       vault_path_(QDir(vault_dir_).filePath(QLatin1String(kVaultFileName))),
       work_path_(QDir(vault_dir_).filePath(QLatin1String(kWorkFileName))),
       lock_path_(QDir(vault_dir_).filePath(QLatin1String(kLockFileName))) {}
 
-CVellDoc::~CVellDoc() {
+VaultSession::~VaultSession() {
     // The window layer locks explicitly to report failures; this is the last resort.
     (void)lock();
     secure_wipe(master_password_);
 }
 
-StartOutcome CVellDoc::start(SessionPrompts& prompts) {
+StartOutcome VaultSession::start(SessionPrompts& prompts) {
     if (std::optional<StartOutcome> refused = check_folder(prompts)) return *refused;
     if (std::optional<StartOutcome> refused = claim_folder(prompts)) return *refused;
     remove_stale_temporaries();
@@ -126,7 +126,7 @@ StartOutcome CVellDoc::start(SessionPrompts& prompts) {
     return unlock(prompts);
 }
 
-std::optional<StartOutcome> CVellDoc::check_folder(SessionPrompts& prompts) {
+std::optional<StartOutcome> VaultSession::check_folder(SessionPrompts& prompts) {
     // Before the lock file is touched: QLockFile would block reading a FIFO at its name.
     Status checked = prepare_vault_folder(vault_dir_);
     if (checked) checked = check_vault_entries(vault_path_, work_path_, lock_path_);
@@ -135,7 +135,7 @@ std::optional<StartOutcome> CVellDoc::check_folder(SessionPrompts& prompts) {
     return StartOutcome::FileError;
 }
 
-std::optional<StartOutcome> CVellDoc::claim_folder(SessionPrompts& prompts) {
+std::optional<StartOutcome> VaultSession::claim_folder(SessionPrompts& prompts) {
     lock_file_ = std::make_unique<QLockFile>(lock_path_);
     // A live instance keeps its lock however long it runs; only a dead one's lock is stale.
     lock_file_->setStaleLockTime(0);
@@ -171,13 +171,13 @@ std::optional<StartOutcome> CVellDoc::claim_folder(SessionPrompts& prompts) {
     return StartOutcome::FileError;
 }
 
-void CVellDoc::remove_sqlite_journal() {
+void VaultSession::remove_sqlite_journal() {
     // Once the working file is sealed (or gone) its journal holds nothing to roll back, only
     // plain copies of old pages.
     QFile::remove(work_path_ + QStringLiteral("-journal"));
 }
 
-void CVellDoc::remove_stale_temporaries() {
+void VaultSession::remove_stale_temporaries() {
     const QStringList patterns = {QLatin1String(kVaultFileName) + QStringLiteral(".*") +
                                       QLatin1String(AtomicFileWriter::kTempSuffix),
                                   QLatin1String(kWorkFileName) + QStringLiteral(".*") +
@@ -198,7 +198,7 @@ void CVellDoc::remove_stale_temporaries() {
     }
 }
 
-std::optional<StartOutcome> CVellDoc::resolve_both_files(SessionPrompts& prompts) {
+std::optional<StartOutcome> VaultSession::resolve_both_files(SessionPrompts& prompts) {
     // Both copies are left only by a run that ended between writing one and removing the other.
     WorkFileState work;
     inspect_work_file(work_path_, work);
@@ -229,7 +229,7 @@ std::optional<StartOutcome> CVellDoc::resolve_both_files(SessionPrompts& prompts
     return std::nullopt;
 }
 
-std::optional<StartOutcome> CVellDoc::recover_work_file(SessionPrompts& prompts) {
+std::optional<StartOutcome> VaultSession::recover_work_file(SessionPrompts& prompts) {
     WorkFileState work;
     inspect_work_file(work_path_, work);
     if (!work.is_vault) {
@@ -266,7 +266,7 @@ std::optional<StartOutcome> CVellDoc::recover_work_file(SessionPrompts& prompts)
     return std::nullopt;
 }
 
-Status CVellDoc::store_recovered_password(const std::string& password) {
+Status VaultSession::store_recovered_password(const std::string& password) {
     if (!MarsCipher::is_usable_key_length(password.size()))
         return unusable_password(password.size());
     Result<SqliteDb> db = open_work_database(work_path_);
@@ -277,7 +277,7 @@ Status CVellDoc::store_recovered_password(const std::string& password) {
     return statements::insert_master_password(*db, password);
 }
 
-std::optional<StartOutcome> CVellDoc::create_vault(SessionPrompts& prompts) {
+std::optional<StartOutcome> VaultSession::create_vault(SessionPrompts& prompts) {
     prompts.show_message(QStringLiteral("数据库不存在，正在创建数据库，请修改密码"), kErrorCaption);
     std::optional<std::string> password = prompts.ask_new_password();
     if (!password) return StartOutcome::Cancelled;
@@ -295,7 +295,7 @@ std::optional<StartOutcome> CVellDoc::create_vault(SessionPrompts& prompts) {
     return std::nullopt;
 }
 
-Status CVellDoc::write_new_database(const std::string& password) {
+Status VaultSession::write_new_database(const std::string& password) {
     if (!MarsCipher::is_usable_key_length(password.size()))
         return unusable_password(password.size());
     if (!create_private_file(work_path_)) {
@@ -307,7 +307,7 @@ Status CVellDoc::write_new_database(const std::string& password) {
     return statements::insert_master_password(*db, password);
 }
 
-StartOutcome CVellDoc::unlock(SessionPrompts& prompts) {
+StartOutcome VaultSession::unlock(SessionPrompts& prompts) {
     std::optional<std::string> password = prompts.ask_master_password();
     if (!password) return StartOutcome::Cancelled;
     WipeOnExit wipe(*password);
@@ -336,7 +336,7 @@ StartOutcome CVellDoc::unlock(SessionPrompts& prompts) {
     return StartOutcome::Unlocked;
 }
 
-Status CVellDoc::open_deciphered() {
+Status VaultSession::open_deciphered() {
     Result<SqliteDb> db = open_work_database(work_path_);
     if (!db) return make_error(db.error());
     if (Status schema = check_vault_schema(*db); !schema) {
@@ -353,7 +353,7 @@ Status CVellDoc::open_deciphered() {
     return Status::success();
 }
 
-Status CVellDoc::lock() {
+Status VaultSession::lock() {
     if (!db_.is_open()) return Status::success();
     vacuum_if_sparse(db_);
     Status sealed = seal_work_file();
@@ -361,7 +361,7 @@ Status CVellDoc::lock() {
     return sealed;
 }
 
-Status CVellDoc::seal_work_file() {
+Status VaultSession::seal_work_file() {
     if (std::optional<QString> replaced = work_file_replaced(work_path_, work_identity_)) {
         return seal_from_session(*replaced);
     }
@@ -376,7 +376,7 @@ Status CVellDoc::seal_work_file() {
     return sealed;
 }
 
-Status CVellDoc::set_aside_damaged(const QString& problem) {
+Status VaultSession::set_aside_damaged(const QString& problem) {
     const QString text = QStringLiteral("密码库的工作文件“%1”已不是可以加密保存的密码库：%2。")
                              .arg(native(work_path_), problem);
     if (QFileInfo::exists(work_path_ + QStringLiteral("-journal"))) {
@@ -397,7 +397,7 @@ Status CVellDoc::set_aside_damaged(const QString& problem) {
                                  .arg(native(*moved), kPlainNote));
 }
 
-Status CVellDoc::seal_from_session(const QString& problem) {
+Status VaultSession::seal_from_session(const QString& problem) {
     QString text = QStringLiteral("密码库的工作文件“%1”在打开期间被改动，没有按原样加密：%2。")
                        .arg(native(work_path_), problem);
     if (name_taken(work_path_)) {
@@ -422,7 +422,7 @@ Status CVellDoc::seal_from_session(const QString& problem) {
     return make_error(text);
 }
 
-Status CVellDoc::rescue_from_session() {
+Status VaultSession::rescue_from_session() {
     // The session's connection still reads the file it opened, even once that was renamed
     // away or deleted; copied out whole, it is sealed as if nothing had happened.
     if (Status schema = check_vault_schema(db_); !schema) return schema;
@@ -442,7 +442,7 @@ Status CVellDoc::rescue_from_session() {
     return sealed;
 }
 
-Status CVellDoc::change_master_password(const std::string& padded_password) {
+Status VaultSession::change_master_password(const std::string& padded_password) {
     if (!MarsCipher::is_usable_key_length(padded_password.size())) {
         return unusable_password(padded_password.size());
     }
@@ -454,13 +454,7 @@ Status CVellDoc::change_master_password(const std::string& padded_password) {
     return Status::success();
 }
 
-QString resolve_vault_dir(const QStringList& arguments) {
-    const QString option = QStringLiteral("--vault-dir");
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == option && i + 1 < arguments.size()) return arguments[i + 1];
-        if (arguments[i].startsWith(option + QLatin1Char('=')))
-            return arguments[i].mid(option.size() + 1);
-    }
+QString default_vault_dir() {
     const QString program_dir = QCoreApplication::applicationDirPath();
     if (!program_dir.isEmpty() && QFileInfo(program_dir).isWritable()) return program_dir;
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);

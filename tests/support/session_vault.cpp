@@ -1,5 +1,5 @@
 // SessionVault: start-up answered by ScriptedPrompts, every outcome checked.
-#include "support/vault_session.h"
+#include "support/session_vault.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,11 @@ SessionVault::SessionVault(std::string password, const QString& folder)
     : path_(folder.isEmpty() ? dir_.path() : dir_.filePath(folder)),
       initial_password_(std::move(password)) {}
 
-std::unique_ptr<CVellDoc> SessionVault::unlock(const std::string& password) {
+std::unique_ptr<VaultSession> SessionVault::unlock(const std::string& password) {
     ScriptedPrompts prompts;
     if (!created_) prompts.new_password(initial_password_);
     prompts.master_password(password);
-    auto doc = std::make_unique<CVellDoc>(path_);
+    auto doc = std::make_unique<VaultSession>(path_);
     const StartOutcome outcome = doc->start(prompts);
     created_ = true;
     if (outcome != StartOutcome::Unlocked) {
@@ -31,7 +31,7 @@ StartOutcome SessionVault::try_unlock(const std::string& password) {
     EXPECT_TRUE(created_) << "try_unlock needs a vault";
     ScriptedPrompts prompts;
     prompts.master_password(password);
-    CVellDoc doc(path_);
+    VaultSession doc(path_);
     const StartOutcome outcome = doc.start(prompts);
     if (doc.is_unlocked()) {
         EXPECT_TRUE(doc.lock().ok());
@@ -39,8 +39,8 @@ StartOutcome SessionVault::try_unlock(const std::string& password) {
     return outcome;
 }
 
-std::unique_ptr<CVellDoc> SessionVault::relock(std::unique_ptr<CVellDoc> doc,
-                                               const std::string& password) {
+std::unique_ptr<VaultSession> SessionVault::relock(std::unique_ptr<VaultSession> doc,
+                                                   const std::string& password) {
     if (!doc) return nullptr;
     Status locked = doc->lock();
     EXPECT_TRUE(locked.ok()) << locked.error().toStdString();
