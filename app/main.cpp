@@ -1,13 +1,13 @@
 // Entry point of the korvane program.
+#include "gui/common/guarded_application.h"
+#include "gui/window/korvane_application.h"
 #include "platform/process_hardening.h"
-#include "ui/base/guarded_application.h"
-#include "ui/cvell_app.h"
 
 int main(int argc, char* argv[]) {
     // Before the vault is opened: a crash must not write it into a core file.
     korvane::platform::harden_process();
     korvane::GuardedApplication app(argc, argv);
-    korvane::CVellApp vell(app);
+    korvane::KorvaneApplication vell(app);
     try {
         return vell.run();
     } catch (...) {

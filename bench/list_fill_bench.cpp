@@ -1,4 +1,4 @@
-// Record list fill speed: CVellView::fill_list of 100 000 root records against the bare SQLite
+// Record list fill speed: RecordList::fill_list of 100 000 root records against the bare SQLite
 // query reading the same rows into std::strings, in the same run on the same vault; and the
 // whole unlock (decipher, open, first fill) against the cipher alone plus that bare query.
 #include <benchmark/benchmark.h>
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/command_router.h"
-#include "ui/cvell_view.h"
+#include "gui/window/command_router.h"
+#include "gui/window/record_list.h"
 #include "vault/mars_cipher.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"
@@ -40,7 +40,7 @@ struct Fixture {
     QTemporaryDir dir;
     VaultSession doc{dir.path()};
     CommandRouter router;
-    std::unique_ptr<CVellView> view;
+    std::unique_ptr<RecordList> view;
     qint64 database_bytes = 0;
     bool ready = false;
 
@@ -58,7 +58,7 @@ struct Fixture {
             if (!statements::insert_record(doc.db(), record).ok()) return;
         }
         if (!transaction.commit().ok()) return;
-        view = std::make_unique<CVellView>(doc, router);
+        view = std::make_unique<RecordList>(doc, router);
         view->resize(1000, 600);
         view->show();
         database_bytes = QFileInfo(doc.work_path()).size();

@@ -7,7 +7,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "ui/base/guarded_application.h"
+#include "gui/common/guarded_application.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

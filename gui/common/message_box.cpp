@@ -1,0 +1,51 @@
+// show_message: QMessageBox with the program's captions and button sets.
+#include "gui/common/message_box.h"
+
+#include "gui/common/program_state.h"
+#include "gui/common/run_modal.h"
+#include "resources/resource_ids.h"
+#include "resources/string_table.h"
+
+namespace korvane {
+
+namespace {
+
+void build_box(QMessageBox& box, const QString& text, const QString& caption,
+               MessageButtons buttons, QMessageBox::Icon icon) {
+    box.setIcon(icon);
+    box.setWindowTitle(caption.isEmpty() ? res::string_entry(res::kStrAppTitle) : caption);
+    box.setText(text);
+    if (buttons == MessageButtons::OkCancel) {
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+}
+
+}  // namespace
+
+QMessageBox::StandardButton show_message(QWidget* owner, const QString& text,
+                                         const QString& caption, MessageButtons buttons,
+                                         QMessageBox::Icon icon) {
+    QMessageBox box(owner);
+    build_box(box, text, caption, buttons, icon);
+    const int pressed = run_modal(box);
+    // A box the quit closed, or never showed, was not answered with OK.
+    if (program_quitting()) return QMessageBox::Cancel;
+    return static_cast<QMessageBox::StandardButton>(pressed);
+}
+
+void show_closing_message(const QString& text, const QString& caption) {
+    QMessageBox box;
+    build_box(box, text, caption, MessageButtons::Ok, QMessageBox::Critical);
+    run_modal(box, WhenQuitting::ShowAnyway);
+}
+
+QString error_caption() { return QStringLiteral("出错啦"); }
+
+QString plain_error_caption() { return QStringLiteral("错误"); }
+
+}  // namespace korvane

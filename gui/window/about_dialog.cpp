@@ -1,0 +1,21 @@
+// AboutDialog: a fixed-size box with the application icon and the version line.
+#include "gui/window/about_dialog.h"
+
+#include "gui/common/app_icon.h"
+#include "ui_about_dialog.h"
+
+namespace korvane {
+
+AboutDialog::AboutDialog(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::AboutDialog>()) {
+    ui_->setupUi(this);
+    const QIcon icon = app_icon();
+    setWindowIcon(icon);
+    ui_->icon_label->setPixmap(icon.pixmap(32, 32));
+    setFixedSize(sizeHint().expandedTo(size()));
+    connect(ui_->ok_button, &QPushButton::clicked, this, &AboutDialog::accept);
+}
+
+AboutDialog::~AboutDialog() = default;
+
+}  // namespace korvane

@@ -1,0 +1,65 @@
+// CategoryTree: the category tree, the left pane. A root "我的密码" with one child per category;
+// selecting an item shows its records, and a record dropped on an item moves there.
+#pragma once
+
+#include <QTreeWidget>
+#include <string>
+
+#include "gui/window/command_target.h"
+#include "vault/vault_record.h"
+
+namespace korvane {
+
+class VaultSession;
+class RecordList;
+
+class CategoryTree : public QTreeWidget, public CommandTarget {
+    Q_OBJECT
+public:
+    // Mime type of a dragged record: its OID as decimal text.
+    static constexpr char kRecordMimeType[] = "application/x-korvane-record-oid";
+
+    explicit CategoryTree(VaultSession& doc, QWidget* parent = nullptr);
+
+    void set_record_list(RecordList* list) { list_ = list; }
+
+    // Rebuilds the tree from the database, root expanded and selected (which refills the list).
+    void reload();
+    // Makes the record list show the records of the current selection.
+    void show_selected_category();
+    // The stored bytes of the selected item's text: "我的密码" for the root, empty for none.
+    std::string selected_category() const;
+
+    void on_new_category();
+    void on_delete_category();
+    void on_copy();
+
+    QTreeWidgetItem* root_item() const { return root_item_; }
+
+    // CommandTarget
+    bool handles_command(int id) const override;
+    void execute_command(int id) override;
+
+signals:
+    void activated();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    std::string item_category(const QTreeWidgetItem* item) const;
+    void set_drop_highlight(QTreeWidgetItem* item);
+
+    VaultSession& doc_;
+    RecordList* list_ = nullptr;
+    QTreeWidgetItem* root_item_ = nullptr;
+    QTreeWidgetItem* drop_highlight_ = nullptr;
+};
+
+}  // namespace korvane

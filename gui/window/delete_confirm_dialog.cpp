@@ -1,0 +1,49 @@
+// DeleteConfirmDialog: the four-answer question of a record deletion.
+#include "gui/window/delete_confirm_dialog.h"
+
+#include <QStyle>
+
+#include "gui/common/app_icon.h"
+#include "ui_delete_confirm_dialog.h"
+#include "vault/text.h"
+
+namespace korvane {
+
+DeleteConfirmDialog::DeleteConfirmDialog(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::DeleteConfirmDialog>()) {
+    ui_->setupUi(this);
+    setWindowIcon(app_icon());
+    const int icon_size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    ui_->icon_label->setPixmap(
+        style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(icon_size));
+    connect(ui_->ok_button, &QPushButton::clicked, this, [this] { finish(DeleteAnswer::yes); });
+    connect(ui_->no_button, &QPushButton::clicked, this, [this] { finish(DeleteAnswer::no); });
+    connect(ui_->yes_to_all_button, &QPushButton::clicked, this,
+            [this] { finish(DeleteAnswer::yes_to_all); });
+    connect(ui_->cancel_button, &QPushButton::clicked, this, &DeleteConfirmDialog::reject);
+}
+
+DeleteConfirmDialog::~DeleteConfirmDialog() = default;
+
+void DeleteConfirmDialog::set_message(std::string message) {
+    message_ = std::move(message);
+    ui_->message_label->setText(text::from_gbk(message_));
+}
+
+void DeleteConfirmDialog::showEvent(QShowEvent* event) {
+    // Each run starts on OK, so Enter answers yes even if the last run ended on another button.
+    ui_->ok_button->setFocus();
+    QDialog::showEvent(event);
+}
+
+void DeleteConfirmDialog::reject() {
+    answer_ = DeleteAnswer::cancel;
+    QDialog::reject();
+}
+
+void DeleteConfirmDialog::finish(DeleteAnswer answer) {
+    answer_ = answer;
+    accept();
+}
+
+}  // namespace korvane

@@ -1,0 +1,192 @@
+// KorvaneApplication: start-up order, the event loop and the shutdown that enciphers the vault.
+#include "gui/window/korvane_application.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QSessionManager>
+#include <QThread>
+#include <QTranslator>
+
+#include "gui/auth/qt_session_prompts.h"
+#include "gui/common/message_box.h"
+#include "gui/common/program_state.h"
+#include "gui/common/run_modal.h"
+#include "gui/window/about_dialog.h"
+#include "gui/window/main_window.h"
+#include "platform/unix_signal_watcher.h"
+#include "resources/resource_ids.h"
+
+namespace korvane {
+namespace {
+
+int exit_code_for(StartOutcome outcome) {
+    switch (outcome) {
+        case StartOutcome::Unlocked:
+        case StartOutcome::Cancelled:
+        case StartOutcome::WrongPassword:
+            return 0;
+        case StartOutcome::Busy:
+        case StartOutcome::FileError:
+            return 1;
+    }
+    return 1;
+}
+
+// Ends the event loop that run() waits in. Qt 6's quit() first asks every window to close, and
+// the frame's close box only hides it, so quit() could never end the program. exit() leaves a
+// flag that stops the next event loop at once, so it is called only while one runs.
+void end_event_loop() {
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
+
+// Before the application loop runs, exit() would leave Qt's quit mark behind for every later
+// loop; each open question is cancelled instead, and run_modal asks no new one.
+void cancel_open_questions() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* question = qobject_cast<QDialog*>(window);
+        if (question != nullptr && question->isVisible()) question->reject();
+    }
+}
+
+// vault_path and work_path are empty when no vault was open.
+QString failure_text(const QString& what, const QString& vault_path, const QString& work_path,
+                     const Status& locked) {
+    QString text = QStringLiteral("程序出现意外错误，已退出：%1").arg(what);
+    if (!locked) {
+        return text + QStringLiteral("\n\n") + locked.error() +
+               QStringLiteral("\n\n数据库仍保存在明文工作文件“%1”中，下次启动时会自动重新加密。")
+                   .arg(QDir::toNativeSeparators(work_path));
+    }
+    if (!vault_path.isEmpty()) {
+        text += QStringLiteral("\n\n数据库已重新加密保存在“%1”。")
+                    .arg(QDir::toNativeSeparators(vault_path));
+    }
+    return text;
+}
+
+}  // namespace
+
+KorvaneApplication::KorvaneApplication(QApplication& app) : app_(app) {
+    QApplication::setApplicationName(QStringLiteral("korvane"));
+    // Lets the desktop match windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("korvane"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    // Closing the window only hides it; the program ends through 退出.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+KorvaneApplication::~KorvaneApplication() {
+    (void)shut_down(true);
+    // The marks belong to this run of the program, not to the application object's life.
+    clear_program_state();
+}
+
+void KorvaneApplication::install_translations() {
+    auto* translator = new QTranslator(&app_);
+    if (translator->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(translator);
+    }
+}
+
+bool KorvaneApplication::start(SessionPrompts& prompts, const QString& vault_dir) {
+    install_translations();
+    doc_ = std::make_unique<VaultSession>(vault_dir);
+    const StartOutcome outcome = doc_->start(prompts);
+    if (outcome != StartOutcome::Unlocked) {
+        exit_code_ = exit_code_for(outcome);
+        doc_.reset();
+        return false;
+    }
+    frame_ = std::make_unique<MainWindow>(*doc_, this);
+    connect(frame_.get(), &MainWindow::exit_requested, &app_, &end_event_loop);
+    frame_->initial_update();
+    frame_->show();
+    frame_->activateWindow();
+    return true;
+}
+
+Status KorvaneApplication::shut_down(bool quiet) {
+    frame_.reset();
+    if (!doc_) return Status::success();
+    Status locked = doc_->lock();
+    if (!locked && !quiet) {
+        show_message(nullptr,
+                     locked.error() + QStringLiteral("\n\n数据库仍保存在明文工作文件中，"
+                                                     "下次启动时会自动重新加密。"),
+                     error_caption());
+    }
+    doc_.reset();
+    return locked;
+}
+
+int KorvaneApplication::run(const QStringList& arguments) {
+    // Watching from the first moment: a signal while the vault is being unlocked must still end
+    // in the shutdown that enciphers it again, not leave the plain working file behind.
+    UnixSignalWatcher signals_watcher;
+    connect(&signals_watcher, &UnixSignalWatcher::termination_requested, this,
+            [this] { on_termination_requested(); });
+    QtSessionPrompts prompts;
+    const bool started = start(prompts, vault_dir_from_arguments(arguments));
+    if (std::optional<QString> failure = program_failure()) return end_with_failure(*failure);
+    if (!started) return exit_code_;
+    if (program_quitting()) return shut_down(true) ? 0 : 1;
+
+    // Nothing needs saving at logout: every change is in the database already, and the
+    // vault is enciphered when the session manager ends the program.
+    connect(&app_, &QGuiApplication::commitDataRequest, this, [](QSessionManager& manager) {
+        manager.setRestartHint(QSessionManager::RestartNever);
+    });
+
+    const int code = app_.exec();
+    if (std::optional<QString> failure = program_failure()) return end_with_failure(*failure);
+    Status locked = shut_down(program_quitting());
+    return locked ? code : 1;
+}
+
+int KorvaneApplication::end_with_failure(const QString& what) {
+    // No question may come up while the vault is sealed.
+    mark_program_failed(what);
+    const QString vault_path = doc_ ? doc_->vault_path() : QString();
+    const QString work_path = doc_ ? doc_->work_path() : QString();
+    const Status locked = shut_down(true);
+    const QString text = failure_text(what, vault_path, work_path, locked);
+    qCritical("%s", qUtf8Printable(text));
+    show_closing_message(text, error_caption());
+    return 1;
+}
+
+void KorvaneApplication::on_termination_requested() {
+    // Marked first: every question still open, and every later one, counts as cancelled.
+    mark_program_quitting();
+    if (frame_) {
+        end_event_loop();
+        return;
+    }
+    // Still starting. A start that has already unlocked the vault is locked again by run()
+    // before any window appears.
+    cancel_open_questions();
+}
+
+bool KorvaneApplication::handles_command(int id) const { return id == res::kCmdAbout; }
+
+void KorvaneApplication::execute_command(int id) {
+    if (id != res::kCmdAbout) return;
+    AboutDialog dialog(frame_.get());
+    run_modal(dialog);
+}
+
+QString vault_dir_from_arguments(const QStringList& arguments) {
+    const QString option = QStringLiteral("--vault-dir");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == option && i + 1 < arguments.size()) return arguments[i + 1];
+        if (arguments[i].startsWith(option + QLatin1Char('=')))
+            return arguments[i].mid(option.size() + 1);
+    }
+    return default_vault_dir();
+}
+
+}  // namespace korvane

@@ -1,0 +1,60 @@
+// KorvaneApplication: the program's life in order: vault start-up, main window, event loop,
+// shutdown.
+#pragma once
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+#include "gui/window/command_target.h"
+#include "vault/vault_session.h"
+
+class QApplication;
+
+namespace korvane {
+
+class MainWindow;
+class SessionPrompts;
+
+class KorvaneApplication : public QObject, public CommandTarget {
+    Q_OBJECT
+public:
+    explicit KorvaneApplication(QApplication& app);
+    ~KorvaneApplication() override;
+
+    // Runs the whole program and returns the process exit code.
+    int run(const QStringList& arguments = QCoreApplication::arguments());
+
+    // The parts of run(), for tests that drive the program step by step. start() returns
+    // false when the program should end at once, with exit_code() set.
+    bool start(SessionPrompts& prompts, const QString& vault_dir);
+    // Destroys the main window, then locks the vault; a failure is told to the user unless
+    // quiet (the program is being ended by the system).
+    Status shut_down(bool quiet);
+    int exit_code() const { return exit_code_; }
+    // Ends the program after an exception: seals the vault, tells the user what happened and
+    // returns the exit code (1). For run() and for main(), around run().
+    int end_with_failure(const QString& what);
+    MainWindow* frame() const { return frame_.get(); }
+    VaultSession* doc() const { return doc_.get(); }
+
+    // CommandTarget: the about box.
+    bool handles_command(int id) const override;
+    void execute_command(int id) override;
+
+private:
+    void install_translations();
+    void on_termination_requested();
+
+    QApplication& app_;
+    std::unique_ptr<VaultSession> doc_;
+    std::unique_ptr<MainWindow> frame_;
+    int exit_code_ = 0;
+};
+
+// The vault folder from the window's command line: --vault-dir DIR or --vault-dir=DIR, else
+// the default folder rule.
+QString vault_dir_from_arguments(const QStringList& arguments);
+
+}  // namespace korvane

@@ -1,0 +1,267 @@
+// MainWindow: building the main window and the frame's commands.
+#include "gui/window/main_window.h"
+
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QHash>
+#include <QIcon>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSet>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "gui/tools/tool_commands.h"
+#include "gui/window/category_tree.h"
+#include "gui/window/command_router.h"
+#include "gui/window/command_table.h"
+#include "gui/window/float_window.h"
+#include "gui/window/lock_key_indicators.h"
+#include "gui/window/menu_builder.h"
+#include "gui/window/record_list.h"
+#include "gui/window/style_settings.h"
+#include "gui/window/tray_icon.h"
+#include "gui/window/visual_style.h"
+#include "platform/clipboard.h"
+#include "resources/resource_ids.h"
+#include "resources/string_table.h"
+
+namespace korvane {
+namespace {
+
+constexpr int kTreeWidth = 170;
+constexpr int kSplitterBar = 6;
+
+}  // namespace
+
+MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* parent)
+    : QMainWindow(parent), doc_(doc), app_target_(app_target), style_mode_(StyleSettings::read()) {
+    setWindowTitle(res::window_title());
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    router_ = new CommandRouter(this);
+
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setHandleWidth(kSplitterBar);
+    splitter_->setChildrenCollapsible(false);
+    tree_ = new CategoryTree(doc_, splitter_);
+    list_ = new RecordList(doc_, *router_, splitter_);
+    tree_->set_record_list(list_);
+    list_->set_category_tree(tree_);
+    splitter_->addWidget(tree_);
+    splitter_->addWidget(list_);
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    setCentralWidget(splitter_);
+    active_pane_ = tree_;
+    connect(tree_, &CategoryTree::activated, this, [this] { set_active_pane(tree_); });
+    connect(list_, &RecordList::activated, this, [this] { set_active_pane(list_); });
+
+    router_->set_chain([this] {
+        return std::vector<CommandTarget*>{active_pane_, this, app_target_};
+    });
+
+    build_status_bar();
+    // The bars are built in the default look; a stored look replaces it once they exist.
+    VisualStyle::apply_look(VisualStyle::kDefaultLook);
+    build_main_menu(*router_, *menuBar());
+    toolbar_ = addToolBar(QStringLiteral("标准"));
+    toolbar_->setObjectName(QStringLiteral("standard_toolbar"));
+    toolbar_->setIconSize(QSize(32, 32));
+    build_toolbar(*router_, *toolbar_);
+    // A stored number that names no look leaves the default in force, and is kept to be
+    // written back unchanged.
+    VisualStyle::apply_look(style_mode_);
+    build_accelerators();
+
+    tray_icon_ = new TrayIcon(*router_, this);
+    connect(tray_icon_, &TrayIcon::left_clicked, this, [this] {
+        if (!window_shown_) restore_from_tray();
+    });
+    router_->update_actions();
+    resize(1000, 640);
+}
+
+// Only a normal end destroys the frame, so a killed process keeps the previously stored look.
+MainWindow::~MainWindow() { StyleSettings::write(style_mode_); }
+
+void MainWindow::initial_update() {
+    tree_->reload();
+    list_->initial_update();
+    router_->update_actions();
+}
+
+void MainWindow::build_status_bar() {
+    auto* ready = new QLabel(res::string_entry(res::kStrReady), this);
+    statusBar()->addWidget(ready, 1);
+    indicators_ = new LockKeyIndicators(*statusBar(), this);
+}
+
+void MainWindow::build_accelerators() {
+    // An accelerator takes its key even when its command has no handler, so the edit keys
+    // reach no pane and change nothing.
+    for (const commands::Accelerator& accelerator : commands::accelerators()) {
+        auto* shortcut = new QShortcut(accelerator.keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        const int id = accelerator.command;
+        connect(shortcut, &QShortcut::activated, this, [this, id] { router_->dispatch(id); });
+    }
+}
+
+CommandTarget* MainWindow::active_pane() const { return active_pane_; }
+
+void MainWindow::set_active_pane(CommandTarget* pane) {
+    if (active_pane_ == pane) return;
+    active_pane_ = pane;
+    router_->update_actions();
+}
+
+void MainWindow::switch_pane() {
+    if (active_pane_ == tree_) {
+        set_active_pane(list_);
+        list_->current_view().setFocus(Qt::OtherFocusReason);
+    } else {
+        set_active_pane(tree_);
+        tree_->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+bool MainWindow::has_tray() const { return tray_icon_->available(); }
+
+void MainWindow::hide_to_tray() {
+    if (!has_tray()) {
+        // Without a notification area a hidden window could never come back.
+        showMinimized();
+        return;
+    }
+    tray_icon_->refresh();
+    hide();
+    window_shown_ = false;
+}
+
+void MainWindow::restore_from_tray() {
+    show();
+    raise();
+    activateWindow();
+    window_shown_ = true;
+}
+
+bool MainWindow::forwards_to_list(int id) const {
+    // The file, tool and view commands belong to the record list even when the tree is active.
+    static const QSet<int> list_commands = {
+        res::kCmdChangePassword, res::kCmdEncryptFile,    res::kCmdExportCsv,
+        res::kCmdImport,         res::kCmdExportBackup,   res::kCmdSync,
+        res::kCmdFileNew,        res::kCmdViewSmallIcons, res::kCmdViewLargeIcons,
+        res::kCmdViewList,       res::kCmdViewDetails,    res::kCmdViewArrange,
+        res::kCmdViewSort,
+    };
+    return list_commands.contains(id) && list_->handles_command(id);
+}
+
+void MainWindow::toggle_float_window() {
+    float_visible_ = !float_visible_;
+    if (FloatWindow* window = list_->float_window()) window->setVisible(float_visible_);
+}
+
+void MainWindow::write_collected_record() {
+    FloatWindow* window = list_->float_window();
+    if (!window) return;
+    const VaultRecord texts = window->collected();
+    // Emptied whatever the insert's outcome, so a failure does not write the texts twice.
+    window->clear_collected();
+    list_->insert_collected_record(texts);
+}
+
+void MainWindow::choose_look(int mode) {
+    if (!VisualStyle::apply_look(mode)) return;
+    style_mode_ = mode;
+    // Draw the whole window in the new look now rather than piece by piece as it repaints.
+    repaint();
+}
+
+// The frame's own commands and their handlers; one table answers both whether the frame takes a
+// command and what it does, so the two can never disagree.
+const QHash<int, MainWindow::FrameHandler>& MainWindow::frame_handlers() {
+    static const QHash<int, FrameHandler> table = {
+        {res::kCmdNew, [](MainWindow& f) { f.tree_->on_new_category(); }},
+        {res::kCmdRefresh, [](MainWindow&) {}},  // nothing to refresh in the tree
+        {res::kCmdExit, [](MainWindow& f) { emit f.exit_requested(); }},
+        {res::kCmdClearClipboard, [](MainWindow&) { clear_clipboard(); }},
+        {res::kCmdHideToTray, [](MainWindow& f) { f.hide_to_tray(); }},
+        {res::kCmdViewToolbar,
+         [](MainWindow& f) { f.toolbar_->setVisible(!f.toolbar_->isVisible()); }},
+        {res::kCmdViewStatusBar,
+         [](MainWindow& f) { f.statusBar()->setVisible(!f.statusBar()->isVisible()); }},
+        {res::kCmdNextPane, [](MainWindow& f) { f.switch_pane(); }},
+        {res::kCmdPrevPane, [](MainWindow& f) { f.switch_pane(); }},
+        {res::kCmdPasswordGenerator, [](MainWindow&) { show_password_generator(nullptr); }},
+        {res::kCmdToggleFloat, [](MainWindow& f) { f.toggle_float_window(); }},
+        {res::kCmdWriteCollected, [](MainWindow& f) { f.write_collected_record(); }},
+    };
+    return table;
+}
+
+bool MainWindow::handles_command(int id) const {
+    return forwards_to_list(id) || VisualStyle::mode_for_command(id) != 0 ||
+           frame_handlers().contains(id);
+}
+
+void MainWindow::execute_command(int id) {
+    if (forwards_to_list(id)) {
+        list_->execute_command(id == res::kCmdFileNew ? res::kCmdNew : id);
+        return;
+    }
+    if (const int look = VisualStyle::mode_for_command(id)) {
+        choose_look(look);
+        return;
+    }
+    if (FrameHandler handler = frame_handlers().value(id)) handler(*this);
+}
+
+void MainWindow::update_command(int id, CommandState& state) const {
+    if (forwards_to_list(id)) {
+        list_->update_command(id, state);
+        return;
+    }
+    if (const int look = VisualStyle::mode_for_command(id)) {
+        // The look actually shown, which differs from style_mode_ after a stored number that
+        // names no look.
+        state.checkable = true;
+        state.checked = VisualStyle::look_in_force() == look;
+        return;
+    }
+    if (id == res::kCmdViewToolbar) {
+        state.checkable = true;
+        state.checked = toolbar_ && !toolbar_->isHidden();
+    } else if (id == res::kCmdViewStatusBar) {
+        state.checkable = true;
+        state.checked = !statusBar()->isHidden();
+    } else if (id == res::kCmdToggleFloat) {
+        state.checkable = true;
+        state.checked = float_visible_;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Closing only puts the program away; 退出 ends it.
+    event->ignore();
+    hide_to_tray();
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    std::unique_ptr<QMenu> menu = build_popup_menu(*router_, res::kCategoryMenu);
+    router_->exec_popup(*menu, nullptr, event->globalPos());
+    event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!splitter_sized_) {
+        splitter_sized_ = true;
+        splitter_->setSizes(
+            {kTreeWidth, std::max(1, splitter_->width() - kTreeWidth - kSplitterBar)});
+    }
+}
+
+}  // namespace korvane

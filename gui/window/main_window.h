@@ -1,0 +1,95 @@
+// MainWindow: the main window. Menu bar, toolbar, status bar, the splitter with the category
+// tree and the record list, the tray icon, and the frame's share of the command routing.
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <memory>
+
+#include "gui/window/command_target.h"
+
+class QLabel;
+class QSplitter;
+class QToolBar;
+
+namespace korvane {
+
+class VaultSession;
+class CategoryTree;
+class RecordList;
+class CommandRouter;
+class LockKeyIndicators;
+class TrayIcon;
+
+class MainWindow : public QMainWindow, public CommandTarget {
+    Q_OBJECT
+public:
+    // app_target ends the routing chain (the application's own commands).
+    MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Fills the tree (which selects its root) and then the list.
+    void initial_update();
+
+    CommandRouter& router() { return *router_; }
+    CategoryTree& left_view() { return *tree_; }
+    RecordList& vell_view() { return *list_; }
+    QSplitter& splitter() { return *splitter_; }
+    QToolBar& toolbar() { return *toolbar_; }
+    // The pane that gets commands first: the tree or the list.
+    CommandTarget* active_pane() const;
+    void set_active_pane(CommandTarget* pane);
+
+    bool window_shown() const { return window_shown_; }
+    void hide_to_tray();
+    void restore_from_tray();
+    bool has_tray() const;
+
+    // Whether the floating window is meant to be shown; 32809 toggles it.
+    bool float_visible() const { return float_visible_; }
+
+    // The stored number of the chosen look; written back when the frame is destroyed at exit.
+    int style_mode() const { return style_mode_; }
+
+    // CommandTarget
+    bool handles_command(int id) const override;
+    void execute_command(int id) override;
+    void update_command(int id, CommandState& state) const override;
+
+signals:
+    // The user chose 退出: the application ends the event loop and locks the vault.
+    void exit_requested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void build_status_bar();
+    void build_accelerators();
+    void switch_pane();
+    using FrameHandler = void (*)(MainWindow&);
+    static const QHash<int, FrameHandler>& frame_handlers();
+    bool forwards_to_list(int id) const;
+    void choose_look(int mode);
+    void toggle_float_window();
+    void write_collected_record();
+
+    VaultSession& doc_;
+    CommandTarget* app_target_;
+    CommandRouter* router_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    CategoryTree* tree_ = nullptr;
+    RecordList* list_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    LockKeyIndicators* indicators_ = nullptr;
+    TrayIcon* tray_icon_ = nullptr;
+    CommandTarget* active_pane_ = nullptr;
+    bool window_shown_ = true;
+    bool float_visible_ = true;
+    bool splitter_sized_ = false;
+    int style_mode_;
+};
+
+}  // namespace korvane

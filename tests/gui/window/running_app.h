@@ -1,0 +1,56 @@
+// A started program (new vault, main window up) for the window suites, shut down quietly after
+// each test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+
+#include "gui/window/category_tree.h"
+#include "gui/window/command_router.h"
+#include "gui/window/korvane_application.h"
+#include "gui/window/main_window.h"
+#include "gui/window/record_list.h"
+#include "support/scripted_prompts.h"
+#include "vault/text.h"
+#include "vault/vault_session.h"
+
+namespace korvane::testing {
+
+inline const std::string kAppPassword = "secretyyyyyyyyyyy";
+
+inline std::string gbk(const QString& s) { return *text::to_gbk(s, QStringLiteral("test")); }
+
+inline QApplication& application() {
+    return *qobject_cast<QApplication*>(QCoreApplication::instance());
+}
+
+class RunningAppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ScriptedPrompts prompts;
+        prompts.new_password(kAppPassword).master_password(kAppPassword);
+        app_ = std::make_unique<KorvaneApplication>(application());
+        ASSERT_TRUE(app_->start(prompts, dir_.path()));
+        frame_ = app_->frame();
+    }
+    void TearDown() override {
+        if (app_) {
+            EXPECT_TRUE(app_->shut_down(true).ok());
+        }
+    }
+
+    SqliteDb& db() { return app_->doc()->db(); }
+    CategoryTree& tree() { return frame_->left_view(); }
+    RecordList& list() { return frame_->vell_view(); }
+    CommandRouter& router() { return frame_->router(); }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<KorvaneApplication> app_;
+    MainWindow* frame_ = nullptr;
+};
+
+}  // namespace korvane::testing
