@@ -1,4 +1,4 @@
-// The command table, menus 128/150/151/159/160/161, toolbar 128 and accelerator table 128.
+// The command table, res::kMainMenu and the popup menus, res::kMainToolbar, the accelerators.
 #include "gui/window/command_table.h"
 
 #include <algorithm>

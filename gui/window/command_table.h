@@ -34,11 +34,12 @@ struct PopupLayout {
     std::vector<MenuEntry> entries;
 };
 
-// Menu 128: the six top-level popups, each a Submenu entry.
+// res::kMainMenu: the six top-level popups, each a Submenu entry.
 const std::vector<MenuEntry>& main_menu();
-// Popup menus 150, 151, 159, 160 and 161; nullptr for another id.
+// Popup menus res::kTrayMenu, kRecordListMenu, kDropTargetMenu, kFloatMenu and kCategoryMenu;
+// nullptr for another id.
 const PopupLayout* popup(int menu_id);
-// Toolbar 128 in order; 0 stands for a separator.
+// res::kMainToolbar in order; 0 stands for a separator.
 const std::vector<int>& toolbar();
 
 struct Accelerator {

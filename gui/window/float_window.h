@@ -14,9 +14,10 @@ namespace korvane {
 
 class CommandRouter;
 
-// Texts dropped on the window are appended, by the user's choice from menu 159, to one of four
-// collected fields (GBK bytes). The frame writes them into a record with 32806; 32808 shows
-// them in the record editor. The window has no close box and ignores Enter and Esc.
+// Texts dropped on the window are appended, by the user's choice from res::kDropTargetMenu, to
+// one of four collected fields (GBK bytes). The frame writes them into a record with
+// res::kCmdWriteCollected; res::kCmdViewCollected shows them in the record editor. The window has
+// no close box and ignores Enter and Esc.
 class FloatWindow : public QWidget, public CommandTarget {
     Q_OBJECT
 public:

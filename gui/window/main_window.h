@@ -45,7 +45,7 @@ public:
     void restore_from_tray();
     bool has_tray() const;
 
-    // Whether the floating window is meant to be shown; 32809 toggles it.
+    // Whether the floating window is meant to be shown; res::kCmdToggleFloat toggles it.
     bool float_visible() const { return float_visible_; }
 
     // The stored number of the chosen look; written back when the frame is destroyed at exit.

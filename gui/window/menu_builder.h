@@ -13,9 +13,9 @@ class CommandRouter;
 
 // Popup menu menu_id with its default item, or nullptr for an unknown id.
 std::unique_ptr<QMenu> build_popup_menu(CommandRouter& router, int menu_id);
-// Fills a menu bar with menu 128.
+// Fills a menu bar with res::kMainMenu.
 void build_main_menu(CommandRouter& router, QMenuBar& bar);
-// Fills the toolbar with toolbar 128.
+// Fills the toolbar with res::kMainToolbar.
 void build_toolbar(CommandRouter& router, QToolBar& toolbar);
 
 }  // namespace korvane

@@ -283,7 +283,7 @@ void RecordList::on_view_mode(int command) {
                 icon_view_->arrange();
             break;
         default:
-            break;  // 59413 is accepted and does nothing
+            break;  // res::kCmdViewSort is accepted and does nothing
     }
 }
 

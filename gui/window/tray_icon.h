@@ -1,4 +1,4 @@
-// TrayIcon: the notification-area icon with its tooltip, left-click restore and menu 150.
+// TrayIcon: the notification-area icon with its tooltip, left-click restore and res::kTrayMenu.
 #pragma once
 
 #include <QObject>
