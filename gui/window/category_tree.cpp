@@ -29,7 +29,8 @@ QString root_label() { return text::from_gbk(kRootCategory); }
 
 }  // namespace
 
-CategoryTree::CategoryTree(VaultSession& doc, QWidget* parent) : QTreeWidget(parent), doc_(doc) {
+CategoryTree::CategoryTree(VaultSession& doc, QWidget* parent)
+    : QTreeWidget(parent), session_(doc) {
     setHeaderHidden(true);
     setRootIsDecorated(true);
     setItemsExpandable(true);
@@ -53,7 +54,7 @@ void CategoryTree::reload() {
         root_item_->setData(0, Qt::UserRole, kRootData);
         root_item_->setData(0, kCategoryBytesRole, QByteArray(kRootCategory));
 
-        Result<std::vector<std::string>> categories = statements::list_categories(doc_.db());
+        Result<std::vector<std::string>> categories = statements::list_categories(session_.db());
         if (!categories) {
             show_message(this, categories.error(), error_caption());
         } else {
@@ -90,7 +91,8 @@ void CategoryTree::show_selected_category() {
 void CategoryTree::on_new_category() {
     CategoryNameDialog dialog;
     if (run_modal(dialog) == QDialog::Accepted) {
-        if (Status added = statements::insert_category(doc_.db(), dialog.category_name()); !added) {
+        if (Status added = statements::insert_category(session_.db(), dialog.category_name());
+            !added) {
             show_message(this, added.error(), error_caption());
         }
     }
@@ -102,7 +104,8 @@ void CategoryTree::on_delete_category() {
                      MessageButtons::OkCancel) != QMessageBox::Ok) {
         return;
     }
-    if (Status removed = statements::delete_category(doc_.db(), selected_category()); !removed) {
+    if (Status removed = statements::delete_category(session_.db(), selected_category());
+        !removed) {
         show_message(this, removed.error(), error_caption());
     }
     reload();
@@ -188,7 +191,7 @@ void CategoryTree::dropEvent(QDropEvent* event) {
     }
     // Empty space stores an empty category; the root stores its own label.
     const std::string category = item_category(itemAt(event->position().toPoint()));
-    if (Status moved = statements::move_record(doc_.db(), oid, category); !moved) {
+    if (Status moved = statements::move_record(session_.db(), oid, category); !moved) {
         show_message(this, moved.error(), error_caption());
     }
     event->acceptProposedAction();

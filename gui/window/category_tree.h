@@ -56,7 +56,7 @@ private:
     std::string item_category(const QTreeWidgetItem* item) const;
     void set_drop_highlight(QTreeWidgetItem* item);
 
-    VaultSession& doc_;
+    VaultSession& session_;
     RecordList* list_ = nullptr;
     QTreeWidgetItem* root_item_ = nullptr;
     QTreeWidgetItem* drop_highlight_ = nullptr;

@@ -94,14 +94,14 @@ void KorvaneApplication::install_translations() {
 
 bool KorvaneApplication::start(SessionPrompts& prompts, const QString& vault_dir) {
     install_translations();
-    doc_ = std::make_unique<VaultSession>(vault_dir);
-    const StartOutcome outcome = doc_->start(prompts);
+    session_ = std::make_unique<VaultSession>(vault_dir);
+    const StartOutcome outcome = session_->start(prompts);
     if (outcome != StartOutcome::Unlocked) {
         exit_code_ = exit_code_for(outcome);
-        doc_.reset();
+        session_.reset();
         return false;
     }
-    frame_ = std::make_unique<MainWindow>(*doc_, this);
+    frame_ = std::make_unique<MainWindow>(*session_, this);
     connect(frame_.get(), &MainWindow::exit_requested, &app_, &end_event_loop);
     frame_->initial_update();
     frame_->show();
@@ -111,15 +111,15 @@ bool KorvaneApplication::start(SessionPrompts& prompts, const QString& vault_dir
 
 Status KorvaneApplication::shut_down(bool quiet) {
     frame_.reset();
-    if (!doc_) return Status::success();
-    Status locked = doc_->lock();
+    if (!session_) return Status::success();
+    Status locked = session_->lock();
     if (!locked && !quiet) {
         show_message(nullptr,
                      locked.error() + QStringLiteral("\n\n数据库仍保存在明文工作文件中，"
                                                      "下次启动时会自动重新加密。"),
                      error_caption());
     }
-    doc_.reset();
+    session_.reset();
     return locked;
 }
 
@@ -150,8 +150,8 @@ int KorvaneApplication::run(const QStringList& arguments) {
 int KorvaneApplication::end_with_failure(const QString& what) {
     // No question may come up while the vault is sealed.
     mark_program_failed(what);
-    const QString vault_path = doc_ ? doc_->vault_path() : QString();
-    const QString work_path = doc_ ? doc_->work_path() : QString();
+    const QString vault_path = session_ ? session_->vault_path() : QString();
+    const QString work_path = session_ ? session_->work_path() : QString();
     const Status locked = shut_down(true);
     const QString text = failure_text(what, vault_path, work_path, locked);
     qCritical("%s", qUtf8Printable(text));

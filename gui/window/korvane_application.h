@@ -37,7 +37,7 @@ public:
     // returns the exit code (1). For run() and for main(), around run().
     int end_with_failure(const QString& what);
     MainWindow* frame() const { return frame_.get(); }
-    VaultSession* doc() const { return doc_.get(); }
+    VaultSession* session() const { return session_.get(); }
 
     // CommandTarget: the about box.
     bool handles_command(int id) const override;
@@ -48,7 +48,7 @@ private:
     void on_termination_requested();
 
     QApplication& app_;
-    std::unique_ptr<VaultSession> doc_;
+    std::unique_ptr<VaultSession> session_;
     std::unique_ptr<MainWindow> frame_;
     int exit_code_ = 0;
 };

@@ -37,7 +37,10 @@ constexpr int kSplitterBar = 6;
 }  // namespace
 
 MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* parent)
-    : QMainWindow(parent), doc_(doc), app_target_(app_target), style_mode_(StyleSettings::read()) {
+    : QMainWindow(parent),
+      session_(doc),
+      app_target_(app_target),
+      style_mode_(StyleSettings::read()) {
     setWindowTitle(res::window_title());
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     router_ = new CommandRouter(this);
@@ -45,8 +48,8 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setHandleWidth(kSplitterBar);
     splitter_->setChildrenCollapsible(false);
-    tree_ = new CategoryTree(doc_, splitter_);
-    list_ = new RecordList(doc_, *router_, splitter_);
+    tree_ = new CategoryTree(session_, splitter_);
+    list_ = new RecordList(session_, *router_, splitter_);
     tree_->set_record_list(list_);
     list_->set_category_tree(tree_);
     splitter_->addWidget(tree_);

@@ -76,7 +76,7 @@ private:
     void toggle_float_window();
     void write_collected_record();
 
-    VaultSession& doc_;
+    VaultSession& session_;
     CommandTarget* app_target_;
     CommandRouter* router_ = nullptr;
     QSplitter* splitter_ = nullptr;

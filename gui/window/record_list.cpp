@@ -39,7 +39,7 @@ constexpr char kDeleteQuestion[] = "\xca\xc7\xb7\xf1\xc9\xbe\xb3\xfd  ";
 }  // namespace
 
 RecordList::RecordList(VaultSession& doc, CommandRouter& router, QWidget* parent)
-    : QWidget(parent), doc_(doc), router_(router) {
+    : QWidget(parent), session_(doc), router_(router) {
     model_ = new RecordListModel(this);
     // One selection model for both views, so that a mode switch keeps the selection.
     selection_ = new QItemSelectionModel(model_, this);
@@ -103,8 +103,8 @@ void RecordList::initial_update() {
 
 void RecordList::fill_list(const std::string& category) {
     Result<std::vector<RecordSummary>> rows =
-        category.empty() ? statements::list_root_records(doc_.db())
-                         : statements::list_records_of_category(doc_.db(), category);
+        category.empty() ? statements::list_root_records(session_.db())
+                         : statements::list_records_of_category(session_.db(), category);
     if (!rows) {
         model_->clear();
         show_message(this, rows.error(), error_caption());
@@ -149,7 +149,7 @@ void RecordList::on_copy_password() {
         return;
     }
     Result<std::string> password =
-        statements::record_password(doc_.db(), model_->oid_at(mark.row()));
+        statements::record_password(session_.db(), model_->oid_at(mark.row()));
     if (!password) {
         show_message(this, password.error(), error_caption());
         return;
@@ -175,7 +175,7 @@ void RecordList::on_new_record() {
     if (std::optional<VaultRecord> record =
             run_record_editor(RecordEditorDialog::kNewRecordCaption, {})) {
         record->category = selected_category();
-        report(statements::insert_record(doc_.db(), *record));
+        report(statements::insert_record(session_.db(), *record));
     }
     refresh_through_tree();
 }
@@ -187,7 +187,7 @@ void RecordList::on_edit_record() {
         return;
     }
     const RecordId oid = model_->oid_at(rows.front());
-    Result<std::optional<VaultRecord>> stored = statements::load_record(doc_.db(), oid);
+    Result<std::optional<VaultRecord>> stored = statements::load_record(session_.db(), oid);
     if (!stored) {
         show_message(this, stored.error(), error_caption());
         refresh_through_tree();
@@ -198,7 +198,7 @@ void RecordList::on_edit_record() {
             run_record_editor(RecordEditorDialog::kModifyRecordCaption, shown)) {
         // Saving moves the record into the category selected in the tree.
         record->category = selected_category();
-        report(statements::update_record(doc_.db(), oid, *record));
+        report(statements::update_record(session_.db(), oid, *record));
     }
     refresh_through_tree();
 }
@@ -220,7 +220,7 @@ void RecordList::on_delete_records() {
             if (answer == DeleteAnswer::no) continue;
             if (answer == DeleteAnswer::yes_to_all) yes_to_all = true;
         }
-        if (!report(statements::delete_record(doc_.db(), oid))) break;
+        if (!report(statements::delete_record(session_.db(), oid))) break;
     }
     refresh_through_tree();
 }
@@ -228,13 +228,13 @@ void RecordList::on_delete_records() {
 void RecordList::on_change_password() {
     ChangePasswordDialog dialog;
     if (run_modal(dialog) != QDialog::Accepted) return;
-    report(doc_.change_master_password(dialog.new_password()));
+    report(session_.change_master_password(dialog.new_password()));
 }
 
 void RecordList::insert_collected_record(const VaultRecord& texts) {
     VaultRecord record = texts;
     record.category = selected_category();
-    report(statements::insert_record(doc_.db(), record));
+    report(statements::insert_record(session_.db(), record));
     refresh_through_tree();
 }
 
@@ -287,15 +287,15 @@ void RecordList::on_view_mode(int command) {
     }
 }
 
-void RecordList::on_export_csv() { export_csv(this, doc_); }
+void RecordList::on_export_csv() { export_csv(this, session_); }
 
-void RecordList::on_export_backup() { export_backup(this, doc_); }
+void RecordList::on_export_backup() { export_backup(this, session_); }
 
-void RecordList::on_encrypt_file() { encrypt_file_tool(this, doc_); }
+void RecordList::on_encrypt_file() { encrypt_file_tool(this, session_); }
 
-void RecordList::on_import() { apply_vault_change(import_records(this, doc_)); }
+void RecordList::on_import() { apply_vault_change(import_records(this, session_)); }
 
-void RecordList::on_sync() { apply_vault_change(sync_records(this, doc_)); }
+void RecordList::on_sync() { apply_vault_change(sync_records(this, session_)); }
 
 void RecordList::apply_vault_change(const VaultChange& change) {
     if (!tree_) return;

@@ -94,7 +94,7 @@ private:
     // Runs the record editor with a GBK caption on shown; the texts on Save, nothing otherwise.
     std::optional<VaultRecord> run_record_editor(const char* caption, const VaultRecord& shown);
 
-    VaultSession& doc_;
+    VaultSession& session_;
     CommandRouter& router_;
     CategoryTree* tree_ = nullptr;
     RecordListModel* model_ = nullptr;

@@ -26,7 +26,7 @@ class ExchangeCommands : public ToolDialogTest {};
 const std::string kLegacyPassword = "legacyyyyyyyyyyyy";  // "legacy" as the prompt pads it
 
 TEST_F(ExchangeCommands, CsvOfAnEmptyVaultSaysSoWithoutAskingForAFile) {
-    const auto seen = answer_messages([&] { export_csv(&owner_, doc()); });
+    const auto seen = answer_messages([&] { export_csv(&owner_, session()); });
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, QStringLiteral("没有记录可以导出"));
     EXPECT_EQ(seen[0].caption, QStringLiteral("错误"));
@@ -39,11 +39,11 @@ TEST_F(ExchangeCommands, CsvGoesSilentlyToTheChosenFileAndNowhereWhenCancelled) 
     add_record({"bank", "", "pw2", gbk("备注"), "B"});
 
     chooser_.answers = {QString()};
-    expect_no_message([&] { export_csv(&owner_, doc()); });
+    expect_no_message([&] { export_csv(&owner_, session()); });
     EXPECT_TRUE(files().isEmpty());
 
     chooser_.answers = {file("out.csv")};
-    expect_no_message([&] { export_csv(&owner_, doc()); });
+    expect_no_message([&] { export_csv(&owner_, session()); });
     EXPECT_EQ(read_file(file("out.csv")), gbk("标题,用户名,密码,备注") + "\r\n" + gbk("邮箱") +
                                               ",me,pw1,\r\nbank,,pw2," + gbk("备注") + "\r\n");
     ASSERT_EQ(chooser_.save_calls.size(), 2u);
@@ -57,11 +57,11 @@ TEST_F(ExchangeCommands, BackupCopiesTheVaultToTheChosenFileAndNowhereWhenCancel
     add_category("A");
 
     chooser_.answers = {QString()};
-    expect_no_message([&] { export_backup(&owner_, doc()); });
+    expect_no_message([&] { export_backup(&owner_, session()); });
     EXPECT_TRUE(files().isEmpty());
 
     chooser_.answers = {file("copy.dat")};
-    expect_no_message([&] { export_backup(&owner_, doc()); });
+    expect_no_message([&] { export_backup(&owner_, session()); });
     RawSqlite copy(file("copy.dat"));
     EXPECT_EQ(copy.rows("select bt,name,pass,bz,type from userpass"),
               (std::vector<RawRow>{{"mail", "me", "pw1", "r", "A"}}));
@@ -75,7 +75,7 @@ TEST_F(ExchangeCommands, ExportsToAnUnwritablePlaceAreReported) {
     const QString nowhere = file("missing-folder/out.csv");
     chooser_.answers = {nowhere, nowhere};
     for (auto command : {export_csv, export_backup}) {
-        const auto seen = answer_messages([&] { command(&owner_, doc()); });
+        const auto seen = answer_messages([&] { command(&owner_, session()); });
         ASSERT_EQ(seen.size(), 1u);
         EXPECT_EQ(seen[0].caption, QStringLiteral("出错啦"));
         EXPECT_TRUE(seen[0].text.contains(QStringLiteral("out.csv"))) << seen[0].text.toStdString();
@@ -87,20 +87,20 @@ TEST_F(ExchangeCommands, ExportsToAnUnwritablePlaceAreReported) {
 // refused all the same, and the vault stays whole.
 TEST_F(ExchangeCommands, ExportsOntoTheVaultsOwnFilesAreRefused) {
     add_record({"mail", "me", "pw1", "r", "A"});
-    const QString work = doc().work_path();
-    const QString lock = QDir(doc().vault_dir()).filePath("user.lock");
+    const QString work = session().work_path();
+    const QString lock = QDir(session().vault_dir()).filePath("user.lock");
     using Command = void (*)(QWidget*, VaultSession&);
     for (const auto& [command, target] : {std::pair<Command, QString>{export_csv, work},
                                           std::pair<Command, QString>{export_backup, lock}}) {
         chooser_.answers = {target};
-        const auto seen = answer_messages([&] { command(&owner_, doc()); });
+        const auto seen = answer_messages([&] { command(&owner_, session()); });
         ASSERT_EQ(seen.size(), 1u);
         EXPECT_EQ(seen[0].caption, QStringLiteral("出错啦"));
         EXPECT_TRUE(seen[0].text.contains(QDir::toNativeSeparators(target)))
             << seen[0].text.toStdString();
     }
     EXPECT_EQ(records(), (std::vector<RawRow>{{"mail", "me", "pw1", "r", "A"}}));
-    EXPECT_TRUE(doc().db().exec("select 1").ok());
+    EXPECT_TRUE(session().db().exec("select 1").ok());
 }
 
 TEST_F(ExchangeCommands, DatabaseImportFromABrowsedFileAddsEverythingAndAsksForAFullReload) {
@@ -119,7 +119,7 @@ TEST_F(ExchangeCommands, DatabaseImportFromABrowsedFileAddsEverythingAndAsksForA
         dialog_stayed_open = dialog->isVisible();
         dialog->reject();
     });
-    const VaultChange change = import_records(&owner_, doc());
+    const VaultChange change = import_records(&owner_, session());
 
     EXPECT_TRUE(dialog_stayed_open);
     EXPECT_TRUE(change.records);
@@ -135,7 +135,7 @@ TEST_F(ExchangeCommands, DatabaseImportUsesATypedPathAndRefusesAFileThatIsNoVaul
     write_source_vault(file("typed.dat"), {{"t1", "a1", "p1", "b1", "c"}}, {});
     write_file(file("notes.txt"), "just some text, not a database");
 
-    ImportDialog dialog(doc().db(), chooser_);
+    ImportDialog dialog(session().db(), chooser_);
     show_and_settle(&dialog);
     auto* path = child<QLineEdit>(&dialog, "path_edit");
     auto* import = child<QPushButton>(&dialog, "import_database_button");
@@ -164,7 +164,7 @@ TEST_F(ExchangeCommands, OldAndNewVaultFilesImportAfterTheRightPasswordAndCloseT
                seal_legacy(0, kLegacyPassword, pad_to_blocks(new_record("A", "B", "C", "D"))));
 
     for (const char* button : {"import_old_button", "import_new_button"}) {
-        ImportDialog dialog(doc().db(), chooser_);
+        ImportDialog dialog(session().db(), chooser_);
         show_and_settle(&dialog);
         child<QLineEdit>(&dialog, "path_edit")
             ->setText(file(std::string(button) == "import_old_button" ? "old.dat" : "new.dat"));
@@ -181,7 +181,7 @@ TEST_F(ExchangeCommands, OldAndNewVaultFilesImportAfterTheRightPasswordAndCloseT
 TEST_F(ExchangeCommands, CancelledOrWrongLegacyPasswordEndsOnlyThatImport) {
     write_file(file("old.dat"),
                seal_legacy(0, kLegacyPassword, old_body({old_slot("t", "a", "p", "r")})));
-    ImportDialog dialog(doc().db(), chooser_);
+    ImportDialog dialog(session().db(), chooser_);
     show_and_settle(&dialog);
     child<QLineEdit>(&dialog, "path_edit")->setText(file("old.dat"));
     auto* import_old = child<QPushButton>(&dialog, "import_old_button");
@@ -198,10 +198,10 @@ TEST_F(ExchangeCommands, CancelledOrWrongLegacyPasswordEndsOnlyThatImport) {
     EXPECT_TRUE(dialog.isVisible());
 
     EXPECT_TRUE(records().empty());
-    ASSERT_TRUE(doc().is_unlocked());
+    ASSERT_TRUE(session().is_unlocked());
     // The session goes on: the vault still locks and opens under its own password.
-    ASSERT_TRUE(doc().lock().ok());
-    doc_.reset();
+    ASSERT_TRUE(session().lock().ok());
+    session_.reset();
     ScriptedPrompts prompts;
     prompts.master_password(kMasterPassword);
     VaultSession again(vault_dir_.path());
@@ -210,7 +210,7 @@ TEST_F(ExchangeCommands, CancelledOrWrongLegacyPasswordEndsOnlyThatImport) {
 
 TEST_F(ExchangeCommands, MalformedOrMissingLegacyFileIsRefusedBeforeThePasswordIsAsked) {
     write_file(file("short.dat"), std::string(100, 'x'));
-    ImportDialog dialog(doc().db(), chooser_);
+    ImportDialog dialog(session().db(), chooser_);
     show_and_settle(&dialog);
     auto* path = child<QLineEdit>(&dialog, "path_edit");
     LoginWatcher watcher;
@@ -250,7 +250,7 @@ TEST_F(ExchangeCommands, SyncReportsTheAddedRecordsToTheOwnerAndWhenTheTreeNeeds
             child<QPushButton>(dialog, "browse_button")->click();
             child<QPushButton>(dialog, "sync_button")->click();
         });
-        return answer_messages([&] { change = sync_records(&owner_, doc()); });
+        return answer_messages([&] { change = sync_records(&owner_, session()); });
     };
 
     VaultChange first;
@@ -285,7 +285,7 @@ TEST_F(ExchangeCommands, SyncOfAFileThatIsNoVaultSaysSoAndCloseReportsNothing) {
         child<QPushButton>(dialog, "close_button")->click();
     });
     VaultChange change;
-    const auto seen = answer_messages([&] { change = sync_records(&owner_, doc()); });
+    const auto seen = answer_messages([&] { change = sync_records(&owner_, session()); });
 
     // One message, the refusal; no success message follows the close.
     ASSERT_EQ(seen.size(), 1u);
@@ -300,7 +300,7 @@ TEST_F(ExchangeCommands, SyncOfAFileThatIsNoVaultSaysSoAndCloseReportsNothing) {
 }
 
 TEST_F(ExchangeCommands, ImportAndSyncDialogsTabThroughTheirControlsInTheDescribedOrder) {
-    ImportDialog import(doc().db(), chooser_);
+    ImportDialog import(session().db(), chooser_);
     show_and_settle(&import);
     const std::vector<QWidget*> import_order = {
         child<QLineEdit>(&import, "path_edit"), child<QPushButton>(&import, "browse_button"),
@@ -309,7 +309,7 @@ TEST_F(ExchangeCommands, ImportAndSyncDialogsTabThroughTheirControlsInTheDescrib
         child<QPushButton>(&import, "import_database_button")};
     EXPECT_EQ(tab_cycle(&import), import_order);
 
-    SyncDialog sync(doc().db(), chooser_);
+    SyncDialog sync(session().db(), chooser_);
     show_and_settle(&sync);
     const std::vector<QWidget*> sync_order = {
         child<QLineEdit>(&sync, "path_edit"), child<QPushButton>(&sync, "browse_button"),

@@ -23,7 +23,7 @@ class FileCryptDialogTest : public ToolDialogTest {
 protected:
     // A shown dialog holding kKey in both boxes and path in the path box.
     std::unique_ptr<FileCryptDialog> open_dialog(const QString& path) {
-        auto dialog = std::make_unique<FileCryptDialog>(kKey, SessionFiles(doc()), chooser_);
+        auto dialog = std::make_unique<FileCryptDialog>(kKey, SessionFiles(session()), chooser_);
         show_and_settle(dialog.get());
         child<QLineEdit>(dialog.get(), "path_edit")->setText(path);
         return dialog;
@@ -57,7 +57,7 @@ TEST_F(FileCryptDialogTest, OpensWithTheMasterPasswordInBothBoxesAndBothActionsE
         EXPECT_EQ(tab_cycle(dialog), expected);
         child<QPushButton>(dialog, "cancel_button")->click();
     });
-    encrypt_file_tool(&owner_, doc());
+    encrypt_file_tool(&owner_, session());
 }
 
 TEST_F(FileCryptDialogTest, DifferingEntriesSayThePasswordIsWrongAndTouchNothing) {
@@ -151,9 +151,9 @@ TEST_F(FileCryptDialogTest, DecryptingNeverReplacesTheEncipheredFile) {
 
     // Deciphering a copy kept in the vault's folder would write user.dat: refused before the
     // replace question, the vault file untouched.
-    const QString copy = QDir(doc().vault_dir()).filePath("user.dat.enc");
+    const QString copy = QDir(session().vault_dir()).filePath("user.dat.enc");
     write_file(copy, sealed);
-    const QString vault_file = QDir(doc().vault_dir()).filePath("user.dat");
+    const QString vault_file = QDir(session().vault_dir()).filePath("user.dat");
     write_file(vault_file, "sealed vault");
     child<QLineEdit>(dialog.get(), "path_edit")->setText(copy);
     seen = answer_messages([&] { click(dialog.get(), "decrypt_button"); });

@@ -37,8 +37,8 @@ QString ScriptedChooser::next_answer() {
 void ToolDialogTest::SetUp() {
     ScriptedPrompts prompts;
     prompts.new_password(kMasterPassword).master_password(kMasterPassword);
-    doc_ = std::make_unique<VaultSession>(vault_dir_.path());
-    ASSERT_EQ(doc_->start(prompts), StartOutcome::Unlocked);
+    session_ = std::make_unique<VaultSession>(vault_dir_.path());
+    ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
     set_file_chooser(&chooser_);
 }
 
@@ -50,22 +50,22 @@ void ToolDialogTest::TearDown() {
 QStringList ToolDialogTest::files() const { return folder_entries(files_.path()); }
 
 void ToolDialogTest::add_record(const VaultRecord& record) {
-    ASSERT_TRUE(statements::insert_record(doc_->db(), record).ok());
+    ASSERT_TRUE(statements::insert_record(session_->db(), record).ok());
 }
 
 void ToolDialogTest::add_category(const std::string& name) {
-    ASSERT_TRUE(statements::insert_category(doc_->db(), name).ok());
+    ASSERT_TRUE(statements::insert_category(session_->db(), name).ok());
 }
 
 std::vector<test_support::RawRow> ToolDialogTest::records() {
-    return test_support::RawSqlite(doc_->work_path())
+    return test_support::RawSqlite(session_->work_path())
         .rows("select bt,name,pass,bz,type from userpass order by OID");
 }
 
 std::vector<std::string> ToolDialogTest::categories() {
     std::vector<std::string> names;
-    for (const auto& row :
-         test_support::RawSqlite(doc_->work_path()).rows("select leibie from type order by OID")) {
+    for (const auto& row : test_support::RawSqlite(session_->work_path())
+                               .rows("select leibie from type order by OID")) {
         names.push_back(row[0].value_or("<NULL>"));
     }
     return names;

@@ -52,7 +52,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    VaultSession& doc() { return *doc_; }
+    VaultSession& session() { return *session_; }
     QString file(const char* name) const { return files_.filePath(QString::fromUtf8(name)); }
     QStringList files() const;
 
@@ -64,7 +64,7 @@ protected:
 
     QTemporaryDir vault_dir_;
     QTemporaryDir files_;
-    std::unique_ptr<VaultSession> doc_;
+    std::unique_ptr<VaultSession> session_;
     ScriptedChooser chooser_;
     QWidget owner_;
 };

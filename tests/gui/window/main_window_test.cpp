@@ -104,7 +104,7 @@ protected:
         return drop.isAccepted();
     }
     std::string type_of(RecordId oid) {
-        return query_sqlite(app_->doc()->work_path(),
+        return query_sqlite(app_->session()->work_path(),
                             "select type from userpass where OID=" + std::to_string(oid));
     }
 };
@@ -172,8 +172,8 @@ TEST_F(MainWindowTest, CategoryMenuNewCreatesARecordWhileTheListIsActive) {
     });
     new_entry->trigger();
     EXPECT_EQ(caption, "新增记录");
-    EXPECT_EQ(query_sqlite(app_->doc()->work_path(), "select count(*) from userpass"), "1");
-    EXPECT_EQ(query_sqlite(app_->doc()->work_path(), "select count(*) from type"), "0");
+    EXPECT_EQ(query_sqlite(app_->session()->work_path(), "select count(*) from userpass"), "1");
+    EXPECT_EQ(query_sqlite(app_->session()->work_path(), "select count(*) from type"), "0");
 }
 
 TEST_F(MainWindowTest, EditKeysChangeNothing) {
@@ -184,7 +184,7 @@ TEST_F(MainWindowTest, EditKeysChangeNothing) {
                                              QItemSelectionModel::ClearAndSelect);
     QApplication::clipboard()->setText(QStringLiteral("sentinel"));
     QApplication::setActiveWindow(frame_);
-    const std::string before = query_sqlite(app_->doc()->work_path(), "select * from userpass");
+    const std::string before = query_sqlite(app_->session()->work_path(), "select * from userpass");
     for (const QKeySequence& keys :
          {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::CTRL | Qt::Key_X),
           QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
@@ -193,7 +193,7 @@ TEST_F(MainWindowTest, EditKeysChangeNothing) {
         QTest::keySequence(&list().current_view(), keys);
     }
     EXPECT_EQ(QApplication::clipboard()->text(), "sentinel");
-    EXPECT_EQ(query_sqlite(app_->doc()->work_path(), "select * from userpass"), before);
+    EXPECT_EQ(query_sqlite(app_->session()->work_path(), "select * from userpass"), before);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
@@ -358,8 +358,8 @@ TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {
     add_record(QStringLiteral("kept"), QString());
     frame_->show();
     frame_->close();
-    EXPECT_TRUE(QFileInfo::exists(app_->doc()->work_path()));
-    EXPECT_TRUE(app_->doc()->is_unlocked());
+    EXPECT_TRUE(QFileInfo::exists(app_->session()->work_path()));
+    EXPECT_TRUE(app_->session()->is_unlocked());
     if (!frame_->has_tray()) {
         EXPECT_TRUE(frame_->isMinimized());
     }

@@ -80,12 +80,12 @@ protected:
     void SetUp() override {
         ScriptedPrompts prompts;
         prompts.new_password("secretyyyyyyyyyyy").master_password("secretyyyyyyyyyyy");
-        doc_ = std::make_unique<VaultSession>(dir_.path());
-        ASSERT_EQ(doc_->start(prompts), StartOutcome::Unlocked);
+        session_ = std::make_unique<VaultSession>(dir_.path());
+        ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
         window_ = std::make_unique<QWidget>();
         auto* layout = new QHBoxLayout(window_.get());
-        tree_ = new CategoryTree(*doc_, window_.get());
-        list_ = new RecordList(*doc_, router_, window_.get());
+        tree_ = new CategoryTree(*session_, window_.get());
+        list_ = new RecordList(*session_, router_, window_.get());
         tree_->set_record_list(list_);
         list_->set_category_tree(tree_);
         layout->addWidget(tree_);
@@ -98,11 +98,11 @@ protected:
     }
 
     RecordId add(const QString& title, const QString& type, const QString& password = {}) {
-        return *statements::insert_record(doc_->db(),
+        return *statements::insert_record(session_->db(),
                                           {gbk(title), "", gbk(password), "", gbk(type)});
     }
     void add_category(const QString& name) {
-        ASSERT_TRUE(statements::insert_category(doc_->db(), gbk(name)).ok());
+        ASSERT_TRUE(statements::insert_category(session_->db(), gbk(name)).ok());
     }
     void select_category(const QString& name) {
         for (int i = 0; i < tree_->root_item()->childCount(); ++i) {
@@ -138,11 +138,11 @@ protected:
     }
     // Read through a connection of its own, not through the code under test.
     Rows stored(const std::string& sql) {
-        return test_support::RawSqlite(doc_->work_path()).rows(sql);
+        return test_support::RawSqlite(session_->work_path()).rows(sql);
     }
 
     QTemporaryDir dir_;
-    std::unique_ptr<VaultSession> doc_;
+    std::unique_ptr<VaultSession> session_;
     CommandRouter router_;
     std::unique_ptr<QWidget> window_;
     CategoryTree* tree_ = nullptr;
@@ -221,7 +221,7 @@ TEST_F(RecordListTest, FailedStatementIsShownInsteadOfIgnored) {
     add(QStringLiteral("one"), kRoot);
     tree_->reload();
     click(0);
-    test_support::RawSqlite(doc_->work_path()).exec("drop table userpass");
+    test_support::RawSqlite(session_->work_path()).exec("drop table userpass");
     ModalDriver driver;
     driver.then(press_ok()).then(press_ok());
     list_->on_copy_password();
@@ -417,7 +417,7 @@ TEST_F(RecordListTest, DragCarriesOnlyThePressedRecordAndTheListTakesNoDrops) {
 }
 
 TEST_F(RecordListTest, ChangePasswordStoresTheNewPasswordOnlyOnOk) {
-    const std::string before = doc_->master_password();
+    const std::string before = session_->master_password();
     const auto type_and = [](const char* button) {
         return [button](QWidget& modal) {
             for (const char* edit : {"new_password_edit", "confirm_password_edit"}) {
@@ -430,12 +430,12 @@ TEST_F(RecordListTest, ChangePasswordStoresTheNewPasswordOnlyOnOk) {
     ModalDriver driver;
     driver.then(type_and("cancel_button"));
     router_.dispatch(res::kCmdChangePassword);
-    EXPECT_EQ(doc_->master_password(), before);
+    EXPECT_EQ(session_->master_password(), before);
     EXPECT_EQ(stored("select pass from userad"), Rows{row_of({before})});
 
     driver.then(type_and("ok_button"));
     router_.dispatch(res::kCmdChangePasswordAlt);
-    EXPECT_EQ(doc_->master_password(), "newpwyyyyyyyyyyyy");
+    EXPECT_EQ(session_->master_password(), "newpwyyyyyyyyyyyy");
     EXPECT_EQ(stored("select pass from userad"), Rows{row_of({"newpwyyyyyyyyyyyy"})});
 }
 

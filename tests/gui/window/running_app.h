@@ -43,7 +43,7 @@ protected:
         }
     }
 
-    SqliteDb& db() { return app_->doc()->db(); }
+    SqliteDb& db() { return app_->session()->db(); }
     CategoryTree& tree() { return frame_->left_view(); }
     RecordList& list() { return frame_->vell_view(); }
     CommandRouter& router() { return frame_->router(); }
