@@ -7,12 +7,12 @@ int main(int argc, char* argv[]) {
     // Before the vault is opened: a crash must not write it into a core file.
     korvane::platform::harden_process();
     korvane::GuardedApplication app(argc, argv);
-    korvane::KorvaneApplication vell(app);
+    korvane::KorvaneApplication program(app);
     try {
-        return vell.run();
+        return program.run();
     } catch (...) {
         // Exceptions inside the event loop are caught by the application object; one thrown
         // outside it (start-up, shutdown) must not leave the vault deciphered either.
-        return vell.end_with_failure(korvane::describe_current_exception());
+        return program.end_with_failure(korvane::describe_current_exception());
     }
 }
