@@ -9,14 +9,12 @@
 #   resources   -> nothing of ours
 #   gui/common  -> platform, tools, vault, resources
 #   gui/auth    -> gui/common and below
-#   gui/tools   -> gui/common and below
+#   gui/tools   -> gui/auth, gui/common and below (the import asks a source's password)
 #   gui/window  -> gui/* and below
 #   cli         -> platform, tools, vault                   (never gui, no widgets)
 #   app         -> gui/*, platform and below
 #
-# tests/, bench/ and fuzz/ are exempt. A folder that does not exist is skipped. Files still in a
-# folder of the old layout (ui/, auth/, tools/dialogs/) are not checked; an include that names an
-# old path is judged by the layer that header is moving to (see old_layer below).
+# tests/, bench/ and fuzz/ are exempt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -63,7 +61,7 @@ BEGIN {
     allowed["resources"] = ""
     allowed["gui/common"] = "platform tools vault resources"
     allowed["gui/auth"] = "gui/common platform tools vault resources"
-    allowed["gui/tools"] = "gui/common platform tools vault resources"
+    allowed["gui/tools"] = "gui/auth gui/common platform tools vault resources"
     allowed["gui/window"] = "gui/common gui/auth gui/tools platform tools vault resources"
     allowed["cli"] = "platform tools vault"
     allowed["app"] = "gui/common gui/auth gui/tools gui/window platform tools vault resources"
@@ -76,16 +74,6 @@ function new_layer(p) {
     if (p ~ /^gui\/(common|auth|tools|window)\//) { split(p, parts, "/"); return "gui/" parts[2] }
     if (p ~ /^gui\//) return "gui/?"
     if (p ~ /^(vault|tools|platform|resources|cli|app)\//) { split(p, parts, "/"); return parts[1] }
-    return ""
-}
-
-# The layer a header of the old layout is moving to; "" when p is not an old path.
-function old_layer(p) {
-    if (p ~ /^ui\/base\/clipboard\./ || p ~ /^ui\/unix_signal_watcher\./) return "platform"
-    if (p ~ /^ui\/base\//) return "gui/common"
-    if (p ~ /^ui\//) return "gui/window"
-    if (p ~ /^auth\//) return "gui/auth"
-    if (p ~ /^tools\/dialogs\//) return "gui/tools"
     return ""
 }
 
@@ -117,8 +105,6 @@ function report(file, line, text) {
     line = rest; sub(/:.*/, "", line)
     text = substr(rest, length(line) + 2)
 
-    # tools/dialogs/ is the old home of gui/tools, not part of the tools layer.
-    if (file ~ /^tools\/dialogs\//) next
     from = new_layer(file)
     if (from == "" || from == "gui/?") next
 
@@ -139,8 +125,7 @@ function report(file, line, text) {
     # A bare name ("ui_login_dialog.h", made by uic from the .ui beside the dialog) is local.
     if (path !~ /\//) next
 
-    to = old_layer(path)
-    if (to == "") to = new_layer(path)
+    to = new_layer(path)
     if (to == "") next          # not one of our headers
     if (to == from) next        # sideways within its own folder
 
