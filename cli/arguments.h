@@ -1,34 +1,15 @@
-// The command line: global options, the command table with its help texts, and parsing.
+// The command line: global options, parsing against the command table, and the help texts.
 #pragma once
 
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <vector>
 
+#include "cli/command_table.h"
 #include "vault/result.h"
 
 namespace korvane::cli {
-
-struct OptionSpec {
-    QString name;        // with its leading "--"
-    QString value_name;  // empty for a flag
-    QString help;
-};
-
-struct CommandInfo {
-    QString name;
-    QString arguments;  // the positional arguments as the usage line shows them
-    QString summary;
-    QString details;  // what the command does, beyond the summary
-    std::vector<OptionSpec> options;
-    int min_arguments = 0;
-    int max_arguments = 0;
-};
-
-const std::vector<CommandInfo>& command_infos();
-const CommandInfo* find_command(const QString& name);
 
 struct ParsedArguments {
     QString program;

@@ -5,9 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <set>
 
 #include "cli/arguments.h"
 #include "cli/cli.h"
+#include "cli/command_table.h"
 #include "cli_test_support.h"
 #include "support/file_helpers.h"
 #include "support/scripted_prompts.h"
@@ -258,7 +260,13 @@ TEST(CliUsage, HelpAndCommandLineMistakes) {
     };
     const auto [help_code, help] = run({"--help"});
     EXPECT_EQ(help_code, 0);
+    std::set<cli::CommandHandler> handlers;
     for (const cli::CommandInfo& command : cli::command_infos()) {
+        // A second row of the same name would never be reached, and a row without its own
+        // handler would crash or run another command.
+        EXPECT_EQ(cli::find_command(command.name), &command) << command.name.toStdString();
+        EXPECT_TRUE(command.handler != nullptr && handlers.insert(command.handler).second)
+            << command.name.toStdString();
         EXPECT_TRUE(help.contains("  " + command.name + " ")) << command.name.toStdString();
         const auto [code, text] = run({command.name, "--help"});
         EXPECT_EQ(code, 0);

@@ -1,0 +1,74 @@
+// CommandContext: what every korvane-cli command shares, from the console and the parsed command
+// line to the unlocked vault and the checks of record numbers, fields, categories and output paths.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "cli/arguments.h"
+#include "cli/console.h"
+#include "cli/exit_codes.h"
+#include "cli/password_questions.h"
+#include "vault/vault_record.h"
+#include "vault/vault_session.h"
+
+namespace korvane::cli {
+
+// The texts given for a record's fields, already in the vault's encoding.
+struct FieldValues {
+    std::optional<std::string> title, account, password, remark, category;
+    bool ask_password = false;
+
+    bool any() const { return title || account || password || remark || category || ask_password; }
+};
+
+QString native(const QString& path);
+QString root_label();
+// One field of a tab-separated line; escaping keeps one record on one line and is reversible.
+QString escaped(const std::string& stored);
+
+class CommandContext {
+public:
+    CommandContext(Console& console, ParsedArguments arguments);
+
+    Console& console() { return console_; }
+    const ParsedArguments& args() const { return args_; }
+    PasswordQuestions& questions() { return questions_; }
+
+    void say(const QString& message);
+    void print(const QString& line);
+    int fail(int exit_code, const QString& message);
+    int fail(const Failure& failure);
+    int question_failed();
+
+    QString vault_dir() const;
+    static bool vault_exists(const QString& dir);
+    // Unlocks the vault, runs body while it is open, then locks it again whatever happened.
+    int with_vault(const std::function<int(VaultSession&)>& body);
+    int start_failed(StartOutcome outcome);
+    int finish(VaultSession& doc, int exit_code);
+
+    std::optional<RecordId> record_id(const QString& text);
+    std::optional<std::string> stored(const QString& text, const QString& field_name);
+    std::optional<FieldValues> field_values();
+    // The stored form of a category argument; the root's label stands for the root.
+    std::optional<std::string> category_bytes(const QString& label);
+    bool category_usable(VaultSession& doc, const std::string& category, const QString& label);
+    std::optional<VaultRecord> existing_record(VaultSession& doc, RecordId oid);
+    // False, having said why, when path is one of the vault's own files (whatever --force
+    // says) or exists and --force is not given.
+    bool may_write(const QString& path);
+
+private:
+    // body's exit code; an exception (most likely an allocation that failed) ends only the
+    // command, said in Chinese, so that the vault is still locked after it.
+    int guarded(const std::function<int(VaultSession&)>& body, VaultSession& doc);
+
+    Console& console_;
+    ParsedArguments args_;
+    PasswordQuestions questions_;
+};
+
+}  // namespace korvane::cli

@@ -1,0 +1,23 @@
+// backup: the vault as an unencrypted database file.
+#include <QString>
+
+#include "cli/command_context.h"
+#include "cli/commands/commands.h"
+#include "tools/backup_export.h"
+#include "vault/session_files.h"
+
+namespace korvane::cli::commands {
+
+int backup(CommandContext& context) {
+    const QString path = context.args().arguments[0];
+    if (!context.may_write(path)) return kExitFile;
+    return context.with_vault([&](VaultSession& doc) {
+        if (Status written = tools::export_backup(doc.db(), path, SessionFiles(doc)); !written) {
+            return context.fail(kExitFile, written.error());
+        }
+        context.say(QStringLiteral("已导出无加密的备份到“%1”。").arg(native(path)));
+        return int(kExitSuccess);
+    });
+}
+
+}  // namespace korvane::cli::commands

@@ -1,0 +1,22 @@
+// categories: the vault's categories, one line each, in the order they were made.
+#include <QString>
+#include <string>
+
+#include "cli/command_context.h"
+#include "cli/commands/commands.h"
+#include "vault/vault_statements.h"
+
+namespace korvane::cli::commands {
+
+int categories(CommandContext& context) {
+    return context.with_vault([&](VaultSession& doc) {
+        auto names = statements::list_categories(doc.db());
+        if (!names) return context.fail(kExitFile, names.error());
+        QString out;
+        for (const std::string& name : *names) out += escaped(name) + u'\n';
+        context.console().write_out(out.toLocal8Bit());
+        return int(kExitSuccess);
+    });
+}
+
+}  // namespace korvane::cli::commands

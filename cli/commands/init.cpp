@@ -1,0 +1,27 @@
+// init: creates a new vault in the chosen folder, the new password typed twice.
+#include <QString>
+
+#include "cli/command_context.h"
+#include "cli/commands/commands.h"
+#include "cli/terminal_prompts.h"
+
+namespace korvane::cli::commands {
+
+int init(CommandContext& context) {
+    const QString dir = context.vault_dir();
+    if (CommandContext::vault_exists(dir)) {
+        return context.fail(kExitFile,
+                            QStringLiteral("文件夹“%1”中已经有密码库。").arg(native(dir)));
+    }
+    VaultSession doc(dir);
+    TerminalPrompts prompts(context.console(), context.questions(), doc.work_path(),
+                            TerminalPrompts::Creation::Allowed);
+    const StartOutcome outcome = doc.start(prompts);
+    if (outcome != StartOutcome::Unlocked) return context.start_failed(outcome);
+    const int exit_code = context.finish(doc, kExitSuccess);
+    if (exit_code == kExitSuccess)
+        context.say(QStringLiteral("已创建密码库：%1").arg(native(doc.vault_path())));
+    return exit_code;
+}
+
+}  // namespace korvane::cli::commands

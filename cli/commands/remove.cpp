@@ -1,0 +1,23 @@
+// rm: deletes one record.
+#include <QString>
+
+#include "cli/command_context.h"
+#include "cli/commands/commands.h"
+#include "vault/vault_statements.h"
+
+namespace korvane::cli::commands {
+
+int remove(CommandContext& context) {
+    const auto oid = context.record_id(context.args().arguments[0]);
+    if (!oid) return kExitUsage;
+    return context.with_vault([&](VaultSession& doc) {
+        if (!context.existing_record(doc, *oid)) return int(kExitUsage);
+        if (Status removed = statements::delete_record(doc.db(), *oid); !removed) {
+            return context.fail(kExitFile, removed.error());
+        }
+        context.say(QStringLiteral("已删除记录 %1。").arg(*oid));
+        return int(kExitSuccess);
+    });
+}
+
+}  // namespace korvane::cli::commands

@@ -1,0 +1,30 @@
+// show: one record, its password hidden unless asked for.
+#include <QString>
+
+#include "cli/command_context.h"
+#include "cli/commands/commands.h"
+#include "vault/text.h"
+#include "vault/vault_statements.h"
+
+namespace korvane::cli::commands {
+
+int show(CommandContext& context) {
+    const auto oid = context.record_id(context.args().arguments[0]);
+    if (!oid) return kExitUsage;
+    return context.with_vault([&](VaultSession& doc) {
+        const auto record = context.existing_record(doc, *oid);
+        if (!record) return int(kExitUsage);
+        const QString password = context.args().has(QStringLiteral("--show-password"))
+                                     ? text::from_gbk(record->password)
+                                     : QStringLiteral("（已隐藏，加 --show-password 显示）");
+        context.print(QStringLiteral("编号：%1").arg(*oid));
+        context.print(QStringLiteral("标题：") + text::from_gbk(record->title));
+        context.print(QStringLiteral("用户名：") + text::from_gbk(record->account));
+        context.print(QStringLiteral("密码：") + password);
+        context.print(QStringLiteral("备注：") + text::from_gbk(record->remark));
+        context.print(QStringLiteral("分类：") + text::from_gbk(record->category));
+        return int(kExitSuccess);
+    });
+}
+
+}  // namespace korvane::cli::commands
