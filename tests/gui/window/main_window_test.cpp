@@ -223,9 +223,13 @@ TEST_F(MainWindowTest, RefreshFromTheTreeDoesNothingAndCommandsWithoutHandlerAre
     EXPECT_TRUE(router().state(res::kCmdRefresh).enabled);
     router().dispatch(res::kCmdRefresh);
     EXPECT_TRUE(shown_titles().isEmpty());  // the tree's refresh does not refill the list
+    // 修改密码's second id is taken only while the list is active, its first from either pane.
+    EXPECT_FALSE(router().state(res::kCmdChangePasswordAlt).enabled);
+    EXPECT_TRUE(router().state(res::kCmdChangePassword).enabled);
     activate_list();
     router().dispatch(res::kCmdRefresh);
     EXPECT_EQ(shown_titles(), QStringList{"a"});
+    EXPECT_TRUE(router().state(res::kCmdChangePasswordAlt).enabled);
     EXPECT_FALSE(router().state(res::kCmdEditPaste).enabled);
     EXPECT_FALSE(router().state(res::kCmdPrint).enabled);
 }
