@@ -12,7 +12,6 @@
 #include "gui/common/message_box.h"
 #include "gui/common/run_modal.h"
 #include "gui/window/category_name_dialog.h"
-#include "gui/window/record_list.h"
 #include "platform/clipboard.h"
 #include "resources/resource_ids.h"
 #include "vault/text.h"
@@ -81,12 +80,7 @@ std::string CategoryTree::item_category(const QTreeWidgetItem* item) const {
 
 std::string CategoryTree::selected_category() const { return item_category(currentItem()); }
 
-void CategoryTree::show_selected_category() {
-    if (!list_) return;
-    const std::string category = selected_category();
-    // An item named like the root, the root itself and no selection all show the root view.
-    list_->fill_list(category == kRootCategory ? std::string() : category);
-}
+void CategoryTree::show_selected_category() { emit category_selected(selected_category()); }
 
 void CategoryTree::on_new_category() {
     CategoryNameDialog dialog;

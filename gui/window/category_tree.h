@@ -11,7 +11,6 @@
 namespace korvane {
 
 class VaultSession;
-class RecordList;
 
 class CategoryTree : public QTreeWidget, public CommandTarget {
     Q_OBJECT
@@ -21,11 +20,9 @@ public:
 
     explicit CategoryTree(VaultSession& doc, QWidget* parent = nullptr);
 
-    void set_record_list(RecordList* list) { list_ = list; }
-
     // Rebuilds the tree from the database, root expanded and selected (which refills the list).
     void reload();
-    // Makes the record list show the records of the current selection.
+    // Announces the current selection with category_selected, so that the list shows it.
     void show_selected_category();
     // The stored bytes of the selected item's text: "我的密码" for the root, empty for none.
     std::string selected_category() const;
@@ -42,6 +39,8 @@ public:
 
 signals:
     void activated();
+    // The stored bytes of the selected item, as selected_category gives them.
+    void category_selected(const std::string& category);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -57,7 +56,6 @@ private:
     void set_drop_highlight(QTreeWidgetItem* item);
 
     VaultSession& session_;
-    RecordList* list_ = nullptr;
     QTreeWidgetItem* root_item_ = nullptr;
     QTreeWidgetItem* drop_highlight_ = nullptr;
 };

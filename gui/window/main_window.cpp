@@ -1,4 +1,4 @@
-// MainWindow: building the main window and the frame's commands.
+// MainWindow: building the main window, the talk between its panes and the frame's commands.
 #include "gui/window/main_window.h"
 
 #include <QCloseEvent>
@@ -13,6 +13,9 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "gui/auth/change_password_dialog.h"
+#include "gui/common/message_box.h"
+#include "gui/common/run_modal.h"
 #include "gui/tools/tool_commands.h"
 #include "gui/window/category_tree.h"
 #include "gui/window/command_router.h"
@@ -27,6 +30,7 @@
 #include "platform/clipboard.h"
 #include "resources/resource_ids.h"
 #include "resources/string_table.h"
+#include "vault/vault_session.h"
 
 namespace korvane {
 namespace {
@@ -50,8 +54,10 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     splitter_->setChildrenCollapsible(false);
     tree_ = new CategoryTree(session_, splitter_);
     list_ = new RecordList(session_, *router_, splitter_);
-    tree_->set_record_list(list_);
-    list_->set_category_tree(tree_);
+    // The tree's selection is what the list shows; a change to records is shown again through
+    // the tree, so the list always matches the selected item.
+    connect(tree_, &CategoryTree::category_selected, list_, &RecordList::show_category);
+    connect(list_, &RecordList::records_changed, tree_, &CategoryTree::show_selected_category);
     splitter_->addWidget(tree_);
     splitter_->addWidget(list_);
     splitter_->setStretchFactor(0, 0);
@@ -91,6 +97,12 @@ MainWindow::~MainWindow() { StyleSettings::write(style_mode_); }
 
 void MainWindow::initial_update() {
     tree_->reload();
+    if (!float_window_) {
+        float_window_ = new FloatWindow(*router_, this);
+        // Over the top-left corner of the main window's client area.
+        float_window_->move(geometry().topLeft());
+        float_window_->show();
+    }
     list_->initial_update();
     router_->update_actions();
 }
@@ -151,29 +163,43 @@ void MainWindow::restore_from_tray() {
 }
 
 bool MainWindow::forwards_to_list(int id) const {
-    // The file, tool and view commands belong to the record list even when the tree is active.
+    // The view commands and the framework's 新建 belong to the record list even when the tree is
+    // active.
     static const QSet<int> list_commands = {
-        res::kCmdChangePassword, res::kCmdEncryptFile,    res::kCmdExportCsv,
-        res::kCmdImport,         res::kCmdExportBackup,   res::kCmdSync,
-        res::kCmdFileNew,        res::kCmdViewSmallIcons, res::kCmdViewLargeIcons,
-        res::kCmdViewList,       res::kCmdViewDetails,    res::kCmdViewArrange,
-        res::kCmdViewSort,
+        res::kCmdFileNew,     res::kCmdViewSmallIcons, res::kCmdViewLargeIcons, res::kCmdViewList,
+        res::kCmdViewDetails, res::kCmdViewArrange,    res::kCmdViewSort,
     };
     return list_commands.contains(id) && list_->handles_command(id);
 }
 
 void MainWindow::toggle_float_window() {
     float_visible_ = !float_visible_;
-    if (FloatWindow* window = list_->float_window()) window->setVisible(float_visible_);
+    if (float_window_) float_window_->setVisible(float_visible_);
 }
 
 void MainWindow::write_collected_record() {
-    FloatWindow* window = list_->float_window();
-    if (!window) return;
-    const VaultRecord texts = window->collected();
+    if (!float_window_) return;
+    const VaultRecord texts = float_window_->collected();
     // Emptied whatever the insert's outcome, so a failure does not write the texts twice.
-    window->clear_collected();
+    float_window_->clear_collected();
     list_->insert_collected_record(texts);
+}
+
+void MainWindow::change_password() {
+    ChangePasswordDialog dialog;
+    if (run_modal(dialog) != QDialog::Accepted) return;
+    if (Status changed = session_.change_master_password(dialog.new_password()); !changed) {
+        show_message(this, changed.error(), error_caption());
+    }
+}
+
+void MainWindow::apply_vault_change(const VaultChange& change) {
+    // A tree reload selects the root and so refills the list as well.
+    if (change.categories) {
+        tree_->reload();
+    } else if (change.records) {
+        tree_->show_selected_category();
+    }
 }
 
 void MainWindow::choose_look(int mode) {
@@ -201,11 +227,22 @@ const QHash<int, MainWindow::FrameHandler>& MainWindow::frame_handlers() {
         {res::kCmdPasswordGenerator, [](MainWindow&) { show_password_generator(nullptr); }},
         {res::kCmdToggleFloat, [](MainWindow& f) { f.toggle_float_window(); }},
         {res::kCmdWriteCollected, [](MainWindow& f) { f.write_collected_record(); }},
+        {res::kCmdChangePassword, [](MainWindow& f) { f.change_password(); }},
+        {res::kCmdChangePasswordAlt, [](MainWindow& f) { f.change_password(); }},
+        {res::kCmdExportCsv, [](MainWindow& f) { export_csv(&f, f.session_); }},
+        {res::kCmdExportBackup, [](MainWindow& f) { export_backup(&f, f.session_); }},
+        {res::kCmdEncryptFile, [](MainWindow& f) { encrypt_file_tool(&f, f.session_); }},
+        {res::kCmdImport,
+         [](MainWindow& f) { f.apply_vault_change(import_records(&f, f.session_)); }},
+        {res::kCmdSync, [](MainWindow& f) { f.apply_vault_change(sync_records(&f, f.session_)); }},
     };
     return table;
 }
 
 bool MainWindow::handles_command(int id) const {
+    // The second id of 修改密码 has always been taken only while the record list is the active
+    // pane; with the tree active no target has it and it shows disabled.
+    if (id == res::kCmdChangePasswordAlt) return active_pane_ == list_;
     return forwards_to_list(id) || VisualStyle::mode_for_command(id) != 0 ||
            frame_handlers().contains(id);
 }

@@ -1,5 +1,6 @@
 // MainWindow: the main window. Menu bar, toolbar, status bar, the splitter with the category
-// tree and the record list, the tray icon, and the frame's share of the command routing.
+// tree and the record list and the wiring between them, the tray icon, the floating window, and
+// the frame's share of the command routing.
 #pragma once
 
 #include <QHash>
@@ -18,8 +19,10 @@ class VaultSession;
 class CategoryTree;
 class RecordList;
 class CommandRouter;
+class FloatWindow;
 class LockKeyIndicators;
 class TrayIcon;
+struct VaultChange;
 
 class MainWindow : public QMainWindow, public CommandTarget {
     Q_OBJECT
@@ -28,7 +31,8 @@ public:
     MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Fills the tree (which selects its root) and then the list.
+    // Fills the tree (which selects its root) and then the list. The first call also creates
+    // and shows the floating window.
     void initial_update();
 
     CommandRouter& router() { return *router_; }
@@ -47,6 +51,8 @@ public:
 
     // Whether the floating window is meant to be shown; res::kCmdToggleFloat toggles it.
     bool float_visible() const { return float_visible_; }
+    // The floating window; null before the first initial update.
+    FloatWindow* float_window() const { return float_window_; }
 
     // The stored number of the chosen look; written back when the frame is destroyed at exit.
     int style_mode() const { return style_mode_; }
@@ -75,6 +81,10 @@ private:
     void choose_look(int mode);
     void toggle_float_window();
     void write_collected_record();
+    void change_password();
+    // Reloads the tree after categories changed, else shows the selected category again after
+    // records did.
+    void apply_vault_change(const VaultChange& change);
 
     VaultSession& session_;
     CommandTarget* app_target_;
@@ -85,6 +95,7 @@ private:
     QToolBar* toolbar_ = nullptr;
     LockKeyIndicators* indicators_ = nullptr;
     TrayIcon* tray_icon_ = nullptr;
+    FloatWindow* float_window_ = nullptr;
     CommandTarget* active_pane_ = nullptr;
     bool window_shown_ = true;
     bool float_visible_ = true;

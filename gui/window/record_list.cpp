@@ -9,15 +9,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "gui/auth/change_password_dialog.h"
 #include "gui/common/message_box.h"
 #include "gui/common/program_state.h"
 #include "gui/common/run_modal.h"
-#include "gui/tools/tool_commands.h"
-#include "gui/window/category_tree.h"
 #include "gui/window/command_router.h"
 #include "gui/window/delete_confirm_dialog.h"
-#include "gui/window/float_window.h"
 #include "gui/window/menu_builder.h"
 #include "gui/window/record_details_view.h"
 #include "gui/window/record_editor_dialog.h"
@@ -77,9 +73,6 @@ RecordList::RecordList(VaultSession& doc, CommandRouter& router, QWidget* parent
     set_view_mode(ViewMode::LargeIcons);
 }
 
-// The floating window lives exactly as long as the list, though the main window is its parent.
-RecordList::~RecordList() { delete float_window_.data(); }
-
 QItemSelectionModel& RecordList::selection_model() { return *selection_; }
 
 QAbstractItemView& RecordList::current_view() {
@@ -89,17 +82,7 @@ QAbstractItemView& RecordList::current_view() {
 
 int RecordList::row_count() const { return model_->rowCount(); }
 
-void RecordList::initial_update() {
-    if (first_update_) {
-        first_update_ = false;
-        QWidget* owner = window();
-        float_window_ = new FloatWindow(router_, owner);
-        // Over the top-left corner of the main window's client area.
-        float_window_->move(owner->geometry().topLeft());
-        float_window_->show();
-    }
-    fill_list({});
-}
+void RecordList::initial_update() { fill_list({}); }
 
 void RecordList::fill_list(const std::string& category) {
     Result<std::vector<RecordSummary>> rows =
@@ -123,16 +106,10 @@ std::vector<int> RecordList::selected_rows() const {
     return rows;
 }
 
-std::string RecordList::selected_category() const {
-    return tree_ ? tree_->selected_category() : std::string();
-}
-
-void RecordList::refresh_through_tree() {
-    if (tree_) {
-        tree_->show_selected_category();
-    } else {
-        fill_list({});
-    }
+void RecordList::show_category(const std::string& selected) {
+    selected_category_ = selected;
+    // An item named like the root, the root itself and no selection all show the root view.
+    fill_list(selected == kRootCategory ? std::string() : selected);
 }
 
 bool RecordList::report(const Status& status) {
@@ -157,7 +134,7 @@ void RecordList::on_copy_password() {
     put_text_on_clipboard(text::from_gbk(*password));
 }
 
-void RecordList::on_refresh() { refresh_through_tree(); }
+void RecordList::on_refresh() { emit records_changed(); }
 
 std::optional<VaultRecord> RecordList::run_record_editor(const char* caption,
                                                          const VaultRecord& shown) {
@@ -174,10 +151,10 @@ std::optional<VaultRecord> RecordList::run_record_editor(const char* caption,
 void RecordList::on_new_record() {
     if (std::optional<VaultRecord> record =
             run_record_editor(RecordEditorDialog::kNewRecordCaption, {})) {
-        record->category = selected_category();
+        record->category = selected_category_;
         report(statements::insert_record(session_.db(), *record));
     }
-    refresh_through_tree();
+    emit records_changed();
 }
 
 void RecordList::on_edit_record() {
@@ -190,17 +167,17 @@ void RecordList::on_edit_record() {
     Result<std::optional<VaultRecord>> stored = statements::load_record(session_.db(), oid);
     if (!stored) {
         show_message(this, stored.error(), error_caption());
-        refresh_through_tree();
+        emit records_changed();
         return;
     }
     const VaultRecord shown = stored->value_or(VaultRecord{});
     if (std::optional<VaultRecord> record =
             run_record_editor(RecordEditorDialog::kModifyRecordCaption, shown)) {
         // Saving moves the record into the category selected in the tree.
-        record->category = selected_category();
+        record->category = selected_category_;
         report(statements::update_record(session_.db(), oid, *record));
     }
-    refresh_through_tree();
+    emit records_changed();
 }
 
 void RecordList::on_delete_records() {
@@ -222,20 +199,14 @@ void RecordList::on_delete_records() {
         }
         if (!report(statements::delete_record(session_.db(), oid))) break;
     }
-    refresh_through_tree();
-}
-
-void RecordList::on_change_password() {
-    ChangePasswordDialog dialog;
-    if (run_modal(dialog) != QDialog::Accepted) return;
-    report(session_.change_master_password(dialog.new_password()));
+    emit records_changed();
 }
 
 void RecordList::insert_collected_record(const VaultRecord& texts) {
     VaultRecord record = texts;
-    record.category = selected_category();
+    record.category = selected_category_;
     report(statements::insert_record(session_.db(), record));
-    refresh_through_tree();
+    emit records_changed();
 }
 
 void RecordList::set_view_mode(ViewMode mode) {
@@ -287,26 +258,6 @@ void RecordList::on_view_mode(int command) {
     }
 }
 
-void RecordList::on_export_csv() { export_csv(this, session_); }
-
-void RecordList::on_export_backup() { export_backup(this, session_); }
-
-void RecordList::on_encrypt_file() { encrypt_file_tool(this, session_); }
-
-void RecordList::on_import() { apply_vault_change(import_records(this, session_)); }
-
-void RecordList::on_sync() { apply_vault_change(sync_records(this, session_)); }
-
-void RecordList::apply_vault_change(const VaultChange& change) {
-    if (!tree_) return;
-    // A tree reload selects the root and so refills the list as well.
-    if (change.categories) {
-        tree_->reload();
-    } else if (change.records) {
-        tree_->show_selected_category();
-    }
-}
-
 void RecordList::show_context_menu(const QPoint& global_pos) {
     std::unique_ptr<QMenu> menu = build_popup_menu(router_, res::kRecordListMenu);
     if (menu) router_.exec_popup(*menu, this, global_pos);
@@ -324,13 +275,6 @@ const QHash<int, ListHandler>& list_handlers() {
         {res::kCmdDelete, [](RecordList& v, int) { v.on_delete_records(); }},
         {res::kCmdCopy, [](RecordList& v, int) { v.on_copy_password(); }},
         {res::kCmdRefresh, [](RecordList& v, int) { v.on_refresh(); }},
-        {res::kCmdChangePassword, [](RecordList& v, int) { v.on_change_password(); }},
-        {res::kCmdChangePasswordAlt, [](RecordList& v, int) { v.on_change_password(); }},
-        {res::kCmdExportCsv, [](RecordList& v, int) { v.on_export_csv(); }},
-        {res::kCmdExportBackup, [](RecordList& v, int) { v.on_export_backup(); }},
-        {res::kCmdImport, [](RecordList& v, int) { v.on_import(); }},
-        {res::kCmdSync, [](RecordList& v, int) { v.on_sync(); }},
-        {res::kCmdEncryptFile, [](RecordList& v, int) { v.on_encrypt_file(); }},
         {res::kCmdViewSmallIcons, [](RecordList& v, int id) { v.on_view_mode(id); }},
         {res::kCmdViewLargeIcons, [](RecordList& v, int id) { v.on_view_mode(id); }},
         {res::kCmdViewList, [](RecordList& v, int id) { v.on_view_mode(id); }},

@@ -1,15 +1,13 @@
-// RecordList: the record list, the right pane. Shows the records of the tree's selected
-// category in one of four modes and runs the record commands.
+// RecordList: the record list, the right pane. Shows the records of the category the main window
+// hands it in one of four modes and runs the record commands.
 #pragma once
 
-#include <QPointer>
 #include <QWidget>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "gui/window/command_target.h"
-#include "gui/window/float_window.h"
 #include "vault/result.h"
 #include "vault/vault_record.h"
 
@@ -20,12 +18,10 @@ class QStackedWidget;
 namespace korvane {
 
 class VaultSession;
-class CategoryTree;
 class CommandRouter;
 class RecordListModel;
 class RecordIconView;
 class RecordDetailsView;
-struct VaultChange;
 
 class RecordList : public QWidget, public CommandTarget {
     Q_OBJECT
@@ -33,15 +29,14 @@ public:
     enum class ViewMode { LargeIcons, SmallIcons, List, Details };
 
     RecordList(VaultSession& doc, CommandRouter& router, QWidget* parent = nullptr);
-    ~RecordList() override;
 
-    void set_category_tree(CategoryTree* tree) { tree_ = tree; }
-
-    // First fill (root view). The first call also creates and shows the floating window,
-    // owned by the main window this view sits in.
+    // First fill (root view).
     void initial_update();
     // Rebuilds the list for a category given as its stored bytes; empty means the root view.
     void fill_list(const std::string& category);
+    // Takes the stored bytes of the tree's selected item (the root's label for the root, empty
+    // for none) as the category of new and edited records, and shows that category's records.
+    void show_category(const std::string& selected);
 
     void on_new_record();
     void on_edit_record();
@@ -49,16 +44,8 @@ public:
     void on_copy_password();
     void on_refresh();
     void on_view_mode(int command);
-    void on_change_password();
-    void on_export_csv();
-    void on_export_backup();
-    void on_import();
-    void on_sync();
-    void on_encrypt_file();
     // Writes a record from texts collected elsewhere into the tree's selected category.
     void insert_collected_record(const VaultRecord& texts);
-    // The floating window; null before the first initial update.
-    FloatWindow* float_window() const { return float_window_; }
 
     ViewMode view_mode() const { return mode_; }
     RecordListModel& model() { return *model_; }
@@ -75,14 +62,13 @@ public:
 signals:
     // The user pressed in the list: it becomes the active pane.
     void activated();
+    // Records were written or the user asked for a refresh: the selected category is to be
+    // shown again, through the tree, which hands it back with show_category.
+    void records_changed();
 
 private:
     void show_context_menu(const QPoint& global_pos);
     void set_view_mode(ViewMode mode);
-    std::string selected_category() const;
-    void refresh_through_tree();
-    // Reloads the tree after categories changed, else refills the list after records did.
-    void apply_vault_change(const VaultChange& change);
     // The selected rows in model order, whichever view made the selection.
     std::vector<int> selected_rows() const;
     // Shows a failed statement's message; true when it succeeded.
@@ -96,16 +82,14 @@ private:
 
     VaultSession& session_;
     CommandRouter& router_;
-    CategoryTree* tree_ = nullptr;
     RecordListModel* model_ = nullptr;
     QItemSelectionModel* selection_ = nullptr;
     QStackedWidget* stack_ = nullptr;
     RecordIconView* icon_view_ = nullptr;
     RecordDetailsView* details_view_ = nullptr;
     ViewMode mode_ = ViewMode::LargeIcons;
-    // Guarded: the main window may destroy its children before this view.
-    QPointer<FloatWindow> float_window_;
-    bool first_update_ = true;
+    // The tree's selection as last handed over; empty while no tree ever said one.
+    std::string selected_category_;
 };
 
 }  // namespace korvane

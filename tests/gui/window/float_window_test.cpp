@@ -54,10 +54,10 @@ protected:
     void SetUp() override {
         RunningAppTest::SetUp();
         if (HasFatalFailure()) return;
-        ASSERT_NE(frame_->vell_view().float_window(), nullptr);
+        ASSERT_NE(frame_->float_window(), nullptr);
     }
 
-    FloatWindow& floating() { return *frame_->vell_view().float_window(); }
+    FloatWindow& floating() { return *frame_->float_window(); }
 
     // Runs action; the first popup menu it opens is answered with command choice (0: the menu
     // is dismissed without a choice).

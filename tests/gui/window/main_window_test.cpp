@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -223,9 +224,13 @@ TEST_F(MainWindowTest, RefreshFromTheTreeDoesNothingAndCommandsWithoutHandlerAre
     EXPECT_TRUE(router().state(res::kCmdRefresh).enabled);
     router().dispatch(res::kCmdRefresh);
     EXPECT_TRUE(shown_titles().isEmpty());  // the tree's refresh does not refill the list
+    // 修改密码's second id is taken only while the list is active, its first from either pane.
+    EXPECT_FALSE(router().state(res::kCmdChangePasswordAlt).enabled);
+    EXPECT_TRUE(router().state(res::kCmdChangePassword).enabled);
     activate_list();
     router().dispatch(res::kCmdRefresh);
     EXPECT_EQ(shown_titles(), QStringList{"a"});
+    EXPECT_TRUE(router().state(res::kCmdChangePasswordAlt).enabled);
     EXPECT_FALSE(router().state(res::kCmdEditPaste).enabled);
     EXPECT_FALSE(router().state(res::kCmdPrint).enabled);
 }
@@ -293,6 +298,32 @@ TEST_F(MainWindowTest, CancelledNewCategoryStillReloads) {
         [](CategoryNameDialog* dialog) { child<QPushButton>(dialog, "ok_button")->click(); });
     tree().on_new_category();
     EXPECT_EQ(tree_texts(), (QStringList{"A", ""}));
+}
+
+TEST_F(MainWindowTest, ClosedSyncRefillsTheSelectedCategoryAndClosedImportReloadsTheTree) {
+    add_category(QStringLiteral("A"));
+    tree().reload();
+    select_category(QStringLiteral("A"));
+    add_category(QStringLiteral("B"));
+    add_record(QStringLiteral("in A"), QStringLiteral("A"));  // shown only after a refill
+    const auto close = [](const char* type) {
+        on_next_modal<QDialog>([type](QDialog* dialog) {
+            EXPECT_STREQ(dialog->metaObject()->className(), type);
+            dialog->reject();
+        });
+    };
+
+    close("korvane::SyncDialog");
+    ASSERT_TRUE(router().dispatch(res::kCmdSync));
+    EXPECT_EQ(tree_texts(), QStringList{"A"});
+    EXPECT_EQ(tree().currentItem()->text(0), QStringLiteral("A"));
+    EXPECT_EQ(shown_titles(), QStringList{"in A"});
+
+    close("korvane::ImportDialog");
+    ASSERT_TRUE(router().dispatch(res::kCmdImport));
+    EXPECT_EQ(tree_texts(), (QStringList{"A", "B"}));
+    EXPECT_EQ(tree().currentItem(), tree().root_item());
+    EXPECT_TRUE(shown_titles().isEmpty());
 }
 
 TEST_F(MainWindowTest, DroppingARecordMovesItToTheCategoryUnderTheCursor) {

@@ -253,9 +253,7 @@ const QuitRow kRows[] = {
     {"BackupFileChooser", false, on_list(res::kCmdExportBackup),
      [](const QString&) { return steps({log_in()}); }, "QFileDialog"},
     {"FloatWindowViewer", false,
-     [](MainWindow& frame) {
-         frame.vell_view().float_window()->execute_command(res::kCmdViewCollected);
-     },
+     [](MainWindow& frame) { frame.float_window()->execute_command(res::kCmdViewCollected); },
      [](const QString&) { return steps({log_in()}); }, "korvane::RecordEditorDialog"},
     {"PasswordGenerator", false, on_list(res::kCmdPasswordGenerator),
      [](const QString&) { return steps({log_in()}); }, "korvane::PasswordGeneratorDialog"},

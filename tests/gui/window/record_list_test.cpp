@@ -1,12 +1,12 @@
-// RecordList over a real vault and category tree: fills, copy, the editor and delete flows, view
-// modes, dragging and the password change, checked through what the database file holds.
+// RecordList over a real vault, in a main window with its category tree: fills, copy, the editor
+// and delete flows, view modes, dragging and the password change, checked through what the
+// database file holds.
 #include "gui/window/record_list.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QClipboard>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListView>
@@ -20,6 +20,7 @@
 #include "gui/window/category_tree.h"
 #include "gui/window/command_router.h"
 #include "gui/window/delete_confirm_dialog.h"
+#include "gui/window/main_window.h"
 #include "gui/window/record_details_view.h"
 #include "gui/window/record_icon_view.h"
 #include "gui/window/record_list_model.h"
@@ -82,18 +83,15 @@ protected:
         prompts.new_password("secretyyyyyyyyyyy").master_password("secretyyyyyyyyyyy");
         session_ = std::make_unique<VaultSession>(dir_.path());
         ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
-        window_ = std::make_unique<QWidget>();
-        auto* layout = new QHBoxLayout(window_.get());
-        tree_ = new CategoryTree(*session_, window_.get());
-        list_ = new RecordList(*session_, router_, window_.get());
-        tree_->set_record_list(list_);
-        list_->set_category_tree(tree_);
-        layout->addWidget(tree_);
-        layout->addWidget(list_, 1);
-        router_.set_chain([this] { return std::vector<CommandTarget*>{list_}; });
+        // The panes talk through the main window; the list is its active pane.
+        window_ = std::make_unique<MainWindow>(*session_, nullptr);
+        tree_ = &window_->left_view();
+        list_ = &window_->vell_view();
         window_->resize(1000, 600);
         window_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+        list_->current_view().setFocus();
+        window_->set_active_pane(list_);
         tree_->reload();
     }
 
@@ -136,6 +134,7 @@ protected:
         }
         return rows;
     }
+    CommandRouter& router() { return window_->router(); }
     // Read through a connection of its own, not through the code under test.
     Rows stored(const std::string& sql) {
         return test_support::RawSqlite(session_->work_path()).rows(sql);
@@ -143,8 +142,7 @@ protected:
 
     QTemporaryDir dir_;
     std::unique_ptr<VaultSession> session_;
-    CommandRouter router_;
-    std::unique_ptr<QWidget> window_;
+    std::unique_ptr<MainWindow> window_;
     CategoryTree* tree_ = nullptr;
     RecordList* list_ = nullptr;
 };
@@ -185,7 +183,7 @@ TEST_F(RecordListTest, CopyWithoutMarkShowsErrorWithOkOnlyAndAKeyboardFocusMarks
     // Qt would make the first item current when the focus arrives by Tab.
     QApplication::setActiveWindow(window_.get());
     list_->current_view().setFocus(Qt::TabFocusReason);
-    router_.dispatch(res::kCmdCopy);
+    router().dispatch(res::kCmdCopy);
 
     EXPECT_EQ(driver.captions(), std::vector<QString>{QStringLiteral("错误")});
     EXPECT_EQ(text, QStringLiteral("你没有选中任何项"));
@@ -237,7 +235,7 @@ TEST_F(RecordListTest, NewAndCollectedRecordsGoIntoTheSelectedCategory) {
     QString caption;
     ModalDriver driver;
     driver.then(save_editor({"邮箱", "me", "p'w", "line1\nline2"}, &caption));
-    router_.dispatch(res::kCmdNew);
+    router().dispatch(res::kCmdNew);
     EXPECT_EQ(caption, QStringLiteral("新增记录"));
     EXPECT_EQ(titles(), QStringList{"邮箱"});
 
@@ -318,7 +316,7 @@ TEST_F(DeleteRecordsTest, AsksRecordByRecordAndFollowsEachAnswer) {
     driver_.then(press("ok_button", &questions_))
         .then(press("no_button", &questions_))
         .then(press("ok_button", &questions_));
-    router_.dispatch(res::kCmdDelete);
+    router().dispatch(res::kCmdDelete);
     EXPECT_EQ(questions_, (std::vector<QString>{"是否删除  r0", "是否删除  r1", "是否删除  r2"}));
     EXPECT_EQ(remaining(), (Rows{row_of({"r1"}), row_of({"r3"})}));
     EXPECT_EQ(titles(), (QStringList{"r1", "r3"}));
@@ -372,7 +370,7 @@ TEST_F(RecordListTest, ViewModesKeepItemsAndSelectionAndShowHeadersOnlyInDetails
                  {res::kCmdViewLargeIcons, false, true}};
     for (const auto& mode : modes) {
         SCOPED_TRACE(mode.command);
-        ASSERT_TRUE(router_.dispatch(mode.command));
+        ASSERT_TRUE(router().dispatch(mode.command));
         EXPECT_EQ(titles(), (QStringList{"a", "b", "c"}));
         EXPECT_EQ(selected_rows(), (std::vector<int>{1, 2}));
         EXPECT_EQ(list_->selection_model().currentIndex().row(), 2);
@@ -385,9 +383,9 @@ TEST_F(RecordListTest, ViewModesKeepItemsAndSelectionAndShowHeadersOnlyInDetails
         }
         for (int command : {res::kCmdViewSmallIcons, res::kCmdViewLargeIcons, res::kCmdViewList,
                             res::kCmdViewDetails}) {
-            EXPECT_EQ(router_.state(command).radio, command == mode.command) << command;
+            EXPECT_EQ(router().state(command).radio, command == mode.command) << command;
         }
-        EXPECT_EQ(router_.state(res::kCmdViewArrange).enabled, mode.arrange);
+        EXPECT_EQ(router().state(res::kCmdViewArrange).enabled, mode.arrange);
     }
 }
 
@@ -399,7 +397,7 @@ TEST_F(RecordListTest, DragCarriesOnlyThePressedRecordAndTheListTakesNoDrops) {
     const QString type = QString::fromLatin1(CategoryTree::kRecordMimeType);
     for (int command : {res::kCmdViewLargeIcons, res::kCmdViewDetails}) {
         SCOPED_TRACE(command);
-        router_.dispatch(command);
+        router().dispatch(command);
         click(0);
         click(1, Qt::ControlModifier);
         click(2, Qt::ControlModifier);
@@ -429,12 +427,12 @@ TEST_F(RecordListTest, ChangePasswordStoresTheNewPasswordOnlyOnOk) {
     };
     ModalDriver driver;
     driver.then(type_and("cancel_button"));
-    router_.dispatch(res::kCmdChangePassword);
+    router().dispatch(res::kCmdChangePassword);
     EXPECT_EQ(session_->master_password(), before);
     EXPECT_EQ(stored("select pass from userad"), Rows{row_of({before})});
 
     driver.then(type_and("ok_button"));
-    router_.dispatch(res::kCmdChangePasswordAlt);
+    router().dispatch(res::kCmdChangePasswordAlt);
     EXPECT_EQ(session_->master_password(), "newpwyyyyyyyyyyyy");
     EXPECT_EQ(stored("select pass from userad"), Rows{row_of({"newpwyyyyyyyyyyyy"})});
 }
