@@ -1,5 +1,5 @@
-// The record list's handlers of the data exchange commands: each gathers input, runs the tool
-// and shows the outcome; the record list only calls them and refreshes what they report.
+// The main window's handlers of the data exchange commands: each gathers input, runs the tool
+// and shows the outcome; the main window only calls them and refreshes what they report.
 #pragma once
 
 class QWidget;
