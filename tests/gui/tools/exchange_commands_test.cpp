@@ -11,9 +11,11 @@
 #include "gui/tools/sync_dialog.h"
 #include "gui/tools/tool_commands.h"
 #include "support/file_helpers.h"
+#include "support/hostile_values.h"
+#include "support/legacy_files.h"
+#include "support/scratch_vault.h"
 #include "support/scripted_prompts.h"
 #include "tool_dialog_support.h"
-#include "tools/tool_test_support.h"
 
 namespace korvane::testing {
 namespace {
