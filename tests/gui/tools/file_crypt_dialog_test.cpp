@@ -11,8 +11,9 @@
 
 #include "gui/tools/tool_commands.h"
 #include "support/file_helpers.h"
+#include "support/modal_driver.h"
 #include "support/reference_cipher.h"
-#include "tool_dialog_support.h"
+#include "tool_dialog_test.h"
 
 namespace korvane::testing {
 namespace {
