@@ -3,16 +3,15 @@
 
 #include <sqlite3.h>
 
-#include <QDir>
-
 #include "vault/atomic_file_writer.h"
+#include "vault/file_io.h"
 
 namespace korvane::tools {
 namespace {
 
 Error backup_error(const QString& target_path, const QString& reason) {
-    return make_error(QStringLiteral("导出数据库备份“%1”失败：%2")
-                          .arg(QDir::toNativeSeparators(target_path), reason));
+    return make_error(
+        QStringLiteral("导出数据库备份“%1”失败：%2").arg(native_path(target_path), reason));
 }
 
 QString sqlite_reason(sqlite3* db, int rc) {

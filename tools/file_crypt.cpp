@@ -8,6 +8,7 @@
 #include <array>
 
 #include "vault/atomic_file_writer.h"
+#include "vault/file_io.h"
 #include "vault/mars_cipher.h"
 #include "vault/vault_codec.h"
 #include "vault/vault_folder_check.h"
@@ -18,19 +19,7 @@ namespace {
 constexpr qint64 kBlock = qint64(MarsCipher::kBlockSize);
 using Block = std::array<std::uint8_t, MarsCipher::kBlockSize>;
 
-QString native(const QString& path) { return QDir::toNativeSeparators(path); }
-
 const QString kEncryptedSuffix = QStringLiteral(".enc");
-
-bool read_fully(QIODevice& in, char* data, qint64 size) {
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 got = in.read(data + done, size - done);
-        if (got <= 0) return false;
-        done += got;
-    }
-    return true;
-}
 
 Status write_all(QIODevice& out, const char* data, qint64 size) {
     if (out.write(data, size) != size) {
@@ -102,9 +91,9 @@ Status transform_file(const QString& source_path, const QString& target_path,
     QFile in(source_path);
     if (source_path.isEmpty() || !in.open(QIODevice::ReadOnly)) {
         return make_error(QStringLiteral("打开文件“%1”失败：%2")
-                              .arg(native(source_path), source_path.isEmpty()
-                                                            ? QStringLiteral("未选择文件")
-                                                            : in.errorString()));
+                              .arg(native_path(source_path), source_path.isEmpty()
+                                                                 ? QStringLiteral("未选择文件")
+                                                                 : in.errorString()));
     }
     if (target_path.isEmpty()) return make_error(QStringLiteral("请选择结果的保存位置"));
     if (Status allowed = session.check_output(target_path); !allowed) return allowed;
@@ -112,12 +101,12 @@ Status transform_file(const QString& source_path, const QString& target_path,
     AtomicFileWriter writer(target_path);
     if (Status status = writer.open(); !status) return status;
     if (Status status = step(in, size, writer.device(), cipher); !status) {
-        return make_error(QStringLiteral("“%1”：%2").arg(native(source_path), status.error()));
+        return make_error(QStringLiteral("“%1”：%2").arg(native_path(source_path), status.error()));
     }
     // A file that grew while it was read would otherwise lose its new end silently.
     if (!in.atEnd() || in.size() != size) {
         return make_error(
-            QStringLiteral("“%1”在处理过程中被改动，没有写入结果").arg(native(source_path)));
+            QStringLiteral("“%1”在处理过程中被改动，没有写入结果").arg(native_path(source_path)));
     }
     in.close();  // the target may be the source itself
     return writer.commit();

@@ -1,10 +1,11 @@
 // Reading, deciphering and parsing the older vault files, and inserting their records.
 #include "tools/legacy_import.h"
 
-#include <QDir>
 #include <QFile>
 #include <algorithm>
 
+#include "vault/byte_order.h"
+#include "vault/file_io.h"
 #include "vault/mars_cipher.h"
 #include "vault/md5_digest.h"
 #include "vault/vault_folder_check.h"
@@ -15,8 +16,6 @@ namespace {
 
 using namespace legacy;
 
-QString native(const QString& path) { return QDir::toNativeSeparators(path); }
-
 QString format_name(LegacyFormat format) {
     return format == LegacyFormat::Old ? QStringLiteral("旧版密码库文件")
                                        : QStringLiteral("新版密码库文件");
@@ -24,22 +23,11 @@ QString format_name(LegacyFormat format) {
 
 Error not_in_format(const QString& path, LegacyFormat format, const QString& reason) {
     return make_error(
-        QStringLiteral("“%1”不是有效的%2：%3").arg(native(path), format_name(format), reason));
-}
-
-bool read_fully(QFile& file, char* data, qint64 size) {
-    qint64 done = 0;
-    while (done < size) {
-        const qint64 got = file.read(data + done, size - done);
-        if (got <= 0) return false;
-        done += got;
-    }
-    return true;
+        QStringLiteral("“%1”不是有效的%2：%3").arg(native_path(path), format_name(format), reason));
 }
 
 std::int32_t read_int32_le(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 |
-                                     std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24);
+    return static_cast<std::int32_t>(load_le32(p));
 }
 
 // A field's text up to its NUL; false when the bytes hold no NUL.
@@ -62,8 +50,8 @@ Result<LegacyVaultFile> LegacyVaultFile::open(const QString& path, LegacyFormat 
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         return make_error(QStringLiteral("数据库不存在（无法打开“%1”：%2）")
-                              .arg(native(path), path.isEmpty() ? QStringLiteral("未选择文件")
-                                                                : file.errorString()));
+                              .arg(native_path(path), path.isEmpty() ? QStringLiteral("未选择文件")
+                                                                     : file.errorString()));
     }
     const qint64 size = file.size();
     // Before anything is read: the body is read whole into memory later.
@@ -81,7 +69,8 @@ Result<LegacyVaultFile> LegacyVaultFile::open(const QString& path, LegacyFormat 
     }
     std::array<std::uint8_t, kHeaderSize> header{};
     if (!read_fully(file, reinterpret_cast<char*>(header.data()), qint64(header.size()))) {
-        return make_error(QStringLiteral("读取“%1”失败：%2").arg(native(path), file.errorString()));
+        return make_error(
+            QStringLiteral("读取“%1”失败：%2").arg(native_path(path), file.errorString()));
     }
 
     LegacyVaultFile result;
@@ -147,7 +136,7 @@ Result<std::vector<VaultRecord>> LegacyVaultFile::read_records(
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) {
         return make_error(QStringLiteral("数据库不存在（无法打开“%1”：%2）")
-                              .arg(native(path_), file.errorString()));
+                              .arg(native_path(path_), file.errorString()));
     }
     // Checked again: the file may have been replaced while the password was asked.
     std::array<std::uint8_t, kHeaderSize> header{};
@@ -158,12 +147,13 @@ Result<std::vector<VaultRecord>> LegacyVaultFile::read_records(
         !read_fully(file, reinterpret_cast<char*>(header.data()), qint64(header.size())) ||
         read_int32_le(header.data()) != last_index_ ||
         !std::equal(digest_.begin(), digest_.end(), header.begin() + kDigestOffset)) {
-        return make_error(QStringLiteral("“%1”在导入过程中被改动，请重新选择").arg(native(path_)));
+        return make_error(
+            QStringLiteral("“%1”在导入过程中被改动，请重新选择").arg(native_path(path_)));
     }
     std::string body(std::size_t(body_size_), '\0');
     if (!read_fully(file, body.data(), body_size_)) {
         return make_error(
-            QStringLiteral("读取“%1”失败：%2").arg(native(path_), file.errorString()));
+            QStringLiteral("读取“%1”失败：%2").arg(native_path(path_), file.errorString()));
     }
     auto* bytes = reinterpret_cast<std::uint8_t*>(body.data());
     for (std::size_t offset = 0; offset < body.size(); offset += MarsCipher::kBlockSize) {

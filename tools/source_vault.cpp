@@ -4,9 +4,9 @@
 
 #include <sqlite3.h>
 
-#include <QDir>
 #include <QFileInfo>
 
+#include "vault/file_io.h"
 #include "vault/sqlite_db.h"
 #include "vault/vault_folder_check.h"
 
@@ -23,8 +23,8 @@ const SourceTable kRecordTable{"userpass", {"bt", "name", "pass", "bz", "type"}}
 const SourceTable kCategoryTable{"type", {"leibie"}};
 
 Error unreadable(const QString& path, const QString& reason) {
-    return make_error(QStringLiteral("“%1”不是可读取的密码库数据库：%2")
-                          .arg(QDir::toNativeSeparators(path), reason));
+    return make_error(
+        QStringLiteral("“%1”不是可读取的密码库数据库：%2").arg(native_path(path), reason));
 }
 
 // A failed read said in Chinese: a value over the length limit gets its own words.

@@ -1,7 +1,6 @@
 // AtomicFileWriter: temporary file beside the target, flushed, then renamed over it.
 #include "vault/atomic_file_writer.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
@@ -9,6 +8,7 @@
 #include <system_error>
 
 #include "vault/fault_injection.h"
+#include "vault/file_io.h"
 #include "vault/write_failure.h"
 
 #ifdef Q_OS_WIN
@@ -27,7 +27,7 @@ constexpr int kMaxLinks = 40;
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 QString file_error(const QString& what, const QString& path, const QString& reason) {
-    return QStringLiteral("%1“%2”失败：%3").arg(what, QDir::toNativeSeparators(path), reason);
+    return QStringLiteral("%1“%2”失败：%3").arg(what, native_path(path), reason);
 }
 
 bool sync_to_disk(int fd) {

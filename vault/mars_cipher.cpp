@@ -3,6 +3,7 @@
 
 #include <bit>
 
+#include "vault/byte_order.h"
 #include "vault/mars_tables.h"
 
 namespace korvane {
@@ -17,18 +18,6 @@ constexpr const std::uint32_t* kS1 = kSbox + 256;
 // Every helper below is forced inline so that the block functions compile to straight-line code
 // that keeps the four data words in registers; a call per round would cost more than the round.
 #define KORVANE_MARS_INLINE [[gnu::always_inline]] inline
-
-KORVANE_MARS_INLINE std::uint32_t load_le(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-KORVANE_MARS_INLINE void store_le(std::uint32_t v, std::uint8_t* p) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 
 // Byte j of x as a table index, 0 being the least significant.
 KORVANE_MARS_INLINE std::size_t b0(std::uint32_t x) { return x & 0xff; }
@@ -173,7 +162,7 @@ bool MarsCipher::set_key(const std::uint8_t* key, std::size_t length_bits) {
     }
 
     std::uint32_t t[15] = {};
-    for (std::size_t j = 0; j < n; ++j) t[j] = load_le(key + 4 * j);
+    for (std::size_t j = 0; j < n; ++j) t[j] = load_le32(key + 4 * j);
     t[n] = static_cast<std::uint32_t>(n);
 
     for (std::uint32_t j = 0; j < 4; ++j) {
@@ -211,10 +200,10 @@ bool MarsCipher::set_key(std::string_view key_bytes) {
 
 void MarsCipher::encrypt_block(const std::uint8_t* in, std::uint8_t* out) const {
     const std::uint32_t* k = k_.data();
-    std::uint32_t a = load_le(in) + k[0];
-    std::uint32_t b = load_le(in + 4) + k[1];
-    std::uint32_t c = load_le(in + 8) + k[2];
-    std::uint32_t d = load_le(in + 12) + k[3];
+    std::uint32_t a = load_le32(in) + k[0];
+    std::uint32_t b = load_le32(in + 4) + k[1];
+    std::uint32_t c = load_le32(in + 8) + k[2];
+    std::uint32_t d = load_le32(in + 12) + k[3];
 
     forward_mix<0>(a, b, c, d);
     forward_mix<1>(b, c, d, a);
@@ -251,18 +240,18 @@ void MarsCipher::encrypt_block(const std::uint8_t* in, std::uint8_t* out) const 
     backward_mix<6>(c, d, a, b);
     backward_mix<7>(d, a, b, c);
 
-    store_le(a - k[36], out);
-    store_le(b - k[37], out + 4);
-    store_le(c - k[38], out + 8);
-    store_le(d - k[39], out + 12);
+    store_le32(a - k[36], out);
+    store_le32(b - k[37], out + 4);
+    store_le32(c - k[38], out + 8);
+    store_le32(d - k[39], out + 12);
 }
 
 void MarsCipher::decrypt_block(const std::uint8_t* in, std::uint8_t* out) const {
     const std::uint32_t* k = k_.data();
-    std::uint32_t a = load_le(in) + k[36];
-    std::uint32_t b = load_le(in + 4) + k[37];
-    std::uint32_t c = load_le(in + 8) + k[38];
-    std::uint32_t d = load_le(in + 12) + k[39];
+    std::uint32_t a = load_le32(in) + k[36];
+    std::uint32_t b = load_le32(in + 4) + k[37];
+    std::uint32_t c = load_le32(in + 8) + k[38];
+    std::uint32_t d = load_le32(in + 12) + k[39];
 
     backward_unmix<7>(d, a, b, c);
     backward_unmix<6>(c, d, a, b);
@@ -299,10 +288,10 @@ void MarsCipher::decrypt_block(const std::uint8_t* in, std::uint8_t* out) const 
     forward_unmix<1>(b, c, d, a);
     forward_unmix<0>(a, b, c, d);
 
-    store_le(a - k[0], out);
-    store_le(b - k[1], out + 4);
-    store_le(c - k[2], out + 8);
-    store_le(d - k[3], out + 12);
+    store_le32(a - k[0], out);
+    store_le32(b - k[1], out + 4);
+    store_le32(c - k[2], out + 8);
+    store_le32(d - k[3], out + 12);
 }
 
 }  // namespace korvane

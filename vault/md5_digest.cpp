@@ -4,20 +4,10 @@
 #include <bit>
 #include <cstring>
 
+#include "vault/byte_order.h"
+
 namespace korvane {
 namespace {
-
-std::uint32_t load_le(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-void store_le(std::uint32_t v, std::uint8_t* p) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 
 // One step of a round: a = b + ((a + f(b,c,d) + x + t) <<< s), with f already applied.
 inline void step(std::uint32_t& a, std::uint32_t b, std::uint32_t f, std::uint32_t x,
@@ -88,8 +78,8 @@ void Md5Digest::update(std::string_view bytes) {
 
 void Md5Digest::final(std::uint8_t* out) {
     std::uint8_t length[8];
-    store_le(count_[0], length);
-    store_le(count_[1], length + 4);
+    store_le32(count_[0], length);
+    store_le32(count_[1], length + 4);
 
     // Pad with 0x80 then zeros up to 56 bytes mod 64, leaving room for the 8-byte length.
     static constexpr std::uint8_t kPadding[64] = {0x80};
@@ -98,7 +88,7 @@ void Md5Digest::final(std::uint8_t* out) {
     update(kPadding, pad);
     update(length, 8);
 
-    for (int i = 0; i < 4; ++i) store_le(state_[i], out + 4 * i);
+    for (int i = 0; i < 4; ++i) store_le32(state_[i], out + 4 * i);
 
     // Nothing of the message may linger in the object once the digest is out.
     std::memset(state_, 0, sizeof state_);
@@ -121,7 +111,7 @@ Md5Digest::Digest Md5Digest::of(std::string_view bytes) {
 
 void Md5Digest::transform(const std::uint8_t* block) {
     std::uint32_t x[16];
-    for (int i = 0; i < 16; ++i) x[i] = load_le(block + 4 * i);
+    for (int i = 0; i < 16; ++i) x[i] = load_le32(block + 4 * i);
     std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
 
     FF(a, b, c, d, 0, 7, 0xd76aa478);

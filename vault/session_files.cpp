@@ -8,6 +8,7 @@
 #include <deque>
 
 #include "vault/atomic_file_writer.h"
+#include "vault/file_io.h"
 #include "vault/vault_session.h"
 
 namespace korvane {
@@ -18,8 +19,6 @@ constexpr int kMaxLinks = 40;
 
 // SQLite's companions of the working database.
 constexpr const char* kWorkCompanionSuffixes[] = {"-journal", "-wal", "-shm"};
-
-QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
 // The link's own text, or empty when path is no symbolic link.
 QString link_text(const QString& path) {
@@ -90,7 +89,7 @@ Status SessionFiles::check_output(const QString& path) const {
     if (!is_own_name(resolved) && !is_hard_link_to_own_file(resolved)) return Status::success();
     return make_error(
         QStringLiteral("“%1”是当前密码库（文件夹“%2”）正在使用的文件，不能写入，请另选保存位置")
-            .arg(native(path), native(vault_dir_)));
+            .arg(native_path(path), native_path(vault_dir_)));
 }
 
 bool SessionFiles::is_own_name(const QString& resolved_path) const {

@@ -1,7 +1,6 @@
 // VaultCodec: block-wise MARS encipherment of the working database, written atomically.
 #include "vault/vault_codec.h"
 
-#include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include "vault/atomic_file_writer.h"
 #include "vault/chunk_checksum.h"
 #include "vault/fault_injection.h"
+#include "vault/file_io.h"
 #include "vault/secure_wipe.h"
 #include "vault/write_failure.h"
 
@@ -24,14 +24,12 @@ constexpr char kSqliteMagic[] = "SQLite";
 // nothing wipes; the codec reads in large chunks anyway.
 constexpr QIODevice::OpenMode kPlainRead = QIODevice::ReadOnly | QIODevice::Unbuffered;
 
-QString native(const QString& path) { return QDir::toNativeSeparators(path); }
-
 QString open_error(const QString& path, const QString& reason) {
-    return QStringLiteral("打开文件“%1”失败：%2").arg(native(path), reason);
+    return QStringLiteral("打开文件“%1”失败：%2").arg(native_path(path), reason);
 }
 
 QString read_error(const QString& path, const QString& reason) {
-    return QStringLiteral("读取文件“%1”失败：%2").arg(native(path), reason);
+    return QStringLiteral("读取文件“%1”失败：%2").arg(native_path(path), reason);
 }
 
 qint64 whole_blocks(qint64 length) { return length - length % qint64(MarsCipher::kBlockSize); }
@@ -43,7 +41,7 @@ std::size_t chunk_buffer_size(qint64 length) {
 
 Status content_mismatch(const QString& vault_path) {
     return make_error(
-        QStringLiteral("校验“%1”失败：写入的内容与数据库不一致").arg(native(vault_path)));
+        QStringLiteral("校验“%1”失败：写入的内容与数据库不一致").arg(native_path(vault_path)));
 }
 
 void transform_in_place(std::uint8_t* data, qint64 size, const MarsCipher& cipher,
@@ -60,17 +58,6 @@ void transform_in_place(std::uint8_t* data, qint64 size, const MarsCipher& ciphe
     }
 }
 
-// Reads exactly size bytes, or fails.
-bool read_fully(QIODevice& in, char* data, qint64 size) {
-    qint64 done = 0;
-    while (done < size) {
-        qint64 got = in.read(data + done, size - done);
-        if (got <= 0) return false;
-        done += got;
-    }
-    return true;
-}
-
 // Exact check that the enciphered file deciphers to the plain file's whole blocks.
 Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
                           const MarsCipher& cipher, qint64 length) {
@@ -80,7 +67,8 @@ Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
         return make_error(open_error(vault_path, written.errorString()));
     if (!plain.open(kPlainRead)) return make_error(open_error(work_path, plain.errorString()));
     if (written.size() != length) {
-        return make_error(QStringLiteral("校验“%1”失败：文件长度不对").arg(native(vault_path)));
+        return make_error(
+            QStringLiteral("校验“%1”失败：文件长度不对").arg(native_path(vault_path)));
     }
     std::vector<char> a(chunk_buffer_size(length));
     std::vector<char> b(a.size());
@@ -142,7 +130,8 @@ Status verify_written(const QString& vault_path, const QString& work_path, const
         return make_error(open_error(vault_path, written.errorString()));
     }
     if (written.size() != length) {
-        return make_error(QStringLiteral("校验“%1”失败：文件长度不对").arg(native(vault_path)));
+        return make_error(
+            QStringLiteral("校验“%1”失败：文件长度不对").arg(native_path(vault_path)));
     }
     std::vector<char> buffer(chunk_buffer_size(length));
     std::size_t chunk = 0;
@@ -225,7 +214,7 @@ Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_p
     }
     if (fault::should_fail("codec.remove_source") || !QFile::remove(work_path)) {
         return make_error(QStringLiteral("数据库已加密保存，但删除明文工作文件“%1”失败。")
-                              .arg(native(work_path)));
+                              .arg(native_path(work_path)));
     }
     return Status::success();
 }
@@ -253,7 +242,8 @@ DecryptResult VaultCodec::decrypt_file(const QString& vault_path, const QString&
 Status VaultCodec::remove_sealed(const QString& vault_path) {
     Result<QString> target = AtomicFileWriter::resolve_links(vault_path);
     if (fault::should_fail("codec.remove_source") || !target || !QFile::remove(*target)) {
-        return make_error(QStringLiteral("无法删除“%1”，密码库未打开。").arg(native(vault_path)));
+        return make_error(
+            QStringLiteral("无法删除“%1”，密码库未打开。").arg(native_path(vault_path)));
     }
     return Status::success();
 }

@@ -8,15 +8,15 @@
 #include <QFileInfo>
 #include <cerrno>
 
+#include "vault/file_io.h"
+
 namespace korvane {
 namespace {
-
-QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
 Error not_regular(const QString& path, const QString& kind) {
     return make_error(QStringLiteral("“%1”不是普通文件，而是%2，密码库无法打开。\n"
                                      "请检查或移走这个文件后再试，程序没有改动任何文件。")
-                          .arg(native(path), kind));
+                          .arg(native_path(path), kind));
 }
 
 // Single quotes keep a folder name with spaces or shell characters one argument.
@@ -61,7 +61,7 @@ Status check_readable_source(const QString& path) {
         return Status::success();
     }
     return make_error(QStringLiteral("“%1”不是普通文件，而是%2，无法读取。")
-                          .arg(native(path), file_kind_name(info.st_mode)));
+                          .arg(native_path(path), file_kind_name(info.st_mode)));
 }
 
 Status prepare_vault_folder(const QString& dir) {
@@ -69,19 +69,19 @@ Status prepare_vault_folder(const QString& dir) {
         if (!QDir().mkpath(dir) ||
             !QFile::setPermissions(
                 dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
-            return make_error(QStringLiteral("无法创建密码库文件夹“%1”。").arg(native(dir)));
+            return make_error(QStringLiteral("无法创建密码库文件夹“%1”。").arg(native_path(dir)));
         }
     }
     struct stat info {};
     if (::stat(QFile::encodeName(dir).constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return make_error(QStringLiteral("“%1”不是文件夹，密码库无法打开。").arg(native(dir)));
+        return make_error(QStringLiteral("“%1”不是文件夹，密码库无法打开。").arg(native_path(dir)));
     }
     if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
         return make_error(QStringLiteral("密码库文件夹“%1”其他用户也可以写入，"
                                          "别人可以替换其中的文件，所以密码库不能在这里打开。\n"
                                          "请先执行下面的命令，只允许自己访问这个文件夹：\n"
                                          "chmod 700 %2")
-                              .arg(native(dir), shell_quoted(dir)));
+                              .arg(native_path(dir), shell_quoted(dir)));
     }
     return Status::success();
 }
@@ -104,9 +104,10 @@ Status check_vault_entries(const QString& vault_path, const QString& work_path,
     }
     struct stat work {};
     if (errno == ENOENT && lstat_path(work_path, work)) return Status::success();
-    return make_error(QStringLiteral("“%1”是一个符号链接，但它指向的文件“%2”不存在，"
-                                     "密码库无法打开。\n程序没有改动任何文件。")
-                          .arg(native(vault_path), native(QFileInfo(vault_path).symLinkTarget())));
+    return make_error(
+        QStringLiteral("“%1”是一个符号链接，但它指向的文件“%2”不存在，"
+                       "密码库无法打开。\n程序没有改动任何文件。")
+            .arg(native_path(vault_path), native_path(QFileInfo(vault_path).symLinkTarget())));
 }
 
 }  // namespace korvane

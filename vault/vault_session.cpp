@@ -12,6 +12,7 @@
 #include <QSysInfo>
 
 #include "vault/atomic_file_writer.h"
+#include "vault/file_io.h"
 #include "vault/mars_cipher.h"
 #include "vault/secure_wipe.h"
 #include "vault/vault_codec.h"
@@ -32,8 +33,6 @@ Status unusable_password(std::size_t bytes) {
     }
     return make_error(QStringLiteral("新密码太长（最多 59 个字节），不能作为密钥使用。"));
 }
-
-QString native(const QString& path) { return QDir::toNativeSeparators(path); }
 
 // Said of every set-aside copy of the working file, so nobody mistakes it for a sealed one.
 const QString kPlainNote = QStringLiteral("（明文，未加密）");
@@ -86,7 +85,7 @@ Result<QString> set_aside(const QString& path) {
         if (QFile::rename(path, target)) return target;
         break;
     }
-    return make_error(QStringLiteral("无法给文件“%1”改名。").arg(native(path)));
+    return make_error(QStringLiteral("无法给文件“%1”改名。").arg(native_path(path)));
 }
 
 }  // namespace
@@ -156,7 +155,7 @@ std::optional<StartOutcome> VaultSession::claim_folder(SessionPrompts& prompts) 
             QStringLiteral("密码库正被另一台计算机上的程序使用：锁文件“%1”属于计算机“%2”上"
                            "进程号为 %3 的程序。\n只有在确认那个程序已经结束之后，"
                            "才可以删除这个锁文件再打开密码库。")
-                .arg(native(lock_path_), host)
+                .arg(native_path(lock_path_), host)
                 .arg(pid),
             kErrorCaption);
         return StartOutcome::Busy;
@@ -166,8 +165,8 @@ std::optional<StartOutcome> VaultSession::claim_folder(SessionPrompts& prompts) 
                              kErrorCaption);
         return StartOutcome::Busy;
     }
-    prompts.show_message(QStringLiteral("无法在文件夹“%1”中写入文件。").arg(native(vault_dir_)),
-                         kErrorCaption);
+    prompts.show_message(
+        QStringLiteral("无法在文件夹“%1”中写入文件。").arg(native_path(vault_dir_)), kErrorCaption);
     return StartOutcome::FileError;
 }
 
@@ -224,7 +223,7 @@ std::optional<StartOutcome> VaultSession::resolve_both_files(SessionPrompts& pro
                                    "%2 已原样保留为：\n%3");
     prompts.show_message(text.arg(QLatin1String(work_wins ? kWorkFileName : kVaultFileName),
                                   QLatin1String(work_wins ? kVaultFileName : kWorkFileName),
-                                  native(*moved) + (work_wins ? QString() : kPlainNote)),
+                                  native_path(*moved) + (work_wins ? QString() : kPlainNote)),
                          kErrorCaption);
     return std::nullopt;
 }
@@ -238,15 +237,16 @@ std::optional<StartOutcome> VaultSession::recover_work_file(SessionPrompts& prom
             prompts.show_message(moved.error(), kErrorCaption);
             return StartOutcome::FileError;
         }
-        prompts.show_message(QStringLiteral("文件 %1 不是有效的密码库数据库，已原样保留为：\n%2")
-                                 .arg(QLatin1String(kWorkFileName), native(*moved) + kPlainNote),
-                             kErrorCaption);
+        prompts.show_message(
+            QStringLiteral("文件 %1 不是有效的密码库数据库，已原样保留为：\n%2")
+                .arg(QLatin1String(kWorkFileName), native_path(*moved) + kPlainNote),
+            kErrorCaption);
         return std::nullopt;  // on as if the folder were empty, or with user.dat
     }
     if (!work.password) {
         prompts.show_message(QStringLiteral("上次未正常关闭时留下的数据库 %1 中没有可用的主密码。\n"
                                             "数据库已原样保留，请为它设置新的主密码。")
-                                 .arg(native(work_path_)),
+                                 .arg(native_path(work_path_)),
                              kErrorCaption);
         std::optional<std::string> password = prompts.ask_new_password();
         if (!password) return StartOutcome::Cancelled;
@@ -299,7 +299,7 @@ Status VaultSession::write_new_database(const std::string& password) {
     if (!MarsCipher::is_usable_key_length(password.size()))
         return unusable_password(password.size());
     if (!create_private_file(work_path_)) {
-        return make_error(QStringLiteral("无法创建数据库文件“%1”。").arg(native(work_path_)));
+        return make_error(QStringLiteral("无法创建数据库文件“%1”。").arg(native_path(work_path_)));
     }
     Result<SqliteDb> db = open_work_database(work_path_);
     if (!db) return make_error(db.error());
@@ -342,7 +342,7 @@ Status VaultSession::open_deciphered() {
     if (Status schema = check_vault_schema(*db); !schema) {
         return make_error(QStringLiteral("密码库“%1”解密后不是可以使用的密码库：%2。\n"
                                          "密码库没有打开，文件保持原样。")
-                              .arg(native(vault_path_), schema.error()));
+                              .arg(native_path(vault_path_), schema.error()));
     }
     // Remembered now, so the lock can tell the file it seals is still this one.
     Result<FileIdentity> identity = identify_own_file(work_path_);
@@ -378,7 +378,7 @@ Status VaultSession::seal_work_file() {
 
 Status VaultSession::set_aside_damaged(const QString& problem) {
     const QString text = QStringLiteral("密码库的工作文件“%1”已不是可以加密保存的密码库：%2。")
-                             .arg(native(work_path_), problem);
+                             .arg(native_path(work_path_), problem);
     if (QFileInfo::exists(work_path_ + QStringLiteral("-journal"))) {
         // A write failed and so did its rollback, most likely for want of room: the journal
         // still restores the file, which the next start rolls back and checks.
@@ -386,7 +386,7 @@ Status VaultSession::set_aside_damaged(const QString& problem) {
             text + QStringLiteral("\n上次写入数据库没有完成，可能是磁盘空间不足。"
                                   "工作文件和它的日志文件“%1-journal”都保持原样（明文，未加密），"
                                   "下次启动时会自动恢复。")
-                       .arg(native(work_path_)));
+                       .arg(native_path(work_path_)));
     }
     Result<QString> moved = set_aside(work_path_);
     if (!moved) {
@@ -394,12 +394,12 @@ Status VaultSession::set_aside_damaged(const QString& problem) {
                           QStringLiteral("\n没有加密保存任何内容。"));
     }
     return make_error(text + QStringLiteral("\n它已原样改名保留为“%1”%2，没有加密保存任何内容。")
-                                 .arg(native(*moved), kPlainNote));
+                                 .arg(native_path(*moved), kPlainNote));
 }
 
 Status VaultSession::seal_from_session(const QString& problem) {
     QString text = QStringLiteral("密码库的工作文件“%1”在打开期间被改动，没有按原样加密：%2。")
-                       .arg(native(work_path_), problem);
+                       .arg(native_path(work_path_), problem);
     if (name_taken(work_path_)) {
         Result<QString> moved = set_aside(work_path_);
         if (!moved) {
@@ -408,13 +408,13 @@ Status VaultSession::seal_from_session(const QString& problem) {
                               QStringLiteral("\n没有加密保存任何内容。"));
         }
         text += QStringLiteral("\n在那里找到的文件已原样改名保留为“%1”%2，请检查后自行处理。")
-                    .arg(native(*moved), kPlainNote);
+                    .arg(native_path(*moved), kPlainNote);
     }
     Status rescued = rescue_from_session();
     db_.close();
     if (rescued) {
         text += QStringLiteral("\n程序已从打开的数据库中取回全部记录，加密保存到“%1”。")
-                    .arg(native(vault_path_));
+                    .arg(native_path(vault_path_));
     } else {
         text += QStringLiteral("\n无法从打开的数据库中取回记录（%1），没有加密保存任何内容。")
                     .arg(rescued.error());

@@ -3,8 +3,9 @@
 
 #include <sqlite3.h>
 
-#include <QDir>
 #include <QFile>
+
+#include "vault/file_io.h"
 
 namespace korvane {
 namespace {
@@ -70,8 +71,7 @@ void vacuum_if_sparse(SqliteDb& db) {
 
 Status backup_into_new_file(SqliteDb& source, const QString& target_path) {
     if (!create_private_file(target_path)) {
-        return make_error(
-            QStringLiteral("无法创建数据库文件“%1”。").arg(QDir::toNativeSeparators(target_path)));
+        return make_error(QStringLiteral("无法创建数据库文件“%1”。").arg(native_path(target_path)));
     }
     Status copied = Status::success();
     {

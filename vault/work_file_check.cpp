@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFile>
 #include <array>
 #include <cstring>
 
+#include "vault/file_io.h"
 #include "vault/vault_folder_check.h"
 
 namespace korvane {
@@ -17,10 +17,8 @@ namespace {
 constexpr std::size_t kHeaderBytes = 100;
 constexpr char kMagic[] = "SQLite format 3";  // with its terminating NUL: 16 bytes
 
-QString native(const QString& path) { return QDir::toNativeSeparators(path); }
-
 Error not_a_vault(const QString& path, const QString& why) {
-    return make_error(QStringLiteral("“%1”不是有效的密码库数据库：%2").arg(native(path), why));
+    return make_error(QStringLiteral("“%1”不是有效的密码库数据库：%2").arg(native_path(path), why));
 }
 
 std::uint32_t big_endian(const unsigned char* bytes, int count) {
@@ -53,14 +51,14 @@ Result<bool> has_trigger(SqliteDb& db) {
 Result<FileIdentity> identify_own_file(const QString& path) {
     struct stat info {};
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0) {
-        return make_error(QStringLiteral("文件“%1”已不存在").arg(native(path)));
+        return make_error(QStringLiteral("文件“%1”已不存在").arg(native_path(path)));
     }
     if (!S_ISREG(info.st_mode)) {
         return make_error(QStringLiteral("“%1”不是普通文件，而是%2")
-                              .arg(native(path), file_kind_name(info.st_mode)));
+                              .arg(native_path(path), file_kind_name(info.st_mode)));
     }
     if (info.st_uid != ::geteuid()) {
-        return make_error(QStringLiteral("文件“%1”不属于当前用户").arg(native(path)));
+        return make_error(QStringLiteral("文件“%1”不属于当前用户").arg(native_path(path)));
     }
     return FileIdentity{std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
 }
@@ -112,7 +110,8 @@ Status check_vault_schema(SqliteDb& db) {
 std::optional<QString> work_file_replaced(const QString& path, const FileIdentity& expected) {
     Result<FileIdentity> found = identify_own_file(path);
     if (!found) return found.error();
-    if (!(*found == expected)) return QStringLiteral("“%1”已被另一个文件替换").arg(native(path));
+    if (!(*found == expected))
+        return QStringLiteral("“%1”已被另一个文件替换").arg(native_path(path));
     return std::nullopt;
 }
 

@@ -1,7 +1,6 @@
 // FileCryptDialog: password checks, result names and messages around the file tool.
 #include "gui/tools/file_crypt_dialog.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include "gui/common/app_icon.h"
@@ -9,6 +8,7 @@
 #include "gui/tools/file_chooser.h"
 #include "tools/file_crypt.h"
 #include "ui_file_crypt_dialog.h"
+#include "vault/file_io.h"
 #include "vault/text.h"
 
 namespace korvane {
@@ -66,7 +66,7 @@ QString FileCryptDialog::checked_source() {
         return QString();
     }
     if (!QFileInfo(path).isFile()) {
-        show_message(this, QStringLiteral("找不到文件“%1”").arg(QDir::toNativeSeparators(path)),
+        show_message(this, QStringLiteral("找不到文件“%1”").arg(native_path(path)),
                      plain_error_caption());
         return QString();
     }
@@ -80,10 +80,9 @@ bool FileCryptDialog::may_write(const QString& target) {
         return false;
     }
     if (!QFileInfo::exists(target)) return true;
-    return show_message(
-               this,
-               QStringLiteral("“%1”已存在，要替换它吗？").arg(QDir::toNativeSeparators(target)),
-               windowTitle(), MessageButtons::OkCancel, QMessageBox::Question) == QMessageBox::Ok;
+    return show_message(this, QStringLiteral("“%1”已存在，要替换它吗？").arg(native_path(target)),
+                        windowTitle(), MessageButtons::OkCancel,
+                        QMessageBox::Question) == QMessageBox::Ok;
 }
 
 void FileCryptDialog::encrypt() {

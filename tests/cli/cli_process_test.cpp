@@ -11,8 +11,9 @@
 #include "cli/exit_codes.h"
 #include "cli_test_support.h"
 #include "support/file_helpers.h"
+#include "support/hostile_values.h"
+#include "support/legacy_files.h"
 #include "support/scripted_prompts.h"
-#include "tools/tool_test_support.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"
 

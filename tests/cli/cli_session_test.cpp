@@ -8,9 +8,9 @@
 
 #include "cli/cli.h"
 #include "cli_test_support.h"
+#include "support/failing_step.h"
 #include "support/file_helpers.h"
 #include "support/scripted_prompts.h"
-#include "tools/tool_test_support.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <filesystem>
 
 namespace korvane::testing {
 
@@ -26,6 +27,12 @@ void write_file(const QString& path, const std::string& bytes) {
 QStringList folder_entries(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot,
                                QDir::Name);
+}
+
+bool is_owner_only(const QString& path) {
+    namespace fs = std::filesystem;
+    const fs::perms perms = fs::status(QFile::encodeName(path).toStdString()).permissions();
+    return perms == (fs::perms::owner_read | fs::perms::owner_write);
 }
 
 std::string query_sqlite(const QString& db_path, const std::string& sql) {

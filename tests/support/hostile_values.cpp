@@ -1,6 +1,7 @@
 // The hostile value table and GBK byte generators.
 #include "support/hostile_values.h"
 
+#include <gtest/gtest.h>
 #include <iconv.h>
 
 namespace korvane::testing {
@@ -77,6 +78,20 @@ bool iconv_accepts_gbk(std::string_view bytes) {
     const std::size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
     iconv_close(cd);
     return rc != std::size_t(-1) && in_left == 0;
+}
+
+std::string gbk(const char* utf8) {
+    iconv_t cd = iconv_open("GBK", "UTF-8");
+    std::string in(utf8);
+    std::string out(in.size() * 2 + 4, '\0');
+    char* in_ptr = in.data();
+    char* out_ptr = out.data();
+    std::size_t in_left = in.size(), out_left = out.size();
+    const std::size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
+    iconv_close(cd);
+    EXPECT_NE(rc, std::size_t(-1)) << "iconv failed on " << utf8;
+    out.resize(out.size() - out_left);
+    return out;
 }
 
 const std::vector<HostileValue>& hostile_values() {

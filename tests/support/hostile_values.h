@@ -27,6 +27,9 @@ const std::vector<HostileValue>& hostile_values();
 // ASCII byte, so every even cut point from 2 to 65534 falls inside a character.
 std::string gbk_text_of_64_kib();
 
+// UTF-8 text as GBK bytes, converted by iconv rather than by the vault's own text code.
+std::string gbk(const char* utf8);
+
 // True when iconv decodes the bytes as GBK without an error (an independent check).
 bool iconv_accepts_gbk(std::string_view bytes);
 

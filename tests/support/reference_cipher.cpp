@@ -1,7 +1,9 @@
-// Crypto++-backed MARS ECB used as a second opinion on what the vault writes.
+// Crypto++-backed MARS ECB and MD5 used as a second opinion on what the vault writes.
 #include "support/reference_cipher.h"
 
+#define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
 #include <crypto++/mars.h>
+#include <crypto++/md5.h>
 
 #include <stdexcept>
 
@@ -32,6 +34,14 @@ std::string reference_mars_ecb(std::string_view key_bytes, std::string_view data
     auto* dst = reinterpret_cast<CryptoPP::byte*>(out.data());
     for (std::size_t off = 0; off < whole; off += 16) cipher.ProcessBlock(in + off, dst + off);
     return out;
+}
+
+std::string reference_md5(std::string_view bytes) {
+    CryptoPP::Weak::MD5 md5;
+    std::string digest(16, '\0');
+    md5.CalculateDigest(reinterpret_cast<CryptoPP::byte*>(digest.data()),
+                        reinterpret_cast<const CryptoPP::byte*>(bytes.data()), bytes.size());
+    return digest;
 }
 
 }  // namespace korvane::testing

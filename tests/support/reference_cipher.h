@@ -1,4 +1,4 @@
-// An independent MARS ECB reader built on Crypto++, for tests that check vault bytes on disk.
+// Independent MARS ECB and MD5 built on Crypto++, for tests that check vault bytes on disk.
 #pragma once
 
 #include <string>
@@ -11,5 +11,8 @@ namespace korvane::testing {
 // blocks are processed and a shorter tail is dropped. Throws std::invalid_argument unless the key
 // material is 16 to 59 bytes long.
 std::string reference_mars_ecb(std::string_view key_bytes, std::string_view data, bool encrypt);
+
+// The 16-byte MD5 digest of bytes, with Crypto++'s MD5.
+std::string reference_md5(std::string_view bytes);
 
 }  // namespace korvane::testing

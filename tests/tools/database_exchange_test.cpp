@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 
 #include "support/file_helpers.h"
-#include "tool_test_support.h"
+#include "support/scratch_vault.h"
 #include "tools/backup_export.h"
 #include "tools/database_import.h"
 #include "tools/database_sync.h"

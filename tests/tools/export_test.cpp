@@ -8,8 +8,10 @@
 #include <QTemporaryDir>
 #include <functional>
 
+#include "support/failing_step.h"
 #include "support/file_helpers.h"
-#include "tool_test_support.h"
+#include "support/hostile_values.h"
+#include "support/scratch_vault.h"
 #include "tools/backup_export.h"
 #include "tools/csv_export.h"
 #include "tools/file_crypt.h"

@@ -11,8 +11,9 @@
 
 #include "support/file_helpers.h"
 #include "support/hostile_values.h"
+#include "support/legacy_files.h"
+#include "support/scratch_vault.h"
 #include "support/session_vault.h"
-#include "tool_test_support.h"
 #include "tools/database_import.h"
 #include "tools/database_sync.h"
 #include "tools/file_crypt.h"

@@ -8,7 +8,10 @@
 #include <QFile>
 
 #include "support/file_helpers.h"
-#include "tool_test_support.h"
+#include "support/hostile_values.h"
+#include "support/legacy_files.h"
+#include "support/reference_cipher.h"
+#include "support/scratch_vault.h"
 #include "vault/text.h"
 
 namespace korvane::tools {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/dialog_driver.h"
+#include "support/modal_driver.h"
 
 namespace {
 

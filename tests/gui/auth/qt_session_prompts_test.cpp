@@ -8,7 +8,7 @@
 
 #include "gui/auth/change_password_dialog.h"
 #include "gui/auth/login_dialog.h"
-#include "support/dialog_driver.h"
+#include "support/modal_driver.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "support/dialog_driver.h"
-#include "tool_dialog_support.h"
+#include "support/modal_driver.h"
+#include "tool_dialog_test.h"
 
 namespace korvane::testing {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/dialog_driver.h"
+#include "support/modal_driver.h"
 
 namespace {
 

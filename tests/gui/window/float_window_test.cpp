@@ -24,7 +24,7 @@
 #include "gui/window/record_list_model.h"
 #include "gui/window/running_app.h"
 #include "resources/resource_ids.h"
-#include "support/dialog_driver.h"
+#include "support/modal_driver.h"
 #include "support/scripted_prompts.h"
 #include "vault/text.h"
 #include "vault/vault_statements.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "support/dialog_driver.h"
+#include "support/modal_driver.h"
 #include "vault/text.h"
 
 namespace {

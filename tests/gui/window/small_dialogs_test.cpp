@@ -7,7 +7,7 @@
 
 #include "gui/window/about_dialog.h"
 #include "gui/window/category_name_dialog.h"
-#include "support/dialog_driver.h"
+#include "support/modal_driver.h"
 
 namespace {
 

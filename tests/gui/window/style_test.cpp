@@ -32,7 +32,7 @@
 #include "gui/window/style_settings.h"
 #include "gui/window/visual_style.h"
 #include "resources/resource_ids.h"
-#include "support/dialog_driver.h"
+#include "support/modal_driver.h"
 #include "support/scripted_prompts.h"
 #include "vault/vault_session.h"
 

@@ -1,0 +1,47 @@
+// ToolDialogTest: the vault is created and unlocked before each test, the chooser checked after.
+#include "tool_dialog_test.h"
+
+#include "support/file_helpers.h"
+#include "support/scripted_prompts.h"
+#include "vault/vault_statements.h"
+
+namespace korvane::testing {
+
+void ToolDialogTest::SetUp() {
+    ScriptedPrompts prompts;
+    prompts.new_password(kMasterPassword).master_password(kMasterPassword);
+    session_ = std::make_unique<VaultSession>(vault_dir_.path());
+    ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
+    set_file_chooser(&chooser_);
+}
+
+void ToolDialogTest::TearDown() {
+    set_file_chooser(nullptr);
+    EXPECT_TRUE(chooser_.answers.empty()) << "file dialog answers left unused";
+}
+
+QStringList ToolDialogTest::files() const { return folder_entries(files_.path()); }
+
+void ToolDialogTest::add_record(const VaultRecord& record) {
+    ASSERT_TRUE(statements::insert_record(session_->db(), record).ok());
+}
+
+void ToolDialogTest::add_category(const std::string& name) {
+    ASSERT_TRUE(statements::insert_category(session_->db(), name).ok());
+}
+
+std::vector<test_support::RawRow> ToolDialogTest::records() {
+    return test_support::RawSqlite(session_->work_path())
+        .rows("select bt,name,pass,bz,type from userpass order by OID");
+}
+
+std::vector<std::string> ToolDialogTest::categories() {
+    std::vector<std::string> names;
+    for (const auto& row : test_support::RawSqlite(session_->work_path())
+                               .rows("select leibie from type order by OID")) {
+        names.push_back(row[0].value_or("<NULL>"));
+    }
+    return names;
+}
+
+}  // namespace korvane::testing
