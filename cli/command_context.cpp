@@ -20,8 +20,6 @@ const QString kVaultMissing = QStringLiteral("密码库不存在，请先运行 
 
 }  // namespace
 
-QString native(const QString& path) { return QDir::toNativeSeparators(path); }
-
 QString root_label() { return text::from_gbk(kRootCategory); }
 
 QString escaped(const std::string& stored) {
@@ -231,7 +229,7 @@ bool CommandContext::may_write(const QString& path) {
         return false;
     }
     if (!QFileInfo::exists(path) || args_.has(QStringLiteral("--force"))) return true;
-    say(QStringLiteral("“%1”已存在；加 --force 才会替换它。").arg(native(path)));
+    say(QStringLiteral("“%1”已存在；加 --force 才会替换它。").arg(native_path(path)));
     return false;
 }
 

@@ -11,6 +11,7 @@
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/password_questions.h"
+#include "vault/file_io.h"
 #include "vault/vault_record.h"
 #include "vault/vault_session.h"
 
@@ -24,7 +25,6 @@ struct FieldValues {
     bool any() const { return title || account || password || remark || category || ask_password; }
 };
 
-QString native(const QString& path);
 QString root_label();
 // One field of a tab-separated line; escaping keeps one record on one line and is reversible.
 QString escaped(const std::string& stored);

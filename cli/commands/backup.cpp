@@ -15,7 +15,7 @@ int backup(CommandContext& context) {
         if (Status written = tools::export_backup(doc.db(), path, SessionFiles(doc)); !written) {
             return context.fail(kExitFile, written.error());
         }
-        context.say(QStringLiteral("已导出无加密的备份到“%1”。").arg(native(path)));
+        context.say(QStringLiteral("已导出无加密的备份到“%1”。").arg(native_path(path)));
         return int(kExitSuccess);
     });
 }

@@ -17,7 +17,7 @@ int export_csv(CommandContext& context) {
         if (Status written = tools::write_csv(path, *csv, SessionFiles(doc)); !written) {
             return context.fail(kExitFile, written.error());
         }
-        context.say(QStringLiteral("已导出到“%1”。").arg(native(path)));
+        context.say(QStringLiteral("已导出到“%1”。").arg(native_path(path)));
         return int(kExitSuccess);
     });
 }

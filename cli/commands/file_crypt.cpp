@@ -16,7 +16,7 @@ namespace {
 int crypt_file(CommandContext& context, bool encrypt) {
     const QString source = context.args().arguments[0];
     if (!QFileInfo(source).isFile()) {
-        return context.fail(kExitFile, QStringLiteral("找不到文件“%1”").arg(native(source)));
+        return context.fail(kExitFile, QStringLiteral("找不到文件“%1”").arg(native_path(source)));
     }
     const QString target =
         encrypt ? tools::encrypted_file_path(source) : tools::decrypted_file_path(source);
@@ -38,7 +38,7 @@ int crypt_file(CommandContext& context, bool encrypt) {
                                 : tools::decrypt_file(source, target, password, session);
     if (!done) return context.fail(kExitFile, done.error());
     context.say((encrypt ? QStringLiteral("加密成功：%1") : QStringLiteral("解密成功：%1"))
-                    .arg(native(target)));
+                    .arg(native_path(target)));
     return kExitSuccess;
 }
 

@@ -11,7 +11,7 @@ int init(CommandContext& context) {
     const QString dir = context.vault_dir();
     if (CommandContext::vault_exists(dir)) {
         return context.fail(kExitFile,
-                            QStringLiteral("文件夹“%1”中已经有密码库。").arg(native(dir)));
+                            QStringLiteral("文件夹“%1”中已经有密码库。").arg(native_path(dir)));
     }
     VaultSession doc(dir);
     TerminalPrompts prompts(context.console(), context.questions(), doc.work_path(),
@@ -20,7 +20,7 @@ int init(CommandContext& context) {
     if (outcome != StartOutcome::Unlocked) return context.start_failed(outcome);
     const int exit_code = context.finish(doc, kExitSuccess);
     if (exit_code == kExitSuccess)
-        context.say(QStringLiteral("已创建密码库：%1").arg(native(doc.vault_path())));
+        context.say(QStringLiteral("已创建密码库：%1").arg(native_path(doc.vault_path())));
     return exit_code;
 }
 

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QSessionManager>
@@ -18,6 +17,7 @@
 #include "gui/window/main_window.h"
 #include "platform/unix_signal_watcher.h"
 #include "resources/resource_ids.h"
+#include "vault/file_io.h"
 
 namespace korvane {
 namespace {
@@ -58,11 +58,10 @@ QString failure_text(const QString& what, const QString& vault_path, const QStri
     if (!locked) {
         return text + QStringLiteral("\n\n") + locked.error() +
                QStringLiteral("\n\n数据库仍保存在明文工作文件“%1”中，下次启动时会自动重新加密。")
-                   .arg(QDir::toNativeSeparators(work_path));
+                   .arg(native_path(work_path));
     }
     if (!vault_path.isEmpty()) {
-        text += QStringLiteral("\n\n数据库已重新加密保存在“%1”。")
-                    .arg(QDir::toNativeSeparators(vault_path));
+        text += QStringLiteral("\n\n数据库已重新加密保存在“%1”。").arg(native_path(vault_path));
     }
     return text;
 }
