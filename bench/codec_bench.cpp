@@ -67,7 +67,8 @@ void BM_EncryptFile64MiB(benchmark::State& state) {
         QFile::remove(f.tmp);
         QFile::copy(f.plain_master, f.tmp);
         state.ResumeTiming();
-        if (!VaultCodec::encrypt_file(f.tmp, f.dat, kKey).ok()) state.SkipWithError("encrypt failed");
+        if (!VaultCodec::encrypt_file(f.tmp, f.dat, kKey).ok())
+            state.SkipWithError("encrypt failed");
     }
     state.SetBytesProcessed(state.iterations() * kVaultSize);
 }
@@ -82,7 +83,8 @@ void BM_DurableCopy64MiB(benchmark::State& state) {
         AtomicFileWriter out(f.tmp);
         (void)out.open();
         qint64 n;
-        while ((n = in.read(buffer.data(), qint64(buffer.size()))) > 0) (void)out.write(buffer.data(), n);
+        while ((n = in.read(buffer.data(), qint64(buffer.size()))) > 0)
+            (void)out.write(buffer.data(), n);
         (void)out.commit();
     }
     state.SetBytesProcessed(state.iterations() * kVaultSize);

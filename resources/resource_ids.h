@@ -124,8 +124,8 @@ inline constexpr int kFloatBitmap = 158;
 inline constexpr int kCategoryIcon = 167;
 
 // Strings that are not command prompts.
-inline constexpr int kStrAppTitle = 57344;      // "Pellorin"
-inline constexpr int kStrReady = 57345;         // "就绪"
+inline constexpr int kStrAppTitle = 57344;  // "Pellorin"
+inline constexpr int kStrReady = 57345;     // "就绪"
 inline constexpr int kStrIndicatorCaps = 59137;
 inline constexpr int kStrIndicatorNum = 59138;
 inline constexpr int kStrIndicatorScroll = 59139;

@@ -48,8 +48,8 @@ protected:
 };
 
 TEST_F(VaultCodecTest, EnciphersWholeBlocksAsIndependentEcbBlocks) {
-    for (std::size_t size : {std::size_t(3072), std::size_t(3075), std::size_t(16),
-                             std::size_t(3 << 20) + 5}) {
+    for (std::size_t size :
+         {std::size_t(3072), std::size_t(3075), std::size_t(16), std::size_t(3 << 20) + 5}) {
         SCOPED_TRACE(size);
         const std::string plain = fake_database(size, unsigned(size));
         write_file(tmp(), plain);
@@ -95,9 +95,8 @@ TEST_F(VaultCodecTest, WrongOrUnusableKeyTouchesNothing) {
     ASSERT_TRUE(VaultCodec::encrypt_file(tmp(), dat(), kKey).ok());
     const std::string sealed = read_file(dat());
 
-    for (const std::string& key :
-         {std::string("wrongpasswordyyyy"), std::string(60, 'a'), std::string(15, 'a'),
-          std::string()}) {
+    for (const std::string& key : {std::string("wrongpasswordyyyy"), std::string(60, 'a'),
+                                   std::string(15, 'a'), std::string()}) {
         SCOPED_TRACE(key.size());
         EXPECT_EQ(VaultCodec::decrypt_file(dat(), tmp(), key).outcome,
                   DecryptOutcome::WrongPassword);
@@ -155,15 +154,15 @@ struct FailAt {
 
 TEST_F(VaultCodecTest, FailureAtAnyStepOfEncipheringKeepsThePlainFile) {
     const std::string plain = fake_database((3 << 20) + 512);
-    for (const auto& [point, nth] : std::vector<std::pair<std::string, int>>{
-             {"atomic.open", 1},
-             {"codec.write", 1},
-             {"codec.write", 3},
-             {"atomic.sync", 1},
-             {"atomic.rename", 1},
-             {"codec.read_back", 1},
-             {"codec.verify", 2},
-             {"codec.remove_source", 1}}) {
+    for (const auto& [point, nth] :
+         std::vector<std::pair<std::string, int>>{{"atomic.open", 1},
+                                                  {"codec.write", 1},
+                                                  {"codec.write", 3},
+                                                  {"atomic.sync", 1},
+                                                  {"atomic.rename", 1},
+                                                  {"codec.read_back", 1},
+                                                  {"codec.verify", 2},
+                                                  {"codec.remove_source", 1}}) {
         SCOPED_TRACE(point + " #" + std::to_string(nth));
         write_file(tmp(), plain);
         QFile::remove(dat());
