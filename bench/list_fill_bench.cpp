@@ -14,6 +14,7 @@
 
 #include "gui/window/command_router.h"
 #include "gui/window/record_list.h"
+#include "platform/clipboard_clearer.h"
 #include "vault/mars_cipher.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"
@@ -40,6 +41,7 @@ struct Fixture {
     QTemporaryDir dir;
     VaultSession doc{dir.path()};
     CommandRouter router;
+    ClipboardClearer clearer;
     std::unique_ptr<RecordList> view;
     qint64 database_bytes = 0;
     bool ready = false;
@@ -58,7 +60,7 @@ struct Fixture {
             if (!statements::insert_record(doc.db(), record).ok()) return;
         }
         if (!transaction.commit().ok()) return;
-        view = std::make_unique<RecordList>(doc, router);
+        view = std::make_unique<RecordList>(doc, router, clearer);
         view->resize(1000, 600);
         view->show();
         database_bytes = QFileInfo(doc.work_path()).size();

@@ -1,15 +1,14 @@
 // clip: copies a record's password to the clipboard and clears it after a while.
-#include <QClipboard>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QString>
-#include <QTimer>
 #include <memory>
 
 #include "cli/command_context.h"
 #include "cli/commands/commands.h"
-#include "platform/clipboard.h"
+#include "platform/clipboard_clearer.h"
+#include "vault/secure_wipe.h"
 #include "vault/text.h"
 #include "vault/vault_statements.h"
 
@@ -19,11 +18,14 @@ namespace {
 constexpr int kDefaultClearSeconds = 10;
 constexpr int kMaxClearSeconds = 24 * 60 * 60;
 
-int hold_on_clipboard(CommandContext& context, const QString& password, int seconds) {
-    put_text_on_clipboard(password);
+int hold_on_clipboard(CommandContext& context, QString& password, int seconds) {
+    ClipboardClearer clearer;
+    clearer.set_delay_seconds(seconds);
+    clearer.put(password);
+    secure_wipe(password);
     context.say(QStringLiteral("密码已复制到剪贴板，%1 秒后清除。").arg(seconds));
     QEventLoop wait;
-    QTimer::singleShot(seconds * 1000, &wait, &QEventLoop::quit);
+    QObject::connect(&clearer, &ClipboardClearer::finished, &wait, &QEventLoop::quit);
     std::unique_ptr<QSocketNotifier> interrupt;
     if (context.console().termination_fd() >= 0) {
         interrupt = std::make_unique<QSocketNotifier>(context.console().termination_fd(),
@@ -31,8 +33,8 @@ int hold_on_clipboard(CommandContext& context, const QString& password, int seco
         QObject::connect(interrupt.get(), &QSocketNotifier::activated, &wait, &QEventLoop::quit);
     }
     if (context.console().termination_signal() == 0) wait.exec();
-    // Whatever the user copied since is theirs and stays.
-    if (QGuiApplication::clipboard()->text() == password) clear_clipboard();
+    // On an interruption the deadline has not come; the password must not outlive the command.
+    clearer.clear_now();
     if (const int sig = context.console().termination_signal(); sig != 0) {
         context.say(QStringLiteral("已中断。"));
         return exit_code_for_signal(sig);

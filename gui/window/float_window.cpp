@@ -33,9 +33,10 @@ constexpr int kWindowHeight = 38;
 
 }  // namespace
 
-FloatWindow::FloatWindow(CommandRouter& router, QWidget* parent)
+FloatWindow::FloatWindow(CommandRouter& router, ClipboardClearer& clearer, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      router_(router) {
+      router_(router),
+      clearer_(clearer) {
     setObjectName(QStringLiteral("float_window"));
     // Showing it must not take the focus from the main window.
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -100,6 +101,7 @@ void FloatWindow::execute_command(int id) {
 void FloatWindow::view_collected() {
     // No owner: the dialog must work while the main window is hidden in the tray.
     RecordEditorDialog dialog;
+    dialog.set_clipboard_clearer(clearer_);
     dialog.set_caption(RecordEditorDialog::kViewRecordCaption);
     dialog.set_title(title_);
     dialog.set_account(account_);

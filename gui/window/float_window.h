@@ -12,6 +12,7 @@ class QMimeData;
 
 namespace korvane {
 
+class ClipboardClearer;
 class CommandRouter;
 
 // Texts dropped on the window are appended, by the user's choice from res::kDropTargetMenu, to
@@ -22,7 +23,8 @@ class FloatWindow : public QWidget, public CommandTarget {
     Q_OBJECT
 public:
     // parent is the main window: a tool window follows it when minimised, not when hidden.
-    FloatWindow(CommandRouter& router, QWidget* parent);
+    // The record editor it opens copies passwords through clearer.
+    FloatWindow(CommandRouter& router, ClipboardClearer& clearer, QWidget* parent);
     ~FloatWindow() override;
 
     const std::string& title() const { return title_; }
@@ -55,6 +57,7 @@ private:
     std::optional<std::string> take_dropped_text(const QMimeData& data);
 
     CommandRouter& router_;
+    ClipboardClearer& clearer_;
     std::string title_;
     std::string account_;
     std::string password_;

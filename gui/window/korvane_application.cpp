@@ -109,6 +109,8 @@ bool KorvaneApplication::start(SessionPrompts& prompts, const QString& vault_dir
 }
 
 Status KorvaneApplication::shut_down(bool quiet) {
+    // A password copied in the last seconds must not outlive the program on the clipboard.
+    if (frame_) frame_->clipboard_clearer().clear_now();
     frame_.reset();
     if (!session_) return Status::success();
     Status locked = session_->lock();

@@ -18,6 +18,7 @@
 #include "gui/common/run_modal.h"
 #include "gui/tools/tool_commands.h"
 #include "gui/window/category_tree.h"
+#include "gui/window/clipboard_settings.h"
 #include "gui/window/command_router.h"
 #include "gui/window/command_table.h"
 #include "gui/window/float_window.h"
@@ -40,7 +41,8 @@ constexpr int kSplitterBar = 6;
 
 }  // namespace
 
-MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* parent)
+MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* parent,
+                       ClipboardClearer::Clock clock)
     : QMainWindow(parent),
       session_(doc),
       app_target_(app_target),
@@ -48,12 +50,14 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     setWindowTitle(res::window_title());
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     router_ = new CommandRouter(this);
+    clearer_ = new ClipboardClearer(std::move(clock), this);
+    clearer_->set_delay_seconds(ClipboardSettings::read());
 
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setHandleWidth(kSplitterBar);
     splitter_->setChildrenCollapsible(false);
     tree_ = new CategoryTree(session_, splitter_);
-    list_ = new RecordList(session_, *router_, splitter_);
+    list_ = new RecordList(session_, *router_, *clearer_, splitter_);
     // The tree's selection is what the list shows; a change to records is shown again through
     // the tree, so the list always matches the selected item.
     connect(tree_, &CategoryTree::category_selected, list_, &RecordList::show_category);
@@ -98,7 +102,7 @@ MainWindow::~MainWindow() { StyleSettings::write(style_mode_); }
 void MainWindow::initial_update() {
     tree_->reload();
     if (!float_window_) {
-        float_window_ = new FloatWindow(*router_, this);
+        float_window_ = new FloatWindow(*router_, *clearer_, this);
         // Over the top-left corner of the main window's client area.
         float_window_->move(geometry().topLeft());
         float_window_->show();
@@ -108,10 +112,20 @@ void MainWindow::initial_update() {
 }
 
 void MainWindow::build_status_bar() {
-    auto* ready = new QLabel(res::string_entry(res::kStrReady), this);
-    statusBar()->addWidget(ready, 1);
+    status_label_ = new QLabel(res::string_entry(res::kStrReady), this);
+    statusBar()->addWidget(status_label_, 1);
     indicators_ = new LockKeyIndicators(*statusBar(), this);
+    connect(clearer_, &ClipboardClearer::countdown, this, &MainWindow::show_clipboard_countdown);
+    connect(clearer_, &ClipboardClearer::finished, this, &MainWindow::show_ready);
 }
+
+QString MainWindow::status_text() const { return status_label_->text(); }
+
+void MainWindow::show_clipboard_countdown(int seconds_left) {
+    status_label_->setText(QStringLiteral("密码已复制到剪贴板，%1 秒后清除").arg(seconds_left));
+}
+
+void MainWindow::show_ready() { status_label_->setText(res::string_entry(res::kStrReady)); }
 
 void MainWindow::build_accelerators() {
     // An accelerator takes its key even when its command has no handler, so the edit keys
@@ -216,7 +230,12 @@ const QHash<int, MainWindow::FrameHandler>& MainWindow::frame_handlers() {
         {res::kCmdNew, [](MainWindow& f) { f.tree_->on_new_category(); }},
         {res::kCmdRefresh, [](MainWindow&) {}},  // nothing to refresh in the tree
         {res::kCmdExit, [](MainWindow& f) { emit f.exit_requested(); }},
-        {res::kCmdClearClipboard, [](MainWindow&) { clear_clipboard(); }},
+        {res::kCmdClearClipboard,
+         [](MainWindow& f) {
+             clear_clipboard();
+             // Nothing is left to count down.
+             f.clearer_->clear_now();
+         }},
         {res::kCmdHideToTray, [](MainWindow& f) { f.hide_to_tray(); }},
         {res::kCmdViewToolbar,
          [](MainWindow& f) { f.toolbar_->setVisible(!f.toolbar_->isVisible()); }},

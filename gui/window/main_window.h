@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "gui/window/command_target.h"
+#include "platform/clipboard_clearer.h"
 
 class QLabel;
 class QSplitter;
@@ -27,8 +28,10 @@ struct VaultChange;
 class MainWindow : public QMainWindow, public CommandTarget {
     Q_OBJECT
 public:
-    // app_target ends the routing chain (the application's own commands).
-    MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* parent = nullptr);
+    // app_target ends the routing chain (the application's own commands). clock times the
+    // clearing of copied passwords; tests pass one they move themselves.
+    MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* parent = nullptr,
+               ClipboardClearer::Clock clock = &ClipboardClearer::steady_now);
     ~MainWindow() override;
 
     // Fills the tree (which selects its root) and then the list. The first call also creates
@@ -54,6 +57,11 @@ public:
     // The floating window; null before the first initial update.
     FloatWindow* float_window() const { return float_window_; }
 
+    // Every password the window copies goes through it; the application clears it at exit.
+    ClipboardClearer& clipboard_clearer() { return *clearer_; }
+    // The status bar's own text (就绪, or the clipboard countdown).
+    QString status_text() const;
+
     // The stored number of the chosen look; written back when the frame is destroyed at exit.
     int style_mode() const { return style_mode_; }
 
@@ -73,6 +81,8 @@ protected:
 
 private:
     void build_status_bar();
+    void show_clipboard_countdown(int seconds_left);
+    void show_ready();
     void build_accelerators();
     void switch_pane();
     using FrameHandler = void (*)(MainWindow&);
@@ -89,6 +99,8 @@ private:
     VaultSession& session_;
     CommandTarget* app_target_;
     CommandRouter* router_ = nullptr;
+    ClipboardClearer* clearer_ = nullptr;
+    QLabel* status_label_ = nullptr;
     QSplitter* splitter_ = nullptr;
     CategoryTree* tree_ = nullptr;
     RecordList* list_ = nullptr;

@@ -7,6 +7,7 @@
 #include "gui/common/app_icon.h"
 #include "gui/common/message_box.h"
 #include "platform/clipboard.h"
+#include "platform/clipboard_clearer.h"
 #include "ui_record_editor_dialog.h"
 #include "vault/text.h"
 
@@ -130,6 +131,12 @@ void RecordEditorDialog::toggle_password_mask() {
                                                             : QLineEdit::Normal);
 }
 
-void RecordEditorDialog::copy_password() { put_text_on_clipboard(ui_->password_edit->text()); }
+void RecordEditorDialog::copy_password() {
+    if (clearer_ != nullptr) {
+        clearer_->put(ui_->password_edit->text());
+    } else {
+        put_text_on_clipboard(ui_->password_edit->text());
+    }
+}
 
 }  // namespace korvane

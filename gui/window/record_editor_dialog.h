@@ -13,6 +13,8 @@ class RecordEditorDialog;
 
 namespace korvane {
 
+class ClipboardClearer;
+
 // The caller sets the caption and the four texts (GBK bytes), runs the dialog, and after OK
 // (Save) reads the texts back; after Cancel they hold what the caller set. The dialog touches
 // no database.
@@ -42,6 +44,10 @@ public:
     const std::string& password() const { return fields_[kPassword].bytes; }
     const std::string& remark() const { return fields_[kRemark].bytes; }
 
+    // The copy button's password then leaves the clipboard after the clearer's delay; without
+    // one it stays there.
+    void set_clipboard_clearer(ClipboardClearer& clearer) { clearer_ = &clearer; }
+
 public slots:
     // Save: takes the four boxes, or stays open naming a box whose text GBK cannot hold.
     void accept() override;
@@ -67,6 +73,7 @@ private:
 
     std::unique_ptr<Ui::RecordEditorDialog> ui_;
     std::string caption_;
+    ClipboardClearer* clearer_ = nullptr;
     std::array<Field, kFieldCount> fields_;
 };
 

@@ -19,8 +19,9 @@
 #include "gui/window/record_editor_dialog.h"
 #include "gui/window/record_icon_view.h"
 #include "gui/window/record_list_model.h"
-#include "platform/clipboard.h"
+#include "platform/clipboard_clearer.h"
 #include "resources/resource_ids.h"
+#include "vault/secure_wipe.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"
 #include "vault/vault_statements.h"
@@ -34,8 +35,9 @@ constexpr char kDeleteQuestion[] = "\xca\xc7\xb7\xf1\xc9\xbe\xb3\xfd  ";
 
 }  // namespace
 
-RecordList::RecordList(VaultSession& doc, CommandRouter& router, QWidget* parent)
-    : QWidget(parent), session_(doc), router_(router) {
+RecordList::RecordList(VaultSession& doc, CommandRouter& router, ClipboardClearer& clearer,
+                       QWidget* parent)
+    : QWidget(parent), session_(doc), router_(router), clearer_(clearer) {
     model_ = new RecordListModel(this);
     // One selection model for both views, so that a mode switch keeps the selection.
     selection_ = new QItemSelectionModel(model_, this);
@@ -131,7 +133,10 @@ void RecordList::on_copy_password() {
         show_message(this, password.error(), error_caption());
         return;
     }
-    put_text_on_clipboard(text::from_gbk(*password));
+    QString shown = text::from_gbk(*password);
+    clearer_.put(shown);
+    secure_wipe(shown);
+    secure_wipe(*password);
 }
 
 void RecordList::on_refresh() { emit records_changed(); }
@@ -139,6 +144,7 @@ void RecordList::on_refresh() { emit records_changed(); }
 std::optional<VaultRecord> RecordList::run_record_editor(const char* caption,
                                                          const VaultRecord& shown) {
     RecordEditorDialog dialog;
+    dialog.set_clipboard_clearer(clearer_);
     dialog.set_caption(caption);
     dialog.set_title(shown.title);
     dialog.set_account(shown.account);

@@ -18,6 +18,7 @@ class QStackedWidget;
 namespace korvane {
 
 class VaultSession;
+class ClipboardClearer;
 class CommandRouter;
 class RecordListModel;
 class RecordIconView;
@@ -28,7 +29,9 @@ class RecordList : public QWidget, public CommandTarget {
 public:
     enum class ViewMode { LargeIcons, SmallIcons, List, Details };
 
-    RecordList(VaultSession& doc, CommandRouter& router, QWidget* parent = nullptr);
+    // A copied password goes through clearer, which takes it off the clipboard again.
+    RecordList(VaultSession& doc, CommandRouter& router, ClipboardClearer& clearer,
+               QWidget* parent = nullptr);
 
     // First fill (root view).
     void initial_update();
@@ -82,6 +85,7 @@ private:
 
     VaultSession& session_;
     CommandRouter& router_;
+    ClipboardClearer& clearer_;
     RecordListModel* model_ = nullptr;
     QItemSelectionModel* selection_ = nullptr;
     QStackedWidget* stack_ = nullptr;

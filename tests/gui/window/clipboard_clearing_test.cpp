@@ -1,0 +1,193 @@
+// A copied password leaving the clipboard: the clearer on a clock the test moves, the stored
+// delay's ranges, and the main window's copy command with its status-bar countdown.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+#include "gui/window/clipboard_settings.h"
+#include "gui/window/main_window.h"
+#include "gui/window/record_editor_dialog.h"
+#include "gui/window/record_list.h"
+#include "gui/window/record_list_model.h"
+#include "gui/window/running_app.h"
+#include "gui/window/style_settings.h"
+#include "platform/clipboard_clearer.h"
+#include "support/scripted_prompts.h"
+#include "vault/vault_statements.h"
+
+namespace korvane::testing {
+namespace {
+
+QClipboard& clipboard() { return *QGuiApplication::clipboard(); }
+
+struct ClearerRow {
+    const char* name;
+    int delay_seconds;
+    qint64 advance_ms;
+    bool user_copies_after_put;
+    bool program_exits;
+    QString expected_clipboard;  // empty: cleared
+};
+
+void PrintTo(const ClearerRow& row, std::ostream* out) { *out << row.name; }
+
+class ClearerTest : public ::testing::TestWithParam<ClearerRow> {};
+
+TEST_P(ClearerTest, ClearsOnlyItsOwnTextAtTheDeadlineOrAtExit) {
+    const ClearerRow& row = GetParam();
+    qint64 now = 1'000'000;
+    ClipboardClearer clearer([&now] { return now; });
+    clearer.set_delay_seconds(row.delay_seconds);
+    clipboard().setText(QStringLiteral("before"));
+    clearer.put(QStringLiteral("s3cret"));
+    ASSERT_EQ(clipboard().text(), QStringLiteral("s3cret"));
+    if (row.user_copies_after_put) clipboard().setText(QStringLiteral("mine"));
+    now += row.advance_ms;
+    clearer.tick();
+    if (row.program_exits) clearer.clear_now();
+    EXPECT_EQ(clipboard().text(), row.expected_clipboard);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ClearerTest,
+    ::testing::Values(ClearerRow{"DeadlineReached", 10, 10'000, false, false, QString()},
+                      ClearerRow{"DeadlineNotReached", 10, 9'999, false, false, "s3cret"},
+                      ClearerRow{"UserReplacedTheText", 10, 10'000, true, false, "mine"},
+                      ClearerRow{"DelayZeroNeverClears", 0, 1'000'000'000, false, true, "s3cret"},
+                      ClearerRow{"ExitClears", 10, 3'000, false, true, QString()},
+                      ClearerRow{"ExitLeavesTheUsersText", 10, 3'000, true, true, "mine"}),
+    [](const ::testing::TestParamInfo<ClearerRow>& info) { return info.param.name; });
+
+struct SettingRow {
+    const char* name;
+    QVariant stored;  // invalid: the key is missing
+    int expected;
+};
+
+void PrintTo(const SettingRow& row, std::ostream* out) { *out << row.name; }
+
+class ClipboardSettingTest : public ::testing::TestWithParam<SettingRow> {
+protected:
+    static QSettings store() {
+        return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                         QString::fromLatin1(StyleSettings::kOrganisation),
+                         QString::fromLatin1(StyleSettings::kApplication));
+    }
+    // The window tests read the same store.
+    void TearDown() override {
+        QSettings settings = store();
+        settings.remove(QString::fromLatin1(ClipboardSettings::kKey));
+    }
+};
+
+TEST_P(ClipboardSettingTest, ReadsTheStoredDelayOrTheDefault) {
+    const SettingRow& row = GetParam();
+    {
+        QSettings settings = store();
+        settings.remove(QString::fromLatin1(ClipboardSettings::kKey));
+        if (row.stored.isValid())
+            settings.setValue(QString::fromLatin1(ClipboardSettings::kKey), row.stored);
+        settings.sync();
+    }
+    EXPECT_EQ(ClipboardSettings::read(), row.expected);
+    if (row.expected == row.stored.toInt()) {
+        ClipboardSettings::write(row.expected);
+        EXPECT_EQ(ClipboardSettings::read(), row.expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ClipboardSettingTest,
+    ::testing::Values(SettingRow{"Missing", QVariant(), 10}, SettingRow{"Zero", 0, 0},
+                      SettingRow{"Four", 4, 10}, SettingRow{"Five", 5, 5},
+                      SettingRow{"ThreeHundred", 300, 300}, SettingRow{"ThreeHundredOne", 301, 10},
+                      SettingRow{"Garbage", QStringLiteral("abc"), 10}),
+    [](const ::testing::TestParamInfo<SettingRow>& info) { return info.param.name; });
+
+QString countdown_text(int seconds) {
+    return QStringLiteral("密码已复制到剪贴板，%1 秒后清除").arg(seconds);
+}
+
+class WindowClipboardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ScriptedPrompts prompts;
+        prompts.new_password(kAppPassword).master_password(kAppPassword);
+        session_ = std::make_unique<VaultSession>(dir_.path());
+        ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
+        ASSERT_TRUE(statements::insert_record(session_->db(),
+                                              {"t", "a", gbk(QStringLiteral("密码七")), "", ""})
+                        .ok());
+        window_ =
+            std::make_unique<MainWindow>(*session_, nullptr, nullptr, [this] { return now_; });
+        window_->initial_update();
+        window_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+        RecordList& list = window_->vell_view();
+        window_->set_active_pane(&list);
+        list.selection_model().setCurrentIndex(list.model().index(0, 0),
+                                               QItemSelectionModel::ClearAndSelect);
+        QApplication::setActiveWindow(window_.get());
+        list.current_view().setFocus();
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<VaultSession> session_;
+    std::unique_ptr<MainWindow> window_;
+    qint64 now_ = 5'000;
+};
+
+TEST_F(WindowClipboardTest, CtrlCCountsDownInTheStatusBarThenClears) {
+    clipboard().setText(QStringLiteral("before"));
+    QTest::keyClick(&window_->vell_view().current_view(), Qt::Key_C, Qt::ControlModifier);
+    ASSERT_EQ(clipboard().text(), QStringLiteral("密码七"));
+
+    QStringList seen{window_->status_text()};
+    for (int second = 1; second <= 10; ++second) {
+        now_ += 1'000;
+        window_->clipboard_clearer().tick();
+        seen << window_->status_text();
+    }
+    QStringList expected;
+    for (int left = 10; left >= 1; --left) expected << countdown_text(left);
+    expected << QStringLiteral("就绪");
+    EXPECT_EQ(seen, expected);
+    EXPECT_TRUE(clipboard().text().isEmpty());
+}
+
+TEST(RecordEditorClipboardTest, CopyButtonPasswordLeavesAtTheDeadline) {
+    qint64 now = 0;
+    ClipboardClearer clearer([&now] { return now; });
+    clearer.set_delay_seconds(10);
+    RecordEditorDialog dialog;
+    dialog.set_clipboard_clearer(clearer);
+    dialog.set_password("pw-editor");
+    dialog.findChild<QPushButton*>(QStringLiteral("copy_button"))->click();
+    ASSERT_EQ(clipboard().text(), QStringLiteral("pw-editor"));
+    now += 10'000;
+    clearer.tick();
+    EXPECT_TRUE(clipboard().text().isEmpty());
+}
+
+class AppExitClipboardTest : public RunningAppTest {};
+
+TEST_F(AppExitClipboardTest, ShutDownTakesTheCopiedPasswordOff) {
+    ASSERT_TRUE(statements::insert_record(db(), {"t", "a", "pw-exit", "", ""}).ok());
+    tree().reload();
+    list().selection_model().setCurrentIndex(list().model().index(0, 0),
+                                             QItemSelectionModel::ClearAndSelect);
+    list().on_copy_password();
+    ASSERT_EQ(clipboard().text(), QStringLiteral("pw-exit"));
+    EXPECT_TRUE(app_->shut_down(true).ok());
+    EXPECT_TRUE(clipboard().text().isEmpty());
+}
+
+}  // namespace
+}  // namespace korvane::testing
