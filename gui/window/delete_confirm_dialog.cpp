@@ -4,6 +4,7 @@
 #include <QStyle>
 
 #include "gui/common/app_icon.h"
+#include "gui/common/dialog_frame.h"
 #include "ui_delete_confirm_dialog.h"
 #include "vault/text.h"
 
@@ -13,6 +14,7 @@ DeleteConfirmDialog::DeleteConfirmDialog(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::DeleteConfirmDialog>()) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    use_resizable_frame(*this);
     const int icon_size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
     ui_->icon_label->setPixmap(
         style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(icon_size));
