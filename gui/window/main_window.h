@@ -73,6 +73,8 @@ protected:
 
 private:
     void build_status_bar();
+    // True for the splitter (its bar) and the status bar, and anything inside them.
+    bool opens_bar_menu(const QWidget* clicked) const;
     void build_accelerators();
     void switch_pane();
     using FrameHandler = void (*)(MainWindow&);
