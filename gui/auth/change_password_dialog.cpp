@@ -2,6 +2,7 @@
 #include "gui/auth/change_password_dialog.h"
 
 #include "gui/common/app_icon.h"
+#include "gui/common/dialog_frame.h"
 #include "gui/common/message_box.h"
 #include "ui_change_password_dialog.h"
 #include "vault/secure_wipe.h"
@@ -13,6 +14,7 @@ ChangePasswordDialog::ChangePasswordDialog(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::ChangePasswordDialog>()) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    use_resizable_frame(*this);
     // The buttons come first in the tab order, so the dialog opens on OK.
     ui_->ok_button->setFocus();
     connect(ui_->ok_button, &QPushButton::clicked, this, &ChangePasswordDialog::accept);

@@ -2,6 +2,7 @@
 #include "gui/auth/login_dialog.h"
 
 #include "gui/common/app_icon.h"
+#include "gui/common/dialog_frame.h"
 #include "gui/common/message_box.h"
 #include "ui_login_dialog.h"
 #include "vault/secure_wipe.h"
@@ -13,6 +14,7 @@ LoginDialog::LoginDialog(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::LoginDialog>()) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    use_resizable_frame(*this);
     ui_->password_edit->setFocus();
     connect(ui_->ok_button, &QPushButton::clicked, this, &LoginDialog::accept);
     connect(ui_->cancel_button, &QPushButton::clicked, this, &LoginDialog::reject);

@@ -1,6 +1,11 @@
 // show_message: QMessageBox with the program's captions and button sets.
 #include "gui/common/message_box.h"
 
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QSpacerItem>
+
 #include "gui/common/program_state.h"
 #include "gui/common/run_modal.h"
 #include "resources/resource_ids.h"
@@ -9,6 +14,24 @@
 namespace korvane {
 
 namespace {
+
+// Room beside the caption for the title bar's icon and its close button, so the window manager
+// has no reason to elide the caption.
+constexpr int kTitleBarButtonsRoom = 120;
+
+// QMessageBox fixes its own size from its layout when it is shown, so a minimum width set on the
+// box is overridden; a spacer across the layout's full width is what that sizing respects.
+void fit_caption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    QFont title_font = QApplication::font();
+    // Window managers often draw titles in bold, which is wider.
+    title_font.setBold(true);
+    const int width =
+        QFontMetrics(title_font).horizontalAdvance(box.windowTitle()) + kTitleBarButtonsRoom;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 void build_box(QMessageBox& box, const QString& text, const QString& caption,
                MessageButtons buttons, QMessageBox::Icon icon) {
@@ -23,6 +46,7 @@ void build_box(QMessageBox& box, const QString& text, const QString& caption,
         box.setStandardButtons(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);
     }
+    fit_caption(box);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "gui/common/app_icon.h"
+#include "gui/common/dialog_frame.h"
 #include "gui/common/message_box.h"
 #include "gui/tools/file_chooser.h"
 #include "tools/file_crypt.h"
@@ -26,6 +27,7 @@ FileCryptDialog::FileCryptDialog(const QString& password, SessionFiles session,
       chooser_(chooser) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    use_resizable_frame(*this);
     ui_->path_edit->setFocus();
     ui_->password_edit->setText(password);
     ui_->password_again_edit->setText(password);

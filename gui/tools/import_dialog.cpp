@@ -3,6 +3,7 @@
 
 #include "gui/auth/login_dialog.h"
 #include "gui/common/app_icon.h"
+#include "gui/common/dialog_frame.h"
 #include "gui/common/message_box.h"
 #include "gui/common/run_modal.h"
 #include "gui/tools/file_chooser.h"
@@ -15,6 +16,7 @@ ImportDialog::ImportDialog(SqliteDb& vault, FileChooser& chooser, QWidget* paren
     : QDialog(parent), ui_(std::make_unique<Ui::ImportDialog>()), vault_(vault), chooser_(chooser) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    use_resizable_frame(*this);
     ui_->path_edit->setFocus();
     connect(ui_->browse_button, &QPushButton::clicked, this, &ImportDialog::browse);
     connect(ui_->import_old_button, &QPushButton::clicked, this,

@@ -2,6 +2,7 @@
 #include "gui/tools/password_generator_dialog.h"
 
 #include "gui/common/app_icon.h"
+#include "gui/common/dialog_frame.h"
 #include "gui/common/message_box.h"
 #include "platform/clipboard.h"
 #include "tools/password_generator.h"
@@ -13,6 +14,7 @@ PasswordGeneratorDialog::PasswordGeneratorDialog(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::PasswordGeneratorDialog>()) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    use_resizable_frame(*this);
     ui_->password_edit->setFocus();
     connect(ui_->ok_button, &QPushButton::clicked, this, &PasswordGeneratorDialog::accept);
     connect(ui_->cancel_button, &QPushButton::clicked, this, &PasswordGeneratorDialog::reject);

@@ -2,6 +2,7 @@
 #include "gui/tools/sync_dialog.h"
 
 #include "gui/common/app_icon.h"
+#include "gui/common/dialog_frame.h"
 #include "gui/common/message_box.h"
 #include "gui/tools/file_chooser.h"
 #include "tools/database_sync.h"
@@ -13,6 +14,7 @@ SyncDialog::SyncDialog(SqliteDb& vault, FileChooser& chooser, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::SyncDialog>()), vault_(vault), chooser_(chooser) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    use_resizable_frame(*this);
     ui_->path_edit->setFocus();
     connect(ui_->browse_button, &QPushButton::clicked, this, &SyncDialog::browse);
     connect(ui_->sync_button, &QPushButton::clicked, this, &SyncDialog::synchronise);

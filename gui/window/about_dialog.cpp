@@ -1,7 +1,8 @@
-// AboutDialog: a fixed-size box with the application icon and the version line.
+// AboutDialog: a small box with the application icon and the version line.
 #include "gui/window/about_dialog.h"
 
 #include "gui/common/app_icon.h"
+#include "gui/common/dialog_frame.h"
 #include "ui_about_dialog.h"
 
 namespace korvane {
@@ -11,8 +12,9 @@ AboutDialog::AboutDialog(QWidget* parent)
     ui_->setupUi(this);
     const QIcon icon = app_icon();
     setWindowIcon(icon);
+    use_resizable_frame(*this);
     ui_->icon_label->setPixmap(icon.pixmap(32, 32));
-    setFixedSize(sizeHint().expandedTo(size()));
+    resize(sizeHint().expandedTo(size()));
     connect(ui_->ok_button, &QPushButton::clicked, this, &AboutDialog::accept);
 }
 

@@ -2,6 +2,7 @@
 #include "gui/window/category_name_dialog.h"
 
 #include "gui/common/app_icon.h"
+#include "gui/common/dialog_frame.h"
 #include "gui/common/message_box.h"
 #include "ui_category_name_dialog.h"
 #include "vault/text.h"
@@ -12,6 +13,7 @@ CategoryNameDialog::CategoryNameDialog(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CategoryNameDialog>()) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
+    use_resizable_frame(*this);
     ui_->name_edit->setFocus();
     connect(ui_->ok_button, &QPushButton::clicked, this, &CategoryNameDialog::accept);
     connect(ui_->cancel_button, &QPushButton::clicked, this, &CategoryNameDialog::reject);

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "gui/common/run_modal.h"
@@ -47,6 +49,8 @@ private:
     std::unique_ptr<Ui::DeleteConfirmDialog> ui_;
     std::string message_;
     DeleteAnswer answer_ = DeleteAnswer::cancel;
+    // Where the first run came up; later runs of the same question come up there too.
+    std::optional<QPoint> first_position_;
 };
 
 }  // namespace korvane

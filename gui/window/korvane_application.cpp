@@ -15,6 +15,7 @@
 #include "gui/common/run_modal.h"
 #include "gui/window/about_dialog.h"
 #include "gui/window/main_window.h"
+#include "gui/window/password_mask_style.h"
 #include "platform/unix_signal_watcher.h"
 #include "resources/resource_ids.h"
 #include "vault/file_io.h"
@@ -75,6 +76,8 @@ KorvaneApplication::KorvaneApplication(QApplication& app) : app_(app) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     // Closing the window only hides it; the program ends through 退出.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The login comes before the main window applies a look.
+    PasswordMaskStyle::install();
 }
 
 KorvaneApplication::~KorvaneApplication() {

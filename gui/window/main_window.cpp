@@ -308,7 +308,19 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     hide_to_tray();
 }
 
+bool MainWindow::opens_bar_menu(const QWidget* clicked) const {
+    for (const QWidget* w = clicked; w && w != this; w = w->parentWidget()) {
+        if (w == splitter_ || w == statusBar()) return true;
+    }
+    return false;
+}
+
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    // The toolbar and the menu bar keep Qt's own menu, the list that shows or hides the toolbar.
+    if (!opens_bar_menu(childAt(event->pos()))) {
+        QMainWindow::contextMenuEvent(event);
+        return;
+    }
     std::unique_ptr<QMenu> menu = build_popup_menu(*router_, res::kCategoryMenu);
     router_->exec_popup(*menu, nullptr, event->globalPos());
     event->accept();

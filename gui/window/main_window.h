@@ -83,6 +83,8 @@ private:
     void build_status_bar();
     void show_clipboard_countdown(int seconds_left);
     void show_ready();
+    // True for the splitter (its bar) and the status bar, and anything inside them.
+    bool opens_bar_menu(const QWidget* clicked) const;
     void build_accelerators();
     void switch_pane();
     using FrameHandler = void (*)(MainWindow&);

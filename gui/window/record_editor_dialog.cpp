@@ -5,6 +5,7 @@
 #include <QStyle>
 
 #include "gui/common/app_icon.h"
+#include "gui/common/dialog_frame.h"
 #include "gui/common/message_box.h"
 #include "platform/clipboard.h"
 #include "platform/clipboard_clearer.h"
@@ -35,6 +36,7 @@ RecordEditorDialog::RecordEditorDialog(QWidget* parent)
     ui_->setupUi(this);
     const QIcon icon = app_icon();
     setWindowIcon(icon);
+    use_resizable_frame(*this);
     // The icon is the only thing that tells the user where to click to reveal the password.
     ui_->reveal_button->setIcon(
         icon.isNull() ? style()->standardIcon(QStyle::SP_FileDialogInfoView, nullptr, this) : icon);

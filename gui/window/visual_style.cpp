@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
+#include "gui/window/password_mask_style.h"
 #include "resources/resource_ids.h"
 
 namespace korvane {
@@ -47,15 +48,17 @@ void use_fusion() {
     // The sheets are drawn over Fusion so that every desktop shows the same looks. Switching
     // the base style repolishes every widget, so it is done only while Fusion is not already
     // the base; QApplication deletes a base style that someone else replaces.
+    // Fusion goes under the '*' password mask, which the sheets leave to their base style.
     static QPointer<QStyle> fusion;
     if (fusion) return;
     const QString name = QStringLiteral("Fusion");
-    if (qApp->styleSheet().isEmpty() &&
-        QApplication::style()->name().compare(name, Qt::CaseInsensitive) == 0) {
-        fusion = QApplication::style();
+    auto* masked = qobject_cast<PasswordMaskStyle*>(QApplication::style());
+    if (qApp->styleSheet().isEmpty() && masked &&
+        masked->baseStyle()->name().compare(name, Qt::CaseInsensitive) == 0) {
+        fusion = masked;
         return;
     }
-    fusion = QStyleFactory::create(name);
+    fusion = new PasswordMaskStyle(QStyleFactory::create(name));
     QApplication::setStyle(fusion);
 }
 

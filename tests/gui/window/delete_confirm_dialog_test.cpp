@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QPoint>
 #include <QPushButton>
 #include <string>
 #include <vector>
 
+#include "gui/common/run_modal.h"
 #include "support/modal_driver.h"
 
 namespace {
@@ -114,6 +116,26 @@ TEST(DeleteConfirmDialog, EachRunShowsTheCurrentMessageAndStartsOnOk) {
     ASSERT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(dialog.answer(), DeleteAnswer::yes);
     EXPECT_EQ(dialog.message(), kQuestion + "<b>bank</b>");
+}
+
+// The record list asks once per selected record; a window manager that adds its frame on each
+// map left every question about 20 px lower than the one before.
+TEST(DeleteConfirmDialog, EachRunComesUpWhereTheFirstDid) {
+    DeleteConfirmDialog dialog;
+    dialog.set_message(kQuestion);
+    std::vector<QPoint> shown_at;
+    for (int run = 0; run < 3; ++run) {
+        kt::on_next_modal<DeleteConfirmDialog>([&](DeleteConfirmDialog* shown) {
+            shown_at.push_back(shown->pos());
+            // Where such a window manager leaves the hidden dialog for the next run.
+            shown->move(shown->pos() + QPoint(0, 20));
+            kt::child<QPushButton>(shown, "no_button")->click();
+        });
+        ASSERT_EQ(korvane::run_modal(dialog), QDialog::Accepted);
+    }
+    ASSERT_EQ(shown_at.size(), 3u);
+    EXPECT_EQ(shown_at[1], shown_at[0]);
+    EXPECT_EQ(shown_at[2], shown_at[0]);
 }
 
 }  // namespace

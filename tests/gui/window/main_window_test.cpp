@@ -12,10 +12,12 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -383,6 +385,46 @@ TEST_F(MainWindowTest, TreeCopyAndRightClick) {
     tree().setCurrentItem(tree().root_item());
     tree().on_copy();
     EXPECT_EQ(QApplication::clipboard()->text(), "before");
+}
+
+// The entries of the menu a right click in the middle of target opens, empty when none opens.
+QStringList menu_on_right_click(QWidget* target) {
+    QStringList entries;
+    auto take_menu = [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction* action : menu->actions()) entries << action->text();
+        menu->close();
+    };
+    // Menu 161 runs its own loop inside the event; Qt's toolbar menu pops up and returns.
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, take_menu);
+    poll.start();
+    const QPoint middle = target->rect().center();
+    QContextMenuEvent request(QContextMenuEvent::Mouse, middle, target->mapToGlobal(middle));
+    QApplication::sendEvent(target, &request);
+    take_menu();
+    return entries;
+}
+
+TEST_F(MainWindowTest, BarMenuOpensOnTheSplitterBarAndStatusBarOnly) {
+    frame_->show();
+    QApplication::processEvents();
+    const QString bar_menu_first = QStringLiteral("新建类别(&N)\tCtrl+N");
+    for (QWidget* bar : {static_cast<QWidget*>(frame_->splitter().handle(1)),
+                         static_cast<QWidget*>(frame_->statusBar())}) {
+        SCOPED_TRACE(bar->metaObject()->className());
+        EXPECT_EQ(menu_on_right_click(bar).value(0), bar_menu_first);
+    }
+    // Qt's own menu there lists the toolbar to show or hide it.
+    for (QWidget* bar :
+         {static_cast<QWidget*>(&frame_->toolbar()), static_cast<QWidget*>(frame_->menuBar())}) {
+        SCOPED_TRACE(bar->metaObject()->className());
+        const QStringList entries = menu_on_right_click(bar);
+        EXPECT_FALSE(entries.contains(bar_menu_first)) << entries.join('|').toStdString();
+        EXPECT_TRUE(entries.contains(QStringLiteral("标准"))) << entries.join('|').toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -25,6 +26,7 @@
 #include <set>
 #include <vector>
 
+#include "gui/auth/change_password_dialog.h"
 #include "gui/auth/login_dialog.h"
 #include "gui/window/command_router.h"
 #include "gui/window/korvane_application.h"
@@ -232,10 +234,49 @@ TEST(VisualStyleTest, EachLookRestylesTheBarsDistinctly) {
 TEST(VisualStyleTest, LooksAreDrawnOverFusionWhateverTheDesktopStyle) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     ASSERT_TRUE(VisualStyle::apply_look(4));
-    // Under a sheet the application's style is a proxy; the base shows once the sheet is gone.
+    // Under a sheet the application's style is a proxy; the base shows once the sheet is gone,
+    // Fusion under the password mask.
     qApp->setStyleSheet(QString());
-    EXPECT_EQ(QApplication::style()->name().toLower(), "fusion");
+    auto* masked = qobject_cast<QProxyStyle*>(QApplication::style());
+    ASSERT_NE(masked, nullptr);
+    EXPECT_EQ(masked->baseStyle()->name().toLower(), "fusion");
     ASSERT_TRUE(VisualStyle::apply_look(4));
+}
+
+// The mask each password box of the password dialogs draws, as '*' or the character found.
+std::vector<QChar> password_masks() {
+    LoginDialog login;
+    ChangePasswordDialog change;
+    std::vector<QChar> masks;
+    for (QWidget* dialog : std::initializer_list<QWidget*>{&login, &change}) {
+        for (QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
+            if (edit->echoMode() != QLineEdit::Password) continue;
+            masks.push_back(QChar(
+                edit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, edit)));
+        }
+    }
+    return masks;
+}
+
+// The dialogs tell the user the password shows as '*'; the desktop's default is often '●'.
+TEST(VisualStyleTest, PasswordBoxesMaskWithAsterisksInEveryLookAndBeforeAny) {
+    for (int mode : kAllLooks) {
+        SCOPED_TRACE(mode);
+        ASSERT_TRUE(VisualStyle::apply_look(mode));
+        const std::vector<QChar> masks = password_masks();
+        EXPECT_EQ(masks.size(), 3u);
+        for (QChar mask : masks) EXPECT_EQ(mask, QChar('*'));
+    }
+    // The login comes before the main window applies a look, over the desktop's style.
+    qApp->setStyleSheet(QString());
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
+    {
+        KorvaneApplication app(*qobject_cast<QApplication*>(QCoreApplication::instance()));
+        const std::vector<QChar> masks = password_masks();
+        EXPECT_EQ(masks.size(), 3u);
+        for (QChar mask : masks) EXPECT_EQ(mask, QChar('*'));
+    }
+    ASSERT_TRUE(VisualStyle::apply_look(VisualStyle::kDefaultLook));
 }
 
 TEST(VisualStyleTest, NumberNamingNoLookChangesNothing) {
