@@ -136,16 +136,6 @@ protected:
         }
         return titles;
     }
-
-    void select_category(const QString& name) {
-        for (int i = 0; i < tree().root_item()->childCount(); ++i) {
-            if (tree().root_item()->child(i)->text(0) == name) {
-                tree().setCurrentItem(tree().root_item()->child(i));
-                return;
-            }
-        }
-        ADD_FAILURE() << "no category " << name.toStdString();
-    }
 };
 
 TEST_F(FloatWindowTest, DropsAppendToTheChosenFieldWithoutSeparator) {

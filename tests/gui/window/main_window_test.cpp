@@ -83,15 +83,6 @@ protected:
         list().current_view().setFocus();
         frame_->set_active_pane(&list());
     }
-    void select_category(const QString& name) {
-        for (int i = 0; i < tree().root_item()->childCount(); ++i) {
-            if (tree().root_item()->child(i)->text(0) == name) {
-                tree().setCurrentItem(tree().root_item()->child(i));
-                return;
-            }
-        }
-        ADD_FAILURE() << "no category " << name.toStdString();
-    }
     // Sends a record drag of oid to widget at pos, as the platform would; true if accepted.
     bool drop_record(QWidget* target, const QPoint& pos, RecordId oid) {
         QMimeData data;

@@ -47,6 +47,16 @@ protected:
     CategoryTree& tree() { return frame_->left_view(); }
     RecordList& list() { return frame_->vell_view(); }
     CommandRouter& router() { return frame_->router(); }
+    // Selects the tree's category item with that label, as a click would.
+    void select_category(const QString& name) {
+        for (int i = 0; i < tree().root_item()->childCount(); ++i) {
+            if (tree().root_item()->child(i)->text(0) == name) {
+                tree().setCurrentItem(tree().root_item()->child(i));
+                return;
+            }
+        }
+        ADD_FAILURE() << "no category " << name.toStdString();
+    }
 
     QTemporaryDir dir_;
     std::unique_ptr<KorvaneApplication> app_;
