@@ -83,6 +83,10 @@ inline constexpr int kCmdImport = 32811;
 inline constexpr int kCmdExportBackup = 32812;
 inline constexpr int kCmdClearClipboard = 32813;
 inline constexpr int kCmdSync = 32816;
+// Added after the described commands: locking, search and the options dialog.
+inline constexpr int kCmdLock = 32817;
+inline constexpr int kCmdFind = 32818;
+inline constexpr int kCmdOptions = 32819;
 
 // Commands: the framework's ids, kept with their meaning.
 inline constexpr int kCmdFileNew = 57600;
