@@ -27,6 +27,7 @@
 #include "gui/window/record_list.h"
 #include "gui/window/style_settings.h"
 #include "gui/window/tray_icon.h"
+#include "gui/window/vault_locker.h"
 #include "gui/window/visual_style.h"
 #include "platform/clipboard.h"
 #include "resources/resource_ids.h"
@@ -50,7 +51,7 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     setWindowTitle(res::window_title());
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     router_ = new CommandRouter(this);
-    clearer_ = new ClipboardClearer(std::move(clock), this);
+    clearer_ = new ClipboardClearer(clock, this);
     clearer_->set_delay_seconds(ClipboardSettings::read());
 
     splitter_ = new QSplitter(Qt::Horizontal, this);
@@ -71,8 +72,12 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     connect(tree_, &CategoryTree::activated, this, [this] { set_active_pane(tree_); });
     connect(list_, &RecordList::activated, this, [this] { set_active_pane(list_); });
 
+    // While locked the locker stands in for the panes and keeps the vault's commands.
+    locker_ = new VaultLocker(*this, session_, std::move(clock));
     router_->set_chain([this] {
-        return std::vector<CommandTarget*>{active_pane_, this, app_target_};
+        CommandTarget* first =
+            locker_->locked() ? static_cast<CommandTarget*>(locker_) : active_pane_;
+        return std::vector<CommandTarget*>{first, this, app_target_};
     });
 
     build_status_bar();
@@ -110,6 +115,8 @@ void MainWindow::initial_update() {
     list_->initial_update();
     router_->update_actions();
 }
+
+void MainWindow::apply_lock_settings() { locker_->apply_settings(); }
 
 void MainWindow::build_status_bar() {
     status_label_ = new QLabel(res::string_entry(res::kStrReady), this);
@@ -230,6 +237,7 @@ const QHash<int, MainWindow::FrameHandler>& MainWindow::frame_handlers() {
         {res::kCmdNew, [](MainWindow& f) { f.tree_->on_new_category(); }},
         {res::kCmdRefresh, [](MainWindow&) {}},  // nothing to refresh in the tree
         {res::kCmdExit, [](MainWindow& f) { emit f.exit_requested(); }},
+        {res::kCmdLock, [](MainWindow& f) { f.locker_->lock(); }},
         {res::kCmdClearClipboard,
          [](MainWindow& f) {
              clear_clipboard();

@@ -23,6 +23,7 @@ class CommandRouter;
 class FloatWindow;
 class LockKeyIndicators;
 class TrayIcon;
+class VaultLocker;
 struct VaultChange;
 
 class MainWindow : public QMainWindow, public CommandTarget {
@@ -64,6 +65,12 @@ public:
 
     // The stored number of the chosen look; written back when the frame is destroyed at exit.
     int style_mode() const { return style_mode_; }
+
+    // Locks and unlocks the vault while the program runs (res::kCmdLock, idle, screen lock).
+    VaultLocker& vault_locker() { return *locker_; }
+    // Reads the lock settings again, after the user changed them: restarts the idle wait and
+    // switches the screen lock's reaction on or off.
+    void apply_lock_settings();
 
     // CommandTarget
     bool handles_command(int id) const override;
@@ -110,6 +117,7 @@ private:
     LockKeyIndicators* indicators_ = nullptr;
     TrayIcon* tray_icon_ = nullptr;
     FloatWindow* float_window_ = nullptr;
+    VaultLocker* locker_ = nullptr;
     CommandTarget* active_pane_ = nullptr;
     bool window_shown_ = true;
     bool float_visible_ = true;

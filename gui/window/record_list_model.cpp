@@ -4,6 +4,7 @@
 #include <QMimeData>
 
 #include "gui/window/category_tree.h"
+#include "vault/secure_wipe.h"
 #include "vault/text.h"
 
 namespace korvane {
@@ -112,6 +113,17 @@ QMimeData* RecordListModel::mimeData(const QModelIndexList& indexes) const {
 
 Qt::DropActions RecordListModel::supportedDragActions() const {
     return Qt::MoveAction | Qt::CopyAction;
+}
+
+void RecordListModel::clear() {
+    beginResetModel();
+    for (RecordSummary& row : rows_) {
+        secure_wipe(row.title);
+        secure_wipe(row.account);
+        secure_wipe(row.remark);
+    }
+    rows_.clear();
+    endResetModel();
 }
 
 }  // namespace korvane

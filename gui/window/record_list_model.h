@@ -22,7 +22,8 @@ public:
 
     // Replaces every row in one reset; views and the selection model see a single change.
     void set_rows(std::vector<RecordSummary> rows);
-    void clear() { set_rows({}); }
+    // Empties the list, overwriting the shown texts first: a locked vault leaves none behind.
+    void clear();
 
     const RecordSummary& row(int index) const { return rows_[std::size_t(index)]; }
     RecordId oid_at(int index) const { return rows_[std::size_t(index)].oid; }
