@@ -42,6 +42,7 @@ public:
     void watch_buses(const QDBusConnection& session_bus, const QDBusConnection& system_bus);
 
     IdleWatcher& idle_watcher() { return *idle_; }
+    const ScreenLockWatcher& screen_lock_watcher() const { return *screen_lock_; }
     UnlockPanel& panel() { return *panel_; }
 
     // CommandTarget: while locked, every command that needs the vault, disabled.

@@ -1,0 +1,421 @@
+// Locking the vault while the program runs: the lock path and what it leaves, the unlock and its
+// refusals, dialogs cancelled by a lock, the idle lock and the desktop's screen lock.
+#include "gui/window/vault_locker.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+#include "gui/auth/change_password_dialog.h"
+#include "gui/window/category_tree.h"
+#include "gui/window/command_router.h"
+#include "gui/window/float_window.h"
+#include "gui/window/lock_settings.h"
+#include "gui/window/main_window.h"
+#include "gui/window/record_editor_dialog.h"
+#include "gui/window/record_list.h"
+#include "gui/window/record_list_model.h"
+#include "gui/window/running_app.h"
+#include "gui/window/style_settings.h"
+#include "gui/window/unlock_panel.h"
+#include "platform/screen_lock_watcher.h"
+#include "resources/resource_ids.h"
+#include "support/failing_step.h"
+#include "support/file_helpers.h"
+#include "support/modal_driver.h"
+#include "support/reference_cipher.h"
+#include "support/scripted_prompts.h"
+#include "vault/vault_statements.h"
+
+namespace korvane::testing {
+namespace {
+
+// What the login pads to kAppPassword.
+const QString kTypedPassword = QStringLiteral("secret");
+constexpr int kWaitMs = 5000;
+
+// Everything a user could lose: the records, the categories and the master password.
+constexpr char kVaultState[] =
+    "select (select group_concat(bt || '/' || type, ',') from userpass) || '#' || "
+    "(select group_concat(leibie, ',') from type) || '#' || (select pass from userad)";
+
+QSettings lock_store() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope,
+                     QString::fromLatin1(StyleSettings::kOrganisation),
+                     QString::fromLatin1(StyleSettings::kApplication));
+}
+
+void forget_lock_settings() {
+    QSettings store = lock_store();
+    store.remove(QString::fromLatin1(LockSettings::kIdleMinutesKey));
+    store.remove(QString::fromLatin1(LockSettings::kOnScreenLockKey));
+    store.sync();
+}
+
+class VaultLockerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        forget_lock_settings();
+        ScriptedPrompts prompts;
+        prompts.new_password(kAppPassword).master_password(kAppPassword);
+        session_ = std::make_unique<VaultSession>(dir_.path());
+        ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
+        ASSERT_TRUE(statements::insert_category(session_->db(), "cat").ok());
+        ASSERT_TRUE(statements::insert_record(session_->db(), {"one", "a", "pw1", "", ""}).ok());
+        ASSERT_TRUE(statements::insert_record(session_->db(), {"two", "a", "pw2", "", "cat"}).ok());
+        window_ =
+            std::make_unique<MainWindow>(*session_, nullptr, nullptr, [this] { return now_; });
+        window_->initial_update();
+        window_->show();
+    }
+    void TearDown() override {
+        window_.reset();
+        EXPECT_TRUE(session_->lock().ok());
+        forget_lock_settings();
+    }
+
+    VaultLocker& locker() { return window_->vault_locker(); }
+    CommandRouter& router() { return window_->router(); }
+    QString path(const char* name) const { return dir_.path() + QLatin1Char('/') + name; }
+    bool wait_until_locked() {
+        return QTest::qWaitFor([this] { return locker().locked(); }, kWaitMs);
+    }
+    // Types into the panel and clicks 解锁; the message that brings, if any.
+    SeenMessage unlock_with(const QString& password) {
+        child<QLineEdit>(&locker().panel(), "unlock_password_edit")->setText(password);
+        return answer_message_box(
+            [&] { child<QPushButton>(&locker().panel(), "unlock_button")->click(); });
+    }
+    // Read from user.dat with an independent cipher under the original password.
+    std::string sealed_state() const {
+        return query_sqlite_bytes(
+            reference_mars_ecb(kAppPassword, read_file(path("user.dat")), false), kVaultState);
+    }
+    void select_category(const char* name) {
+        ASSERT_TRUE(window_->left_view().select_category(name));
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<VaultSession> session_;
+    std::unique_ptr<MainWindow> window_;
+    qint64 now_ = 1'000'000;
+};
+
+TEST_F(VaultLockerTest, LockSealsLetsGoOfTheFolderAndForgetsWhatWasShown) {
+    window_->clipboard_clearer().set_delay_seconds(10);
+    window_->clipboard_clearer().put(QStringLiteral("pw-copied"));
+    ASSERT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("pw-copied"));
+    ASSERT_GT(window_->vell_view().row_count(), 0);
+
+    router().dispatch(res::kCmdLock);
+
+    ASSERT_TRUE(locker().locked());
+    EXPECT_FALSE(QFileInfo::exists(path("user.tmp")));
+    EXPECT_FALSE(QFileInfo::exists(path("user.lock")));
+    EXPECT_EQ(sealed_state(), "one/,two/cat#cat#" + kAppPassword);
+    // Another program can open the vault the window let go of.
+    {
+        ScriptedPrompts prompts;
+        prompts.master_password(kAppPassword);
+        VaultSession other(dir_.path());
+        EXPECT_EQ(other.start(prompts), StartOutcome::Unlocked);
+    }
+    EXPECT_EQ(window_->vell_view().row_count(), 0);
+    EXPECT_EQ(window_->left_view().topLevelItemCount(), 0);
+    EXPECT_FALSE(window_->float_window()->isVisible());
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
+    EXPECT_EQ(window_->centralWidget(), &locker().panel());
+    for (int id : {res::kCmdNew, res::kCmdCopy, res::kCmdDelete, res::kCmdChangePassword,
+                   res::kCmdExportCsv, res::kCmdToggleFloat, res::kCmdLock}) {
+        EXPECT_FALSE(router().state(id).enabled) << id;
+    }
+    EXPECT_TRUE(router().state(res::kCmdExit).enabled);
+}
+
+TEST_F(VaultLockerTest, UnlockRefusesAWrongPasswordAndABusyVaultThenReadsTheVaultAfresh) {
+    select_category("cat");
+    router().dispatch(res::kCmdViewDetails);
+    router().dispatch(res::kCmdLock);
+    ASSERT_TRUE(locker().locked());
+
+    SeenMessage seen = unlock_with(QStringLiteral("wrong"));
+    EXPECT_EQ(seen.text, QStringLiteral("密码错误"));
+    EXPECT_TRUE(locker().locked());
+    EXPECT_FALSE(QFileInfo::exists(path("user.lock")));
+
+    {
+        // korvane-cli, say, opens the vault meanwhile and adds a record.
+        ScriptedPrompts prompts;
+        prompts.master_password(kAppPassword);
+        VaultSession other(dir_.path());
+        ASSERT_EQ(other.start(prompts), StartOutcome::Unlocked);
+        ASSERT_TRUE(statements::insert_record(other.db(), {"three", "b", "pw3", "", "cat"}).ok());
+        seen = unlock_with(kTypedPassword);
+        EXPECT_EQ(seen.text, QStringLiteral("程序已经在运行，同一个密码库不能同时打开两次。"));
+        EXPECT_TRUE(locker().locked());
+    }
+
+    seen = unlock_with(kTypedPassword);
+    EXPECT_FALSE(seen.shown) << seen.text.toStdString();
+    ASSERT_FALSE(locker().locked());
+    EXPECT_EQ(window_->centralWidget(), &window_->splitter());
+    EXPECT_EQ(window_->left_view().selected_category(), "cat");
+    EXPECT_EQ(window_->vell_view().row_count(), 2);
+    EXPECT_EQ(window_->vell_view().view_mode(), RecordList::ViewMode::Details);
+    EXPECT_TRUE(window_->float_window()->isVisible());
+    EXPECT_TRUE(router().state(res::kCmdNew).enabled);
+}
+
+TEST_F(VaultLockerTest, AFailedSealIsToldAndEndsTheProgramWithTheRecordsKept) {
+    QSignalSpy exit_spy(window_.get(), &MainWindow::exit_requested);
+    SeenMessage seen;
+    {
+        FailingStep disk_full("codec.write");
+        seen = answer_message_box([&] { router().dispatch(res::kCmdLock); });
+    }
+    EXPECT_TRUE(seen.text.contains(QStringLiteral("明文工作文件"))) << seen.text.toStdString();
+    EXPECT_EQ(exit_spy.count(), 1);
+    EXPECT_EQ(query_sqlite(path("user.tmp"), "select group_concat(bt, ',') from userpass"),
+              "one,two");
+}
+
+// A dialog open when the lock comes: closed as Cancel, and nothing it held is written.
+struct OpenDialogRow {
+    const char* name;
+    std::function<void(MainWindow&)> open;
+    std::function<void(QWidget&)> fill;
+};
+
+void PrintTo(const OpenDialogRow& row, std::ostream* out) { *out << row.name; }
+
+class LockWithDialogTest : public VaultLockerTest,
+                           public ::testing::WithParamInterface<OpenDialogRow> {};
+
+TEST_P(LockWithDialogTest, ClosesItAsCancelAndWritesNothing) {
+    const OpenDialogRow& row = GetParam();
+    const std::string before = [&] {
+        window_->router().dispatch(res::kCmdLock);
+        const std::string state = sealed_state();
+        unlock_with(kTypedPassword);
+        return state;
+    }();
+    ASSERT_FALSE(locker().locked());
+    bool opened = false;
+    ModalDriver driver(ModalDriver::Unexpected::Ignore);
+    driver.then([&](QWidget& modal) {
+        opened = true;
+        row.fill(modal);
+        router().dispatch(res::kCmdLock);
+    });
+    row.open(*window_);
+    ASSERT_TRUE(opened);
+    ASSERT_TRUE(wait_until_locked());
+    EXPECT_EQ(sealed_state(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LockWithDialogTest,
+    ::testing::Values(
+        OpenDialogRow{"RecordEditor",
+                      [](MainWindow& w) {
+                          w.set_active_pane(&w.vell_view());
+                          w.router().dispatch(res::kCmdNew);
+                      },
+                      [](QWidget& modal) {
+                          child<QLineEdit>(&modal, "title_edit")->setText(QStringLiteral("gone"));
+                      }},
+        OpenDialogRow{"DeleteCategoryQuestion",
+                      [](MainWindow& w) {
+                          w.left_view().select_category("cat");
+                          w.set_active_pane(&w.left_view());
+                          w.router().dispatch(res::kCmdDelete);
+                      },
+                      [](QWidget&) {}},
+        OpenDialogRow{
+            "ChangePassword", [](MainWindow& w) { w.router().dispatch(res::kCmdChangePassword); },
+            [](QWidget& modal) {
+                for (const char* edit : {"new_password_edit", "confirm_password_edit"}) {
+                    child<QLineEdit>(&modal, edit)->setText(QStringLiteral("another-password"));
+                }
+            }}),
+    [](const ::testing::TestParamInfo<OpenDialogRow>& info) { return info.param.name; });
+
+struct IdleRow {
+    const char* name;
+    int minutes;  // 0: the setting is not stored
+    qint64 quiet_ms;
+    bool input_then_quiet_again;
+    bool locks;
+};
+
+void PrintTo(const IdleRow& row, std::ostream* out) { *out << row.name; }
+
+class IdleLockTest : public VaultLockerTest, public ::testing::WithParamInterface<IdleRow> {};
+
+TEST_P(IdleLockTest, LocksAfterTheSetMinutesWithoutInput) {
+    const IdleRow& row = GetParam();
+    if (row.minutes > 0) LockSettings::write_idle_minutes(row.minutes);
+    window_->apply_lock_settings();
+    now_ += row.quiet_ms;
+    locker().idle_watcher().tick();
+    if (row.input_then_quiet_again) {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
+        QApplication::sendEvent(&window_->vell_view().current_view(), &key);
+        now_ += row.quiet_ms;
+        locker().idle_watcher().tick();
+    }
+    EXPECT_EQ(locker().locked(), row.locks);
+}
+
+constexpr qint64 kMinute = 60'000;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, IdleLockTest,
+    ::testing::Values(IdleRow{"OffByDefault", 0, 100'000 * kMinute, false, false},
+                      IdleRow{"LocksAtTheMinute", 5, 5 * kMinute, false, true},
+                      IdleRow{"NotBefore", 5, 5 * kMinute - 1, false, false},
+                      IdleRow{"InputPostpones", 5, 4 * kMinute, true, false}),
+    [](const ::testing::TestParamInfo<IdleRow>& info) { return info.param.name; });
+
+// A private bus stands in for both the session and the system bus.
+struct BusSignalRow {
+    const char* name;
+    const char* path;
+    const char* interface;
+    const char* member;
+    QVariantList arguments;
+    bool lock_on_screen_lock;
+    bool locks;
+};
+
+void PrintTo(const BusSignalRow& row, std::ostream* out) { *out << row.name; }
+
+class ScreenLockTest : public VaultLockerTest, public ::testing::WithParamInterface<BusSignalRow> {
+protected:
+    void SetUp() override {
+        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (daemon.isEmpty()) GTEST_SKIP() << "dbus-daemon is not installed";
+        VaultLockerTest::SetUp();
+        bus_.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                            QStringLiteral("--print-address=1")});
+        ASSERT_TRUE(bus_.waitForReadyRead(kWaitMs));
+        address_ = QString::fromUtf8(bus_.readLine()).trimmed();
+        ASSERT_FALSE(address_.isEmpty());
+    }
+    void TearDown() override {
+        if (bus_.state() == QProcess::NotRunning) return;
+        VaultLockerTest::TearDown();
+        QDBusConnection::disconnectFromBus(QStringLiteral("lock-test-watched"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("lock-test-sender"));
+        bus_.kill();
+        bus_.waitForFinished(kWaitMs);
+    }
+
+    QProcess bus_;
+    QString address_;
+};
+
+TEST_P(ScreenLockTest, LocksOnTheDesktopsSignal) {
+    const BusSignalRow& row = GetParam();
+    LockSettings::write_on_screen_lock(row.lock_on_screen_lock);
+    window_->apply_lock_settings();
+    QDBusConnection watched =
+        QDBusConnection::connectToBus(address_, QStringLiteral("lock-test-watched"));
+    QDBusConnection sender =
+        QDBusConnection::connectToBus(address_, QStringLiteral("lock-test-sender"));
+    ASSERT_TRUE(watched.isConnected());
+    ASSERT_TRUE(sender.isConnected());
+    locker().watch_buses(watched, watched);
+    // No logind on this bus: the watcher falls back to the Lock of any session.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return locker().screen_lock_watcher().watching_session_lock(); }, kWaitMs));
+
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(row.path),
+                                                     QString::fromLatin1(row.interface),
+                                                     QString::fromLatin1(row.member));
+    signal.setArguments(row.arguments);
+    ASSERT_TRUE(sender.send(signal));
+    // A round trip on the watched connection: the bus delivers the signal before the answer.
+    watched.call(QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId")));
+    if (row.locks) {
+        EXPECT_TRUE(wait_until_locked());
+    } else {
+        QTest::qWait(100);
+        EXPECT_FALSE(locker().locked());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ScreenLockTest,
+                         ::testing::Values(BusSignalRow{"FreedesktopScreenSaver",
+                                                        "/org/freedesktop/ScreenSaver",
+                                                        "org.freedesktop.ScreenSaver",
+                                                        "ActiveChanged",
+                                                        {true},
+                                                        true,
+                                                        true},
+                                           BusSignalRow{"FreedesktopScreenSaverEnds",
+                                                        "/org/freedesktop/ScreenSaver",
+                                                        "org.freedesktop.ScreenSaver",
+                                                        "ActiveChanged",
+                                                        {false},
+                                                        true,
+                                                        false},
+                                           BusSignalRow{"GnomeScreenSaver",
+                                                        "/org/gnome/ScreenSaver",
+                                                        "org.gnome.ScreenSaver",
+                                                        "ActiveChanged",
+                                                        {true},
+                                                        true,
+                                                        true},
+                                           BusSignalRow{"LogindSessionLock",
+                                                        "/org/freedesktop/login1/session/_32",
+                                                        "org.freedesktop.login1.Session",
+                                                        "Lock",
+                                                        {},
+                                                        true,
+                                                        true},
+                                           BusSignalRow{"PrepareForSleep",
+                                                        "/org/freedesktop/login1",
+                                                        "org.freedesktop.login1.Manager",
+                                                        "PrepareForSleep",
+                                                        {true},
+                                                        true,
+                                                        true},
+                                           BusSignalRow{"WakingUp",
+                                                        "/org/freedesktop/login1",
+                                                        "org.freedesktop.login1.Manager",
+                                                        "PrepareForSleep",
+                                                        {false},
+                                                        true,
+                                                        false},
+                                           BusSignalRow{"SettingOff",
+                                                        "/org/freedesktop/ScreenSaver",
+                                                        "org.freedesktop.ScreenSaver",
+                                                        "ActiveChanged",
+                                                        {true},
+                                                        false,
+                                                        false}),
+                         [](const ::testing::TestParamInfo<BusSignalRow>& info) {
+                             return info.param.name;
+                         });
+
+}  // namespace
+}  // namespace korvane::testing
