@@ -138,7 +138,7 @@ void VaultLocker::seal() {
     const Status sealed = session_.lock();
     allow_dialogs();
     if (!sealed) {
-        report_failed_seal(sealed.error());
+        report_failed_seal(sealed);
         return;
     }
     session_.release_folder();
@@ -161,12 +161,13 @@ void VaultLocker::forget_vault_view() {
     window_.vell_view().model().clear();
 }
 
-void VaultLocker::report_failed_seal(const QString& error) {
+void VaultLocker::report_failed_seal(const Status& failure) {
     // As at the exit: the plain working file (or its set-aside copy) is all there is, so the
     // program ends and the next start seals it; staying would look locked with it left behind.
+    failed_seal_ = failure;
     show_message(&window_,
-                 error + QStringLiteral("\n\n数据库仍保存在明文工作文件中，"
-                                        "下次启动时会自动重新加密。\n程序随即退出。"),
+                 failure.error() + QStringLiteral("\n\n数据库仍保存在明文工作文件中，"
+                                                  "下次启动时会自动重新加密。\n程序随即退出。"),
                  error_caption());
     locked_ = true;
     window_.router().update_actions();

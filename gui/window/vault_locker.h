@@ -8,6 +8,7 @@
 
 #include "gui/window/command_target.h"
 #include "gui/window/idle_watcher.h"
+#include "vault/result.h"
 
 class QTimer;
 class QWidget;
@@ -30,6 +31,9 @@ public:
     ~VaultLocker() override;
 
     bool locked() const { return locked_; }
+    // The failure of a lock that could not seal the vault (the program then ends); success
+    // otherwise.
+    const Status& failed_seal() const { return failed_seal_; }
     // Locks now, or, when dialogs are open, cancels them and locks as soon as they have
     // returned. Nothing happens while locked or already waiting to lock.
     void lock();
@@ -58,7 +62,7 @@ private:
     void finish_waiting_lock();
     void seal();
     void forget_vault_view();
-    void report_failed_seal(const QString& error);
+    void report_failed_seal(const Status& failure);
     void show_panel();
     void show_content();
     void restore_vault_view();
@@ -73,6 +77,7 @@ private:
     QWidget* content_ = nullptr;
     // The tree's selection at the lock, selected again at the unlock.
     std::string category_;
+    Status failed_seal_;
     bool lock_on_screen_lock_ = true;
     bool locked_ = false;
 };

@@ -182,8 +182,25 @@ TEST_F(VaultLockerTest, UnlockRefusesAWrongPasswordAndABusyVaultThenReadsTheVaul
     EXPECT_TRUE(router().state(res::kCmdNew).enabled);
 }
 
-TEST_F(VaultLockerTest, AFailedSealIsToldAndEndsTheProgramWithTheRecordsKept) {
-    QSignalSpy exit_spy(window_.get(), &MainWindow::exit_requested);
+// Through the application, whose exit follows a lock.
+class LockedAppTest : public RunningAppTest {
+protected:
+    QString path(const char* name) const { return dir_.path() + QLatin1Char('/') + name; }
+};
+
+TEST_F(LockedAppTest, ExitWhileLockedSealsNothingTwice) {
+    router().dispatch(res::kCmdLock);
+    ASSERT_TRUE(frame_->vault_locker().locked());
+    const std::string sealed = read_file(path("user.dat"));
+    expect_no_message([&] { EXPECT_TRUE(app_->shut_down(false).ok()); });
+    EXPECT_EQ(read_file(path("user.dat")), sealed);
+    EXPECT_FALSE(QFileInfo::exists(path("user.tmp")));
+    app_.reset();
+}
+
+TEST_F(LockedAppTest, AFailedSealIsToldEndsTheProgramAndKeepsEveryRecord) {
+    ASSERT_TRUE(statements::insert_record(db(), {"one", "a", "pw1", "", ""}).ok());
+    QSignalSpy exit_spy(frame_, &MainWindow::exit_requested);
     SeenMessage seen;
     {
         FailingStep disk_full("codec.write");
@@ -191,8 +208,14 @@ TEST_F(VaultLockerTest, AFailedSealIsToldAndEndsTheProgramWithTheRecordsKept) {
     }
     EXPECT_TRUE(seen.text.contains(QStringLiteral("明文工作文件"))) << seen.text.toStdString();
     EXPECT_EQ(exit_spy.count(), 1);
-    EXPECT_EQ(query_sqlite(path("user.tmp"), "select group_concat(bt, ',') from userpass"),
-              "one,two");
+    EXPECT_FALSE(app_->shut_down(true).ok());
+    app_.reset();
+    // The next start seals the working file the lock left and opens it.
+    ScriptedPrompts prompts;
+    prompts.master_password(kAppPassword);
+    VaultSession next(dir_.path());
+    ASSERT_EQ(next.start(prompts), StartOutcome::Unlocked);
+    EXPECT_EQ(query_sqlite(next.work_path(), "select group_concat(bt, ',') from userpass"), "one");
 }
 
 // A dialog open when the lock comes: closed as Cancel, and nothing it held is written.
