@@ -46,8 +46,8 @@ bool works_while_locked(int id) {
 }
 
 // The start-up's questions, answered from the panel: the master password is the one typed
-// there; the rest (a recovery, a vault that has to be created) are the start-up's own dialogs
-// over the window.
+// there; a recovery's or a new vault's password is asked with the start-up's own dialog, and
+// messages come up over the window.
 class PanelPrompts final : public SessionPrompts {
 public:
     PanelPrompts(QWidget& owner, std::string password)
