@@ -114,6 +114,11 @@ void RecordList::show_category(const std::string& selected) {
     fill_list(selected == kRootCategory ? std::string() : selected);
 }
 
+void RecordList::clear_shown() {
+    model_->clear();
+    secure_wipe(selected_category_);
+}
+
 bool RecordList::report(const Status& status) {
     if (status) return true;
     show_message(this, status.error(), error_caption());

@@ -40,6 +40,8 @@ public:
     // Takes the stored bytes of the tree's selected item (the root's label for the root, empty
     // for none) as the category of new and edited records, and shows that category's records.
     void show_category(const std::string& selected);
+    // Empties the list and forgets the category it was handed: nothing of a locked vault stays.
+    void clear_shown();
 
     void on_new_record();
     void on_edit_record();

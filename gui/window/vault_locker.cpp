@@ -14,7 +14,6 @@
 #include "gui/window/lock_settings.h"
 #include "gui/window/main_window.h"
 #include "gui/window/record_list.h"
-#include "gui/window/record_list_model.h"
 #include "gui/window/unlock_panel.h"
 #include "platform/screen_lock_watcher.h"
 #include "resources/resource_ids.h"
@@ -158,7 +157,7 @@ void VaultLocker::forget_vault_view() {
         floating->clear_collected();
     }
     window_.left_view().empty();
-    window_.vell_view().model().clear();
+    window_.vell_view().clear_shown();
 }
 
 void VaultLocker::report_failed_seal(const Status& failure) {
