@@ -22,6 +22,7 @@
 #include "gui/window/command_router.h"
 #include "gui/window/command_table.h"
 #include "gui/window/float_window.h"
+#include "gui/window/float_window_follower.h"
 #include "gui/window/lock_key_indicators.h"
 #include "gui/window/menu_builder.h"
 #include "gui/window/record_list.h"
@@ -103,9 +104,7 @@ void MainWindow::initial_update() {
     tree_->reload();
     if (!float_window_) {
         float_window_ = new FloatWindow(*router_, *clearer_, this);
-        // Over the top-left corner of the main window's client area.
-        float_window_->move(geometry().topLeft());
-        float_window_->show();
+        float_follower_ = new FloatWindowFollower(*this, *float_window_);
     }
     list_->initial_update();
     router_->update_actions();
@@ -186,9 +185,10 @@ bool MainWindow::forwards_to_list(int id) const {
     return list_commands.contains(id) && list_->handles_command(id);
 }
 
+bool MainWindow::float_visible() const { return !float_follower_ || float_follower_->wanted(); }
+
 void MainWindow::toggle_float_window() {
-    float_visible_ = !float_visible_;
-    if (float_window_) float_window_->setVisible(float_visible_);
+    if (float_follower_) float_follower_->set_wanted(!float_follower_->wanted());
 }
 
 void MainWindow::write_collected_record() {
@@ -298,7 +298,7 @@ void MainWindow::update_command(int id, CommandState& state) const {
         state.checked = !statusBar()->isHidden();
     } else if (id == res::kCmdToggleFloat) {
         state.checkable = true;
-        state.checked = float_visible_;
+        state.checked = float_visible();
     }
 }
 
