@@ -93,6 +93,7 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     connect(tray_icon_, &TrayIcon::left_clicked, this, [this] {
         if (!window_shown_) restore_from_tray();
     });
+    connect(tray_icon_, &TrayIcon::availability_changed, this, &MainWindow::follow_tray);
     router_->update_actions();
     resize(1000, 640);
 }
@@ -158,6 +159,8 @@ void MainWindow::switch_pane() {
 bool MainWindow::has_tray() const { return tray_icon_->available(); }
 
 void MainWindow::hide_to_tray() {
+    // Asked afresh: the last poll may predate a notification area that has just gone.
+    tray_icon_->check_availability();
     if (!has_tray()) {
         // Without a notification area a hidden window could never come back.
         showMinimized();
@@ -173,6 +176,10 @@ void MainWindow::restore_from_tray() {
     raise();
     activateWindow();
     window_shown_ = true;
+}
+
+void MainWindow::follow_tray(bool available) {
+    if (!available && !window_shown_) restore_from_tray();
 }
 
 bool MainWindow::forwards_to_list(int id) const {

@@ -52,6 +52,7 @@ public:
     void hide_to_tray();
     void restore_from_tray();
     bool has_tray() const;
+    TrayIcon& tray_icon() { return *tray_icon_; }
 
     // Whether the floating window is meant to be shown; res::kCmdToggleFloat toggles it. It is
     // still hidden while the main window is minimised.
@@ -95,6 +96,8 @@ private:
     void choose_look(int mode);
     void toggle_float_window();
     void write_collected_record();
+    // Without a notification area a window hidden in it could never come back, so it is shown.
+    void follow_tray(bool available);
     void change_password();
     // Reloads the tree after categories changed, else shows the selected category again after
     // records did.
