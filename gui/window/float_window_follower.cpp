@@ -59,6 +59,11 @@ bool FloatWindowFollower::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::WindowStateChange:
             show_or_hide();
             break;
+        case QEvent::WindowActivate:
+            // Staying on top is only a hint to the window manager; without one, the main window
+            // raised on its return from the tray would cover the floating window.
+            if (floating_.isVisible()) floating_.raise();
+            break;
         default:
             break;
     }

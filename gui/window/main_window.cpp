@@ -172,6 +172,8 @@ void MainWindow::hide_to_tray() {
 }
 
 void MainWindow::restore_from_tray() {
+    // A window minimised while there was no notification area would come back as an icon.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();

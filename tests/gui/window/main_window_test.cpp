@@ -466,8 +466,12 @@ TEST_F(MainWindowTest, WithoutANotificationAreaPuttingAwayMinimisesInsteadOfHidi
 }
 
 TEST_F(MainWindowTest, ANotificationAreaThatGoesGivesTheWindowBackAndOneThatComesGetsTheIcon) {
-    bool tray = true;
+    bool tray = false;
     frame_->tray_icon().set_availability_probe([&] { return tray; });
+    frame_->close();
+    ASSERT_TRUE(frame_->isMinimized());
+    tray = true;
+    frame_->tray_icon().check_availability();
     frame_->close();
     ASSERT_TRUE(frame_->isHidden());
     EXPECT_TRUE(frame_->tray_icon().icon_shown());
@@ -475,6 +479,7 @@ TEST_F(MainWindowTest, ANotificationAreaThatGoesGivesTheWindowBackAndOneThatCome
     tray = false;
     frame_->tray_icon().check_availability();
     EXPECT_FALSE(frame_->isHidden());
+    EXPECT_FALSE(frame_->isMinimized());
     EXPECT_TRUE(frame_->window_shown());
     EXPECT_FALSE(frame_->tray_icon().icon_shown());
 
