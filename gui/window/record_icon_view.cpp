@@ -18,7 +18,7 @@ namespace {
 constexpr int kLargeIcon = 32;
 constexpr int kSmallIcon = 16;
 constexpr int kLargeCellWidth = 100;
-constexpr int kLargeTitleChars = 6;  // Chinese characters on each of a large icon's two lines
+constexpr int kLargeTitleChars = 6;  // Chinese characters that at least fit on each title line
 constexpr int kLargeTitleLines = 2;
 // The style's focus-frame margin on either side of the text and below the picture, with room
 // to spare for the looks that draw a wider frame.
@@ -37,7 +37,7 @@ int title_line_height(const QFont& font) {
 }
 
 QSize large_icon_cell(const QWidget& view) {
-    const int text_width = kLargeTitleChars * view.fontMetrics().horizontalAdvance(QChar(0x4e2d));
+    const int text_width = kLargeTitleChars * view.fontMetrics().horizontalAdvance(QChar(u'中'));
     return {std::max(kLargeCellWidth, text_width + 2 * kTextMargin),
             kLargeIcon + kTextMargin + kLargeTitleLines * title_line_height(view.font()) + 8};
 }
