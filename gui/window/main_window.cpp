@@ -22,6 +22,7 @@
 #include "gui/window/command_router.h"
 #include "gui/window/command_table.h"
 #include "gui/window/float_window.h"
+#include "gui/window/float_window_follower.h"
 #include "gui/window/lock_key_indicators.h"
 #include "gui/window/menu_builder.h"
 #include "gui/window/record_list.h"
@@ -92,6 +93,7 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     connect(tray_icon_, &TrayIcon::left_clicked, this, [this] {
         if (!window_shown_) restore_from_tray();
     });
+    connect(tray_icon_, &TrayIcon::availability_changed, this, &MainWindow::follow_tray);
     router_->update_actions();
     resize(1000, 640);
 }
@@ -103,9 +105,7 @@ void MainWindow::initial_update() {
     tree_->reload();
     if (!float_window_) {
         float_window_ = new FloatWindow(*router_, *clearer_, this);
-        // Over the top-left corner of the main window's client area.
-        float_window_->move(geometry().topLeft());
-        float_window_->show();
+        float_follower_ = new FloatWindowFollower(*this, *float_window_);
     }
     list_->initial_update();
     router_->update_actions();
@@ -159,6 +159,8 @@ void MainWindow::switch_pane() {
 bool MainWindow::has_tray() const { return tray_icon_->available(); }
 
 void MainWindow::hide_to_tray() {
+    // Asked afresh: the last poll may predate a notification area that has just gone.
+    tray_icon_->check_availability();
     if (!has_tray()) {
         // Without a notification area a hidden window could never come back.
         showMinimized();
@@ -170,10 +172,16 @@ void MainWindow::hide_to_tray() {
 }
 
 void MainWindow::restore_from_tray() {
+    // A window minimised while there was no notification area would come back as an icon.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
     window_shown_ = true;
+}
+
+void MainWindow::follow_tray(bool available) {
+    if (!available && !window_shown_) restore_from_tray();
 }
 
 bool MainWindow::forwards_to_list(int id) const {
@@ -186,9 +194,10 @@ bool MainWindow::forwards_to_list(int id) const {
     return list_commands.contains(id) && list_->handles_command(id);
 }
 
+bool MainWindow::float_visible() const { return !float_follower_ || float_follower_->wanted(); }
+
 void MainWindow::toggle_float_window() {
-    float_visible_ = !float_visible_;
-    if (float_window_) float_window_->setVisible(float_visible_);
+    if (float_follower_) float_follower_->set_wanted(!float_follower_->wanted());
 }
 
 void MainWindow::write_collected_record() {
@@ -298,7 +307,7 @@ void MainWindow::update_command(int id, CommandState& state) const {
         state.checked = !statusBar()->isHidden();
     } else if (id == res::kCmdToggleFloat) {
         state.checkable = true;
-        state.checked = float_visible_;
+        state.checked = float_visible();
     }
 }
 

@@ -21,6 +21,7 @@ class CategoryTree;
 class RecordList;
 class CommandRouter;
 class FloatWindow;
+class FloatWindowFollower;
 class LockKeyIndicators;
 class TrayIcon;
 struct VaultChange;
@@ -35,7 +36,7 @@ public:
     ~MainWindow() override;
 
     // Fills the tree (which selects its root) and then the list. The first call also creates
-    // and shows the floating window.
+    // the floating window, which shows with the main window.
     void initial_update();
 
     CommandRouter& router() { return *router_; }
@@ -51,9 +52,11 @@ public:
     void hide_to_tray();
     void restore_from_tray();
     bool has_tray() const;
+    TrayIcon& tray_icon() { return *tray_icon_; }
 
-    // Whether the floating window is meant to be shown; res::kCmdToggleFloat toggles it.
-    bool float_visible() const { return float_visible_; }
+    // Whether the floating window is meant to be shown; res::kCmdToggleFloat toggles it. It is
+    // still hidden while the main window is minimised.
+    bool float_visible() const;
     // The floating window; null before the first initial update.
     FloatWindow* float_window() const { return float_window_; }
 
@@ -93,6 +96,8 @@ private:
     void choose_look(int mode);
     void toggle_float_window();
     void write_collected_record();
+    // Without a notification area a window hidden in it could never come back, so it is shown.
+    void follow_tray(bool available);
     void change_password();
     // Reloads the tree after categories changed, else shows the selected category again after
     // records did.
@@ -110,9 +115,9 @@ private:
     LockKeyIndicators* indicators_ = nullptr;
     TrayIcon* tray_icon_ = nullptr;
     FloatWindow* float_window_ = nullptr;
+    FloatWindowFollower* float_follower_ = nullptr;
     CommandTarget* active_pane_ = nullptr;
     bool window_shown_ = true;
-    bool float_visible_ = true;
     bool splitter_sized_ = false;
     int style_mode_;
 };

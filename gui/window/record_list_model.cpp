@@ -4,6 +4,7 @@
 #include <QMimeData>
 
 #include "gui/window/category_tree.h"
+#include "gui/window/record_tooltip.h"
 #include "vault/text.h"
 
 namespace korvane {
@@ -65,6 +66,9 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
             // The title keeps the natural alignment so that the icon modes lay it out as usual.
             if (index.column() != TitleColumn) return int(Qt::AlignCenter);
             return {};
+        case Qt::ToolTipRole:
+            // The same on every column, so details mode shows the whole record wherever it rests.
+            return record_tooltip(record);
         case OidRole:
             return qint64(record.oid);
         default:

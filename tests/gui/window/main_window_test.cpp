@@ -35,6 +35,7 @@
 #include "gui/window/record_list.h"
 #include "gui/window/record_list_model.h"
 #include "gui/window/running_app.h"
+#include "gui/window/tray_icon.h"
 #include "resources/resource_ids.h"
 #include "support/file_helpers.h"
 #include "support/modal_driver.h"
@@ -437,6 +438,55 @@ TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {
         kPassword, testing::read_file(dir_.filePath("user.dat")), false);
     EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "kept");
     app_.reset();
+}
+
+TEST_F(MainWindowTest, WithoutANotificationAreaPuttingAwayMinimisesInsteadOfHiding) {
+    bool tray = false;
+    frame_->tray_icon().set_availability_probe([&] { return tray; });
+    const struct {
+        bool tray, close_box, hidden;
+    } rows[] = {
+        {false, true, false}, {false, false, false}, {true, true, true}, {true, false, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.tray << row.close_box);
+        tray = row.tray;
+        frame_->tray_icon().check_availability();
+        frame_->showNormal();
+        QApplication::processEvents();
+        if (row.close_box) {
+            frame_->close();
+        } else {
+            ASSERT_TRUE(router().dispatch(res::kCmdHideToTray));
+        }
+        EXPECT_EQ(frame_->isHidden(), row.hidden);
+        EXPECT_EQ(frame_->isMinimized(), !row.hidden);
+        EXPECT_EQ(frame_->window_shown(), !row.hidden);
+        if (row.hidden) frame_->restore_from_tray();
+    }
+}
+
+TEST_F(MainWindowTest, ANotificationAreaThatGoesGivesTheWindowBackAndOneThatComesGetsTheIcon) {
+    bool tray = false;
+    frame_->tray_icon().set_availability_probe([&] { return tray; });
+    frame_->close();
+    ASSERT_TRUE(frame_->isMinimized());
+    tray = true;
+    frame_->tray_icon().check_availability();
+    frame_->close();
+    ASSERT_TRUE(frame_->isHidden());
+    EXPECT_TRUE(frame_->tray_icon().icon_shown());
+
+    tray = false;
+    frame_->tray_icon().check_availability();
+    EXPECT_FALSE(frame_->isHidden());
+    EXPECT_FALSE(frame_->isMinimized());
+    EXPECT_TRUE(frame_->window_shown());
+    EXPECT_FALSE(frame_->tray_icon().icon_shown());
+
+    tray = true;
+    frame_->tray_icon().check_availability();
+    EXPECT_TRUE(frame_->tray_icon().icon_shown());
+    EXPECT_FALSE(frame_->isHidden());
 }
 
 // A vault with one record, sealed under kPassword, for the runs below.
