@@ -43,6 +43,7 @@ StrengthBar::StrengthBar(QWidget* parent)
     layout->addWidget(label_);
     // Nothing here is worth a Tab stop: the level follows the password box.
     setFocusPolicy(Qt::NoFocus);
+    setAccessibleName(QStringLiteral("密码强度"));
     bar_->setAccessibleName(QStringLiteral("密码强度"));
     show_level(level_);
 }
@@ -62,7 +63,6 @@ void StrengthBar::show_level(tools::StrengthLevel level) {
     label_->setText(name);
     const QString described = QStringLiteral("密码强度：%1").arg(name);
     setToolTip(described);
-    setAccessibleName(QStringLiteral("密码强度"));
     setAccessibleDescription(described);
     bar_->setAccessibleDescription(described);
 }
