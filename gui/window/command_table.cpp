@@ -68,6 +68,7 @@ const std::vector<CommandInfo>& all() {
         {kCmdEditUndo, QStringLiteral("撤销"), {}},
         {kCmdNextPane, QStringLiteral("下一窗格"), {}},
         {kCmdPrevPane, QStringLiteral("前一窗格"), {}},
+        {kCmdOptions, QStringLiteral("选项…"), {}},
     };
     return table;
 }
@@ -89,7 +90,7 @@ const std::vector<MenuEntry>& main_menu() {
             {cmd(kCmdViewToolbar), cmd(kCmdViewStatusBar), cmd(kCmdToggleFloat),
              submenu(QStringLiteral("风格"), {cmd(kCmdStyleXp), cmd(kCmdStyleOffice2003),
                                               cmd(kCmdStyleOfficeXp), cmd(kCmdStyleOffice2000)})}),
-        submenu(QStringLiteral("设置"), {cmd(kCmdChangePassword)}),
+        submenu(QStringLiteral("设置"), {cmd(kCmdChangePassword), cmd(kCmdOptions)}),
         submenu(QStringLiteral("工具"),
                 {cmd(kCmdEncryptFile), cmd(kCmdExportCsv), cmd(kCmdPasswordGenerator)}),
         submenu(QStringLiteral("帮助(&H)"), {cmd(kCmdAbout)}),

@@ -25,6 +25,7 @@
 #include "gui/window/float_window_follower.h"
 #include "gui/window/lock_key_indicators.h"
 #include "gui/window/menu_builder.h"
+#include "gui/window/options_dialog.h"
 #include "gui/window/record_list.h"
 #include "gui/window/style_settings.h"
 #include "gui/window/tray_icon.h"
@@ -52,7 +53,6 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     router_ = new CommandRouter(this);
     clearer_ = new ClipboardClearer(std::move(clock), this);
-    clearer_->set_delay_seconds(ClipboardSettings::read());
 
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setHandleWidth(kSplitterBar);
@@ -94,6 +94,7 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
         if (!window_shown_) restore_from_tray();
     });
     connect(tray_icon_, &TrayIcon::availability_changed, this, &MainWindow::follow_tray);
+    apply_settings();
     router_->update_actions();
     resize(1000, 640);
 }
@@ -216,6 +217,18 @@ void MainWindow::change_password() {
     }
 }
 
+void MainWindow::edit_options() {
+    OptionsDialog dialog(this);
+    if (run_modal(dialog) != QDialog::Accepted) return;
+    dialog.store();
+    apply_settings();
+}
+
+void MainWindow::apply_settings() {
+    clearer_->set_delay_seconds(ClipboardSettings::read());
+    // LOCK SETTINGS: apply_lock_settings() re-reads LockSettings here once locking is in.
+}
+
 void MainWindow::apply_vault_change(const VaultChange& change) {
     // A tree reload selects the root and so refills the list as well.
     if (change.categories) {
@@ -257,6 +270,7 @@ const QHash<int, MainWindow::FrameHandler>& MainWindow::frame_handlers() {
         {res::kCmdWriteCollected, [](MainWindow& f) { f.write_collected_record(); }},
         {res::kCmdChangePassword, [](MainWindow& f) { f.change_password(); }},
         {res::kCmdChangePasswordAlt, [](MainWindow& f) { f.change_password(); }},
+        {res::kCmdOptions, [](MainWindow& f) { f.edit_options(); }},
         {res::kCmdExportCsv, [](MainWindow& f) { export_csv(&f, f.session_); }},
         {res::kCmdExportBackup, [](MainWindow& f) { export_backup(&f, f.session_); }},
         {res::kCmdEncryptFile, [](MainWindow& f) { encrypt_file_tool(&f, f.session_); }},

@@ -65,6 +65,10 @@ public:
     // The status bar's own text (就绪, or the clipboard countdown).
     QString status_text() const;
 
+    // Puts the stored settings (clipboard delay, lock triggers) in force: at start, and again
+    // as soon as the options dialog has stored new ones.
+    void apply_settings();
+
     // The stored number of the chosen look; written back when the frame is destroyed at exit.
     int style_mode() const { return style_mode_; }
 
@@ -99,6 +103,7 @@ private:
     // Without a notification area a window hidden in it could never come back, so it is shown.
     void follow_tray(bool available);
     void change_password();
+    void edit_options();
     // Reloads the tree after categories changed, else shows the selected category again after
     // records did.
     void apply_vault_change(const VaultChange& change);
