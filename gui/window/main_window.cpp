@@ -1,6 +1,7 @@
 // MainWindow: building the main window, the talk between its panes and the frame's commands.
 #include "gui/window/main_window.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QHash>
@@ -160,7 +161,12 @@ void MainWindow::focus_search_box() {
 
 void MainWindow::show_results() {
     set_active_pane(list_);
-    list_->current_view().setFocus(Qt::OtherFocusReason);
+    QAbstractItemView& view = list_->current_view();
+    view.setFocus(Qt::OtherFocusReason);
+    // The first result is picked, so that Ctrl+C copies its password straight away.
+    if (!view.currentIndex().isValid() && list_->row_count() > 0) {
+        view.setCurrentIndex(view.model()->index(0, 0));
+    }
 }
 
 CommandTarget* MainWindow::active_pane() const { return active_pane_; }

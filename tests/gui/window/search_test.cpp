@@ -139,7 +139,7 @@ TEST_F(SearchTest, EscInTheBoxOrTheListAndChoosingACategoryEndTheSearch) {
     EXPECT_FALSE(category_column_shown());
 }
 
-TEST_F(SearchTest, CtrlFPutsTheCursorInTheBoxWithItsTextSelected) {
+TEST_F(SearchTest, CtrlFPutsTheCursorInTheBoxAndEnterLeadsToTheResults) {
     type(QStringLiteral("mail"));
     frame_->toolbar().hide();
     select_row(0);
@@ -147,6 +147,13 @@ TEST_F(SearchTest, CtrlFPutsTheCursorInTheBoxWithItsTextSelected) {
     EXPECT_TRUE(frame_->toolbar().isVisible());
     EXPECT_TRUE(box().hasFocus());
     EXPECT_EQ(box().selectedText(), "mail");
+
+    // Enter moves on to the results with the first one picked, ready for Ctrl+C.
+    list().selection_model().clear();
+    QTest::keyClick(&box(), Qt::Key_Return);
+    EXPECT_EQ(frame_->active_pane(), &list());
+    EXPECT_TRUE(list().current_view().hasFocus());
+    EXPECT_EQ(list().selection_model().currentIndex().row(), 0);
 }
 
 TEST_F(SearchTest, ChangesMadeFromTheResultsRunTheSearchAgain) {
