@@ -11,7 +11,8 @@
 namespace korvane::search {
 namespace {
 
-// Registered on the connection by each search, so no other code path has to know about it.
+// Registered on the connection by each search (the statement below names it), so that no other
+// code path has to know about it.
 constexpr char kPrefilterFunction[] = "korvane_folded_contains";
 
 constexpr char16_t fold(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
@@ -56,9 +57,9 @@ std::string_view value_bytes(sqlite3_value* value) {
     return data ? std::string_view(data, std::size_t(size)) : std::string_view();
 }
 
-// LIKE cannot serve as the prefilter: it reads the GBK bytes as UTF-8, so a lead byte from 0xC0
-// swallows the next bytes from 0x80 to 0xBF and a character starting there is never found ("好"
-// in "你好"), and it matches nothing stored as a blob.
+// LIKE cannot serve as the prefilter: it reads the GBK bytes as UTF-8, so any byte from 0xC0 up
+// (a lead or a trail byte) swallows the bytes from 0x80 to 0xBF after it, and a character that
+// starts with one of those is never found (好 in 你好); nor does it match a value stored as a blob.
 void folded_contains_function(sqlite3_context* context, int, sqlite3_value** values) {
     sqlite3_result_int(context,
                        folded_bytes_contain(value_bytes(values[0]), value_bytes(values[1])));
