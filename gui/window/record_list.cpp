@@ -95,7 +95,8 @@ QAbstractItemView& RecordList::current_view() {
 
 int RecordList::row_count() const { return model_->rowCount(); }
 
-void RecordList::initial_update() { fill_list({}); }
+// A search still in the field outlives a fresh fill, so the list keeps matching it.
+void RecordList::initial_update() { refill(); }
 
 void RecordList::fill_list(const std::string& category) {
     Result<std::vector<RecordSummary>> rows =

@@ -34,7 +34,7 @@ public:
     RecordList(VaultSession& doc, CommandRouter& router, ClipboardClearer& clearer,
                QWidget* parent = nullptr);
 
-    // First fill (root view).
+    // First fill: the root view, or the results while a search is on.
     void initial_update();
     // Rebuilds the list for a category given as its stored bytes; empty means the root view.
     void fill_list(const std::string& category);
