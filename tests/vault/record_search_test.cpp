@@ -17,22 +17,6 @@ std::string gbk(const char* utf8) {
     return *text::to_gbk(QString::fromUtf8(utf8), QStringLiteral("测试"));
 }
 
-class SearchDatabase {
-public:
-    SearchDatabase() {
-        path_ = dir_.filePath(QStringLiteral("vault.db"));
-        db_ = std::move(SqliteDb::open(path_)).value();
-        EXPECT_TRUE(statements::create_schema(db_).ok());
-    }
-    SqliteDb& db() { return db_; }
-    const QString& path() const { return path_; }
-
-private:
-    QTemporaryDir dir_;
-    QString path_;
-    SqliteDb db_;
-};
-
 struct SearchCase {
     const char* name;
     VaultRecord stored;
@@ -45,24 +29,18 @@ void PrintTo(const SearchCase& c, std::ostream* os) { *os << c.name; }
 std::vector<SearchCase> search_cases() {
     const auto titled = [](std::string title) { return VaultRecord{title, "", "", "", ""}; };
     return {
-        {"LatinLowerFindsMixedCase", titled("GitHub"), "github", true},
-        {"LatinUpperFindsMixedCase", titled("GitHub"), "GITHUB", true},
+        {"LatinFoldsCase", titled("GitHub"), "gITHUB", true},
         {"AccountIsSearched", {"t", "Me@Example.com", "", "", ""}, "example.COM", true},
         {"RemarkIsSearched", {"t", "", "", "Work Code", ""}, "k c", true},
         {"PasswordIsNeverSearched", {"t", "", "hunter2", "", ""}, "hunter2", false},
-        {"ChineseFound", titled(gbk("中国银行")), "银行", true},
         {"ChineseIsExact", titled(gbk("中国银行")), "银河", false},
-        // 你好 is C4 E3 BA C3. Read as UTF-8 (as LIKE reads it), E3 takes BA along, so a
-        // character-wise scan never starts at 好.
+        // 你好 is C4 E3 BA C3; read as UTF-8, as LIKE reads it, E3 takes BA along.
         {"CharacterAfterAUtf8LeadByte", titled(gbk("你好")), "好", true},
-        {"UpperAIsNotTheTrailByte41", titled("\x81\x41"), "A", false},     // 丄
-        {"LowerAIsNotTheTrailByte41", titled("\x81\x41"), "a", false},     // 丄
-        {"UpperAIsNotTheTrailByte61", titled("\x81\x61"), "A", false},     // 乤
+        {"UpperAIsNotTheTrailByte41", titled("\x81\x41"), "A", false},  // 丄
+        {"LowerAIsNotTheTrailByte41", titled("\x81\x41"), "a", false},
         {"NoMatchAcrossTwoCharacters", titled(gbk("中文")), "形", false},  // D6[D0 CE]C4
         {"MixedTextFoldsOnlyTheLatin", titled(gbk("QQ邮箱Mail")), "邮箱mAIL", true},
-        {"PercentIsLiteral", titled("100%"), "%", true},
         {"PercentIsNoWildcard", titled("100"), "%", false},
-        {"UnderscoreIsLiteral", titled("a_b"), "_", true},
         {"UnderscoreIsNoWildcard", titled("ab"), "_", false},
         {"BackslashIsLiteral", titled("C:\\dir"), "\\", true},
         {"BackslashEscapesNothing", titled("C:dir"), "\\d", false},
@@ -75,69 +53,53 @@ std::vector<SearchCase> search_cases() {
     };
 }
 
-class RecordSearchCaseTest : public ::testing::TestWithParam<SearchCase> {};
-
-TEST_P(RecordSearchCaseTest, FindsTheRecordOnlyWhenItsShownTextHoldsTheSearch) {
-    const SearchCase& c = GetParam();
-    SearchDatabase vault;
-    const auto oid = statements::insert_record(vault.db(), c.stored);
-    ASSERT_TRUE(oid.ok());
-
-    const auto found = find_records(vault.db(), QString::fromUtf8(c.text));
-    ASSERT_TRUE(found.ok()) << found.error().toStdString();
-    ASSERT_EQ(found->size(), c.found ? 1u : 0u);
-    if (c.found) {
-        EXPECT_EQ(found->front().record,
-                  (RecordSummary{*oid, c.stored.title, c.stored.account, c.stored.remark}));
+class RecordSearchTest : public ::testing::TestWithParam<SearchCase> {
+protected:
+    void SetUp() override {
+        db_ = std::move(SqliteDb::open(path())).value();
+        ASSERT_TRUE(statements::create_schema(db_).ok());
     }
+    QString path() const { return dir_.filePath(QStringLiteral("vault.db")); }
+
+    QTemporaryDir dir_;
+    SqliteDb db_;
+};
+
+TEST_P(RecordSearchTest, FindsTheRecordOnlyWhenItsShownTextHoldsTheSearch) {
+    const SearchCase& c = GetParam();
+    const auto oid = statements::insert_record(db_, c.stored);
+    ASSERT_TRUE(oid.ok());
+    const auto found = find_records(db_, QString::fromUtf8(c.text));
+    ASSERT_TRUE(found.ok()) << found.error().toStdString();
+    std::vector<RecordId> oids;
+    for (const RecordMatch& match : *found) oids.push_back(match.record.oid);
+    EXPECT_EQ(oids, c.found ? std::vector<RecordId>{*oid} : std::vector<RecordId>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, RecordSearchCaseTest, ::testing::ValuesIn(search_cases()),
+INSTANTIATE_TEST_SUITE_P(Rows, RecordSearchTest, ::testing::ValuesIn(search_cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RecordSearchTest, FindsAcrossCategoriesWithTheStoredCategory) {
-    SearchDatabase vault;
-    ASSERT_TRUE(statements::insert_category(vault.db(), gbk("工作")).ok());
-    ASSERT_TRUE(statements::insert_category(vault.db(), gbk("家庭")).ok());
-    const std::vector<VaultRecord> records = {
-        {"Mail 1", "", "", "", gbk("工作")},     {"other", "", "mail", "", gbk("工作")},
-        {"mail 2", "", "", "", gbk("家庭")},     {"MAIL 3", "", "", "", kRootCategory},
-        {"x", "", "", "my mail", gbk("旧分类")},  // a category since deleted
-    };
-    for (const VaultRecord& record : records) {
-        ASSERT_TRUE(statements::insert_record(vault.db(), record).ok());
+TEST_F(RecordSearchTest, FindsInEveryCategoryWithTheStoredCategory) {
+    ASSERT_TRUE(statements::insert_category(db_, gbk("工作")).ok());
+    for (const VaultRecord& record : {VaultRecord{"Mail 1", "", "", "", gbk("工作")},
+                                      VaultRecord{"x", "", "mail", "", gbk("工作")},
+                                      VaultRecord{"MAIL 2", "", "", "", kRootCategory},
+                                      VaultRecord{"x", "", "", "my mail", gbk("旧分类")}}) {
+        ASSERT_TRUE(statements::insert_record(db_, record).ok());
     }
-    // Rows written by other programs: a NULL category, and a title stored as a blob.
-    test_support::RawSqlite(vault.path())
-        .exec(
-            "insert into userpass values('mail 4','','','',NULL);"
-            "insert into userpass values(cast('mail 5' as blob),'','','','');");
+    // Written by other programs: a NULL category, a title stored as a blob.
+    test_support::RawSqlite(path()).exec(
+        "insert into userpass values('mail 3','','','',NULL);"
+        "insert into userpass values(cast('mail 4' as blob),'','','','');");
 
-    const auto found = find_records(vault.db(), QStringLiteral("mail"));
+    const auto found = find_records(db_, QStringLiteral("mail"));
     ASSERT_TRUE(found.ok()) << found.error().toStdString();
-    std::vector<std::pair<std::string, std::string>> shown;
-    for (const RecordMatch& match : *found) shown.emplace_back(match.record.title, match.category);
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {"Mail 1", gbk("工作")}, {"mail 2", gbk("家庭")}, {"MAIL 3", kRootCategory},
-        {"x", gbk("旧分类")},    {"mail 4", ""},          {"mail 5", ""},
-    };
-    EXPECT_EQ(shown, expected);
-}
-
-// The byte prefilter can only miss a match if a character could be stored under other bytes than
-// the ones the search text encodes to.
-TEST(RecordSearchTest, EveryDoubleByteCharacterEncodesBackToItsOwnBytes) {
-    int checked = 0;
-    for (int lead = 0x81; lead <= 0xfe; ++lead) {
-        for (int trail = 0x40; trail <= 0xfe; ++trail) {
-            const std::string bytes{char(lead), char(trail)};
-            if (!text::is_valid_gbk(bytes)) continue;
-            ++checked;
-            const auto back = text::to_gbk(text::from_gbk(bytes), QStringLiteral("测试"));
-            ASSERT_TRUE(back.ok() && *back == bytes) << std::hex << lead << ' ' << trail;
-        }
-    }
-    EXPECT_GT(checked, 20000);
+    std::vector<std::string> shown;
+    for (const RecordMatch& match : *found)
+        shown.push_back(match.record.title + "|" + match.category);
+    EXPECT_EQ(shown, (std::vector<std::string>{"Mail 1|" + gbk("工作"),
+                                               std::string("MAIL 2|") + kRootCategory,
+                                               "x|" + gbk("旧分类"), "mail 3|", "mail 4|"}));
 }
 
 }  // namespace
