@@ -34,6 +34,7 @@ const QHash<int, QString>& entries() {
         {kCmdViewArrange, QStringLiteral("在网格中排列图标。")},
         {kCmdViewSort, QStringLiteral("按字母顺序对图标排序。")},
         {kCmdOptions, QStringLiteral("设置剪贴板清除和自动锁定\n选项")},
+        {kCmdFind, QStringLiteral("在所有类别中查找标题、账号或备注含有所输入文字的记录\n查找")},
         {kStrAppTitle, QStringLiteral("Pellorin")},
         {kStrReady, QStringLiteral("就绪")},
         {kStrIndicatorCaps, QStringLiteral("大写")},

@@ -69,6 +69,7 @@ const std::vector<CommandInfo>& all() {
         {kCmdNextPane, QStringLiteral("下一窗格"), {}},
         {kCmdPrevPane, QStringLiteral("前一窗格"), {}},
         {kCmdOptions, QStringLiteral("选项…"), {}},
+        {kCmdFind, QStringLiteral("查找\tCtrl+F"), {}},
     };
     return table;
 }
@@ -84,7 +85,8 @@ const std::vector<MenuEntry>& main_menu() {
     static const std::vector<MenuEntry> menu = {
         submenu(QStringLiteral("程序(&F)"),
                 {cmd(kCmdImport), cmd(kCmdExportBackup), cmd(kCmdSync), cmd(kCmdExit)}),
-        submenu(QStringLiteral("编辑"), {cmd(kCmdNew), cmd(kCmdDelete), cmd(kCmdCopy)}),
+        submenu(QStringLiteral("编辑"),
+                {cmd(kCmdNew), cmd(kCmdDelete), cmd(kCmdCopy), cmd(kCmdFind)}),
         submenu(
             QStringLiteral("查看(&V)"),
             {cmd(kCmdViewToolbar), cmd(kCmdViewStatusBar), cmd(kCmdToggleFloat),
@@ -163,6 +165,7 @@ const std::vector<Accelerator>& accelerators() {
         {QKeySequence(Qt::SHIFT | Qt::Key_Insert), kCmdEditPaste},
         {QKeySequence(Qt::CTRL | Qt::Key_X), kCmdEditCut},
         {QKeySequence(Qt::CTRL | Qt::Key_Z), kCmdEditUndo},
+        {QKeySequence(Qt::CTRL | Qt::Key_F), kCmdFind},
     };
     return table;
 }

@@ -1,6 +1,7 @@
 // MainWindow: building the main window, the talk between its panes and the frame's commands.
 #include "gui/window/main_window.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QHash>
@@ -27,6 +28,7 @@
 #include "gui/window/menu_builder.h"
 #include "gui/window/options_dialog.h"
 #include "gui/window/record_list.h"
+#include "gui/window/search_box.h"
 #include "gui/window/style_settings.h"
 #include "gui/window/tray_icon.h"
 #include "gui/window/visual_style.h"
@@ -84,6 +86,7 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     toolbar_->setObjectName(QStringLiteral("standard_toolbar"));
     toolbar_->setIconSize(QSize(32, 32));
     build_toolbar(*router_, *toolbar_);
+    build_search_box();
     // A stored number that names no look leaves the default in force, and is kept to be
     // written back unchanged.
     VisualStyle::apply_look(style_mode_);
@@ -136,6 +139,34 @@ void MainWindow::build_accelerators() {
         shortcut->setContext(Qt::WindowShortcut);
         const int id = accelerator.command;
         connect(shortcut, &QShortcut::activated, this, [this, id] { router_->dispatch(id); });
+    }
+}
+
+void MainWindow::build_search_box() {
+    search_box_ = new SearchBox(toolbar_);
+    toolbar_->addWidget(search_box_);
+    connect(search_box_, &QLineEdit::textChanged, list_, &RecordList::search_for);
+    connect(search_box_, &SearchBox::results_wanted, this, &MainWindow::show_results);
+    connect(list_, &RecordList::search_cancelled, search_box_, &QLineEdit::clear);
+    // Choosing a category ends the search, even the category already selected. A reload of the
+    // tree (after a drop, an import) selects without these signals, so the search stays on.
+    connect(tree_, &QTreeWidget::currentItemChanged, search_box_, &QLineEdit::clear);
+    connect(tree_, &QTreeWidget::itemClicked, search_box_, &QLineEdit::clear);
+}
+
+void MainWindow::focus_search_box() {
+    // Rather than a Ctrl+F that does nothing, a hidden toolbar comes back with its field.
+    if (toolbar_->isHidden()) toolbar_->show();
+    search_box_->take_focus();
+}
+
+void MainWindow::show_results() {
+    set_active_pane(list_);
+    QAbstractItemView& view = list_->current_view();
+    view.setFocus(Qt::OtherFocusReason);
+    // The first result is picked, so that Ctrl+C copies its password straight away.
+    if (!view.currentIndex().isValid() && list_->row_count() > 0) {
+        view.setCurrentIndex(view.model()->index(0, 0));
     }
 }
 
@@ -277,6 +308,7 @@ const QHash<int, MainWindow::FrameHandler>& MainWindow::frame_handlers() {
         {res::kCmdImport,
          [](MainWindow& f) { f.apply_vault_change(import_records(&f, f.session_)); }},
         {res::kCmdSync, [](MainWindow& f) { f.apply_vault_change(sync_records(&f, f.session_)); }},
+        {res::kCmdFind, [](MainWindow& f) { f.focus_search_box(); }},
     };
     return table;
 }

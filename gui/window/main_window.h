@@ -19,6 +19,7 @@ namespace korvane {
 class VaultSession;
 class CategoryTree;
 class RecordList;
+class SearchBox;
 class CommandRouter;
 class FloatWindow;
 class FloatWindowFollower;
@@ -44,6 +45,7 @@ public:
     RecordList& vell_view() { return *list_; }
     QSplitter& splitter() { return *splitter_; }
     QToolBar& toolbar() { return *toolbar_; }
+    SearchBox& search_box() { return *search_box_; }
     // The pane that gets commands first: the tree or the list.
     CommandTarget* active_pane() const;
     void set_active_pane(CommandTarget* pane);
@@ -93,6 +95,10 @@ private:
     // True for the splitter (its bar) and the status bar, and anything inside them.
     bool opens_bar_menu(const QWidget* clicked) const;
     void build_accelerators();
+    // The toolbar's search field and how it talks to the panes.
+    void build_search_box();
+    void focus_search_box();
+    void show_results();
     void switch_pane();
     using FrameHandler = void (*)(MainWindow&);
     static const QHash<int, FrameHandler>& frame_handlers();
@@ -117,6 +123,7 @@ private:
     CategoryTree* tree_ = nullptr;
     RecordList* list_ = nullptr;
     QToolBar* toolbar_ = nullptr;
+    SearchBox* search_box_ = nullptr;
     LockKeyIndicators* indicators_ = nullptr;
     TrayIcon* tray_icon_ = nullptr;
     FloatWindow* float_window_ = nullptr;

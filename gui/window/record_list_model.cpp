@@ -11,8 +11,8 @@ namespace korvane {
 
 namespace {
 
-// Widths the columns had in the details mode of the earlier program.
-constexpr int kColumnWidths[RecordListModel::ColumnCount] = {200, 200, 510};
+// Widths the columns had in the details mode of the earlier program; the category is new.
+constexpr int kColumnWidths[RecordListModel::ColumnCount] = {200, 200, 510, 120};
 
 }  // namespace
 
@@ -22,6 +22,20 @@ RecordListModel::RecordListModel(QObject* parent)
 void RecordListModel::set_rows(std::vector<RecordSummary> rows) {
     beginResetModel();
     rows_ = std::move(rows);
+    categories_.clear();
+    endResetModel();
+}
+
+void RecordListModel::set_found_rows(std::vector<RecordMatch> found) {
+    beginResetModel();
+    rows_.clear();
+    categories_.clear();
+    rows_.reserve(found.size());
+    categories_.reserve(found.size());
+    for (RecordMatch& match : found) {
+        rows_.push_back(std::move(match.record));
+        categories_.push_back(std::move(match.category));
+    }
     endResetModel();
 }
 
@@ -53,11 +67,17 @@ QString RecordListModel::display_text(const RecordSummary& row, int column) cons
     }
 }
 
+QString RecordListModel::category_text(int row) const {
+    if (std::size_t(row) >= categories_.size()) return {};
+    return text::from_gbk(categories_[std::size_t(row)]);
+}
+
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(rows_.size())) return {};
     const RecordSummary& record = rows_[std::size_t(index.row())];
     switch (role) {
         case Qt::DisplayRole:
+            if (index.column() == CategoryColumn) return category_text(index.row());
             return display_text(record, index.column());
         case Qt::DecorationRole:
             if (index.column() == TitleColumn && !icon_.isNull()) return icon_;
@@ -87,6 +107,8 @@ QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, i
             return QStringLiteral("账号");
         case RemarkColumn:
             return QStringLiteral("备注");
+        case CategoryColumn:
+            return QStringLiteral("类别");
         default:
             return {};
     }

@@ -419,6 +419,8 @@ TEST_F(RecordListTest, EveryModeShowsTitleAccountAndRemarkButNoPasswordOnRest) {
         QAbstractItemView& view = list_->current_view();
         const int columns = command == res::kCmdViewDetails ? RecordListModel::ColumnCount : 1;
         for (int column = 0; column < columns; ++column) {
+            // 类别 is hidden outside a search: there is nowhere to rest the pointer on it.
+            if (view.visualRect(list_->model().index(0, column)).isEmpty()) continue;
             const auto rest_on = [&](int row) {
                 return tooltip_at(view, view.visualRect(list_->model().index(row, column)));
             };
