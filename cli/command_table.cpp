@@ -52,6 +52,20 @@ std::vector<CommandInfo> make_command_infos() {
          0,
          1,
          &commands::list});
+    infos.push_back(
+        {QStringLiteral("find"),
+         QStringLiteral("文字"),
+         QStringLiteral("在所有分类中查找记录"),
+         QStringLiteral("标题、用户名或备注中含有该文字的记录都列出，不查密码；英文字母不分大小写，"
+                        "其他文字（包括中文）须完全相同，%、_ 和 \\ 都只代表它们自己。\n"
+                        "每行一条记录：编号、标题、用户名、备注、分类，以制表符分隔，转义方式与 ls "
+                        "相同。\n"
+                        "没有匹配的记录时什么也不输出，退出码仍为 0，与空分类的 ls 相同；"
+                        "查找失败时退出码为 4。"),
+         {},
+         1,
+         1,
+         &commands::find});
     infos.push_back({QStringLiteral("categories"),
                      QString(),
                      QStringLiteral("列出分类"),

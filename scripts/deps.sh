@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-translations-l10n qt6-svg-dev
   libx11-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev libcrypto++-dev
+  libzxcvbn-dev
   fonts-wqy-microhei dbus-daemon
   clang libclang-rt-14-dev python3 clang-format
 )

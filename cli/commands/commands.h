@@ -9,6 +9,7 @@ namespace commands {
 
 int init(CommandContext& context);
 int list(CommandContext& context);
+int find(CommandContext& context);
 int categories(CommandContext& context);
 int show(CommandContext& context);
 int add(CommandContext& context);

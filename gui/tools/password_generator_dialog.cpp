@@ -4,6 +4,7 @@
 #include "gui/common/app_icon.h"
 #include "gui/common/dialog_frame.h"
 #include "gui/common/message_box.h"
+#include "gui/common/strength_bar.h"
 #include "platform/clipboard.h"
 #include "tools/password_generator.h"
 #include "ui_password_generator_dialog.h"
@@ -21,6 +22,8 @@ PasswordGeneratorDialog::PasswordGeneratorDialog(QWidget* parent)
     connect(ui_->copy_button, &QPushButton::clicked, this, &PasswordGeneratorDialog::copy_password);
     connect(ui_->password_edit, &QLineEdit::textChanged, this,
             &PasswordGeneratorDialog::update_copy_button);
+    connect(ui_->password_edit, &QLineEdit::textChanged, ui_->strength_bar,
+            &StrengthBar::show_strength_of);
     update_copy_button();
 }
 

@@ -70,6 +70,8 @@ const std::vector<CommandInfo>& all() {
         {kCmdNextPane, QStringLiteral("下一窗格"), {}},
         {kCmdPrevPane, QStringLiteral("前一窗格"), {}},
         {kCmdLock, QStringLiteral("锁定\tCtrl+L"), {}},
+        {kCmdOptions, QStringLiteral("选项…"), {}},
+        {kCmdFind, QStringLiteral("查找\tCtrl+F"), {}},
     };
     return table;
 }
@@ -85,13 +87,14 @@ const std::vector<MenuEntry>& main_menu() {
     static const std::vector<MenuEntry> menu = {
         submenu(QStringLiteral("程序(&F)"), {cmd(kCmdImport), cmd(kCmdExportBackup), cmd(kCmdSync),
                                              cmd(kCmdExit), separator(), cmd(kCmdLock)}),
-        submenu(QStringLiteral("编辑"), {cmd(kCmdNew), cmd(kCmdDelete), cmd(kCmdCopy)}),
+        submenu(QStringLiteral("编辑"),
+                {cmd(kCmdNew), cmd(kCmdDelete), cmd(kCmdCopy), cmd(kCmdFind)}),
         submenu(
             QStringLiteral("查看(&V)"),
             {cmd(kCmdViewToolbar), cmd(kCmdViewStatusBar), cmd(kCmdToggleFloat),
              submenu(QStringLiteral("风格"), {cmd(kCmdStyleXp), cmd(kCmdStyleOffice2003),
                                               cmd(kCmdStyleOfficeXp), cmd(kCmdStyleOffice2000)})}),
-        submenu(QStringLiteral("设置"), {cmd(kCmdChangePassword)}),
+        submenu(QStringLiteral("设置"), {cmd(kCmdChangePassword), cmd(kCmdOptions)}),
         submenu(QStringLiteral("工具"),
                 {cmd(kCmdEncryptFile), cmd(kCmdExportCsv), cmd(kCmdPasswordGenerator)}),
         submenu(QStringLiteral("帮助(&H)"), {cmd(kCmdAbout)}),
@@ -167,6 +170,7 @@ const std::vector<Accelerator>& accelerators() {
         {QKeySequence(Qt::SHIFT | Qt::Key_Insert), kCmdEditPaste},
         {QKeySequence(Qt::CTRL | Qt::Key_X), kCmdEditCut},
         {QKeySequence(Qt::CTRL | Qt::Key_Z), kCmdEditUndo},
+        {QKeySequence(Qt::CTRL | Qt::Key_F), kCmdFind},
         {QKeySequence(Qt::CTRL | Qt::Key_L), kCmdLock},
     };
     return table;

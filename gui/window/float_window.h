@@ -22,7 +22,7 @@ class CommandRouter;
 class FloatWindow : public QWidget, public CommandTarget {
     Q_OBJECT
 public:
-    // parent is the main window: a tool window follows it when minimised, not when hidden.
+    // parent is the main window, whose FloatWindowFollower places, shows and hides it.
     // The record editor it opens copies passwords through clearer.
     FloatWindow(CommandRouter& router, ClipboardClearer& clearer, QWidget* parent);
     ~FloatWindow() override;

@@ -1,6 +1,7 @@
 // MainWindow: building the main window, the talk between its panes and the frame's commands.
 #include "gui/window/main_window.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QHash>
@@ -22,9 +23,12 @@
 #include "gui/window/command_router.h"
 #include "gui/window/command_table.h"
 #include "gui/window/float_window.h"
+#include "gui/window/float_window_follower.h"
 #include "gui/window/lock_key_indicators.h"
 #include "gui/window/menu_builder.h"
+#include "gui/window/options_dialog.h"
 #include "gui/window/record_list.h"
+#include "gui/window/search_box.h"
 #include "gui/window/style_settings.h"
 #include "gui/window/tray_icon.h"
 #include "gui/window/vault_locker.h"
@@ -52,7 +56,6 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     router_ = new CommandRouter(this);
     clearer_ = new ClipboardClearer(clock, this);
-    clearer_->set_delay_seconds(ClipboardSettings::read());
 
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setHandleWidth(kSplitterBar);
@@ -88,6 +91,7 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     toolbar_->setObjectName(QStringLiteral("standard_toolbar"));
     toolbar_->setIconSize(QSize(32, 32));
     build_toolbar(*router_, *toolbar_);
+    build_search_box();
     // A stored number that names no look leaves the default in force, and is kept to be
     // written back unchanged.
     VisualStyle::apply_look(style_mode_);
@@ -97,6 +101,8 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     connect(tray_icon_, &TrayIcon::left_clicked, this, [this] {
         if (!window_shown_) restore_from_tray();
     });
+    connect(tray_icon_, &TrayIcon::availability_changed, this, &MainWindow::follow_tray);
+    apply_settings();
     router_->update_actions();
     resize(1000, 640);
 }
@@ -108,9 +114,7 @@ void MainWindow::initial_update() {
     tree_->reload();
     if (!float_window_) {
         float_window_ = new FloatWindow(*router_, *clearer_, this);
-        // Over the top-left corner of the main window's client area.
-        float_window_->move(geometry().topLeft());
-        float_window_->show();
+        float_follower_ = new FloatWindowFollower(*this, *float_window_);
     }
     list_->initial_update();
     router_->update_actions();
@@ -145,6 +149,34 @@ void MainWindow::build_accelerators() {
     }
 }
 
+void MainWindow::build_search_box() {
+    search_box_ = new SearchBox(toolbar_);
+    toolbar_->addWidget(search_box_);
+    connect(search_box_, &QLineEdit::textChanged, list_, &RecordList::search_for);
+    connect(search_box_, &SearchBox::results_wanted, this, &MainWindow::show_results);
+    connect(list_, &RecordList::search_cancelled, search_box_, &QLineEdit::clear);
+    // Choosing a category ends the search, even the category already selected. A reload of the
+    // tree (after a drop, an import) selects without these signals, so the search stays on.
+    connect(tree_, &QTreeWidget::currentItemChanged, search_box_, &QLineEdit::clear);
+    connect(tree_, &QTreeWidget::itemClicked, search_box_, &QLineEdit::clear);
+}
+
+void MainWindow::focus_search_box() {
+    // Rather than a Ctrl+F that does nothing, a hidden toolbar comes back with its field.
+    if (toolbar_->isHidden()) toolbar_->show();
+    search_box_->take_focus();
+}
+
+void MainWindow::show_results() {
+    set_active_pane(list_);
+    QAbstractItemView& view = list_->current_view();
+    view.setFocus(Qt::OtherFocusReason);
+    // The first result is picked, so that Ctrl+C copies its password straight away.
+    if (!view.currentIndex().isValid() && list_->row_count() > 0) {
+        view.setCurrentIndex(view.model()->index(0, 0));
+    }
+}
+
 CommandTarget* MainWindow::active_pane() const { return active_pane_; }
 
 void MainWindow::set_active_pane(CommandTarget* pane) {
@@ -166,6 +198,8 @@ void MainWindow::switch_pane() {
 bool MainWindow::has_tray() const { return tray_icon_->available(); }
 
 void MainWindow::hide_to_tray() {
+    // Asked afresh: the last poll may predate a notification area that has just gone.
+    tray_icon_->check_availability();
     if (!has_tray()) {
         // Without a notification area a hidden window could never come back.
         showMinimized();
@@ -177,10 +211,16 @@ void MainWindow::hide_to_tray() {
 }
 
 void MainWindow::restore_from_tray() {
+    // A window minimised while there was no notification area would come back as an icon.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
     window_shown_ = true;
+}
+
+void MainWindow::follow_tray(bool available) {
+    if (!available && !window_shown_) restore_from_tray();
 }
 
 bool MainWindow::forwards_to_list(int id) const {
@@ -193,9 +233,14 @@ bool MainWindow::forwards_to_list(int id) const {
     return list_commands.contains(id) && list_->handles_command(id);
 }
 
+bool MainWindow::float_visible() const { return !float_follower_ || float_follower_->wanted(); }
+
+void MainWindow::hold_back_float_window(bool held) {
+    if (float_follower_) float_follower_->set_held_back(held);
+}
+
 void MainWindow::toggle_float_window() {
-    float_visible_ = !float_visible_;
-    if (float_window_) float_window_->setVisible(float_visible_);
+    if (float_follower_) float_follower_->set_wanted(!float_follower_->wanted());
 }
 
 void MainWindow::write_collected_record() {
@@ -212,6 +257,18 @@ void MainWindow::change_password() {
     if (Status changed = session_.change_master_password(dialog.new_password()); !changed) {
         show_message(this, changed.error(), error_caption());
     }
+}
+
+void MainWindow::edit_options() {
+    OptionsDialog dialog(this);
+    if (run_modal(dialog) != QDialog::Accepted) return;
+    dialog.store();
+    apply_settings();
+}
+
+void MainWindow::apply_settings() {
+    clearer_->set_delay_seconds(ClipboardSettings::read());
+    apply_lock_settings();
 }
 
 void MainWindow::apply_vault_change(const VaultChange& change) {
@@ -256,12 +313,14 @@ const QHash<int, MainWindow::FrameHandler>& MainWindow::frame_handlers() {
         {res::kCmdWriteCollected, [](MainWindow& f) { f.write_collected_record(); }},
         {res::kCmdChangePassword, [](MainWindow& f) { f.change_password(); }},
         {res::kCmdChangePasswordAlt, [](MainWindow& f) { f.change_password(); }},
+        {res::kCmdOptions, [](MainWindow& f) { f.edit_options(); }},
         {res::kCmdExportCsv, [](MainWindow& f) { export_csv(&f, f.session_); }},
         {res::kCmdExportBackup, [](MainWindow& f) { export_backup(&f, f.session_); }},
         {res::kCmdEncryptFile, [](MainWindow& f) { encrypt_file_tool(&f, f.session_); }},
         {res::kCmdImport,
          [](MainWindow& f) { f.apply_vault_change(import_records(&f, f.session_)); }},
         {res::kCmdSync, [](MainWindow& f) { f.apply_vault_change(sync_records(&f, f.session_)); }},
+        {res::kCmdFind, [](MainWindow& f) { f.focus_search_box(); }},
     };
     return table;
 }
@@ -306,7 +365,7 @@ void MainWindow::update_command(int id, CommandState& state) const {
         state.checked = !statusBar()->isHidden();
     } else if (id == res::kCmdToggleFloat) {
         state.checkable = true;
-        state.checked = float_visible_;
+        state.checked = float_visible();
     }
 }
 

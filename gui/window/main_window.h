@@ -19,8 +19,10 @@ namespace korvane {
 class VaultSession;
 class CategoryTree;
 class RecordList;
+class SearchBox;
 class CommandRouter;
 class FloatWindow;
+class FloatWindowFollower;
 class LockKeyIndicators;
 class TrayIcon;
 class VaultLocker;
@@ -36,7 +38,7 @@ public:
     ~MainWindow() override;
 
     // Fills the tree (which selects its root) and then the list. The first call also creates
-    // and shows the floating window.
+    // the floating window, which shows with the main window.
     void initial_update();
 
     CommandRouter& router() { return *router_; }
@@ -44,6 +46,7 @@ public:
     RecordList& vell_view() { return *list_; }
     QSplitter& splitter() { return *splitter_; }
     QToolBar& toolbar() { return *toolbar_; }
+    SearchBox& search_box() { return *search_box_; }
     // The pane that gets commands first: the tree or the list.
     CommandTarget* active_pane() const;
     void set_active_pane(CommandTarget* pane);
@@ -52,9 +55,13 @@ public:
     void hide_to_tray();
     void restore_from_tray();
     bool has_tray() const;
+    TrayIcon& tray_icon() { return *tray_icon_; }
 
-    // Whether the floating window is meant to be shown; res::kCmdToggleFloat toggles it.
-    bool float_visible() const { return float_visible_; }
+    // Whether the floating window is meant to be shown; res::kCmdToggleFloat toggles it. It is
+    // still hidden while the main window is minimised.
+    bool float_visible() const;
+    // Keeps the floating window hidden while the vault is locked, and lets it come back after.
+    void hold_back_float_window(bool held);
     // The floating window; null before the first initial update.
     FloatWindow* float_window() const { return float_window_; }
 
@@ -62,6 +69,10 @@ public:
     ClipboardClearer& clipboard_clearer() { return *clearer_; }
     // The status bar's own text (就绪, or the clipboard countdown).
     QString status_text() const;
+
+    // Puts the stored settings (clipboard delay, lock triggers) in force: at start, and again
+    // as soon as the options dialog has stored new ones.
+    void apply_settings();
 
     // The stored number of the chosen look; written back when the frame is destroyed at exit.
     int style_mode() const { return style_mode_; }
@@ -93,6 +104,10 @@ private:
     // True for the splitter (its bar) and the status bar, and anything inside them.
     bool opens_bar_menu(const QWidget* clicked) const;
     void build_accelerators();
+    // The toolbar's search field and how it talks to the panes.
+    void build_search_box();
+    void focus_search_box();
+    void show_results();
     void switch_pane();
     using FrameHandler = void (*)(MainWindow&);
     static const QHash<int, FrameHandler>& frame_handlers();
@@ -100,7 +115,10 @@ private:
     void choose_look(int mode);
     void toggle_float_window();
     void write_collected_record();
+    // Without a notification area a window hidden in it could never come back, so it is shown.
+    void follow_tray(bool available);
     void change_password();
+    void edit_options();
     // Reloads the tree after categories changed, else shows the selected category again after
     // records did.
     void apply_vault_change(const VaultChange& change);
@@ -114,13 +132,14 @@ private:
     CategoryTree* tree_ = nullptr;
     RecordList* list_ = nullptr;
     QToolBar* toolbar_ = nullptr;
+    SearchBox* search_box_ = nullptr;
     LockKeyIndicators* indicators_ = nullptr;
     TrayIcon* tray_icon_ = nullptr;
     FloatWindow* float_window_ = nullptr;
+    FloatWindowFollower* float_follower_ = nullptr;
     VaultLocker* locker_ = nullptr;
     CommandTarget* active_pane_ = nullptr;
     bool window_shown_ = true;
-    bool float_visible_ = true;
     bool splitter_sized_ = false;
     int style_mode_;
 };

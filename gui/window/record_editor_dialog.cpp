@@ -7,6 +7,7 @@
 #include "gui/common/app_icon.h"
 #include "gui/common/dialog_frame.h"
 #include "gui/common/message_box.h"
+#include "gui/common/strength_bar.h"
 #include "platform/clipboard.h"
 #include "platform/clipboard_clearer.h"
 #include "ui_record_editor_dialog.h"
@@ -48,6 +49,8 @@ RecordEditorDialog::RecordEditorDialog(QWidget* parent)
     connect(ui_->reveal_button, &QToolButton::clicked, this,
             &RecordEditorDialog::toggle_password_mask);
     connect(ui_->copy_button, &QPushButton::clicked, this, &RecordEditorDialog::copy_password);
+    connect(ui_->password_edit, &QLineEdit::textChanged, ui_->strength_bar,
+            &StrengthBar::show_strength_of);
 }
 
 RecordEditorDialog::~RecordEditorDialog() = default;

@@ -7,7 +7,9 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <QTextLayout>
 #include <algorithm>
+#include <cmath>
 
 namespace korvane {
 
@@ -16,7 +18,29 @@ namespace {
 constexpr int kLargeIcon = 32;
 constexpr int kSmallIcon = 16;
 constexpr int kLargeCellWidth = 100;
+constexpr int kLargeTitleChars = 6;  // Chinese characters that at least fit on each title line
+constexpr int kLargeTitleLines = 2;
+// The style's focus-frame margin on either side of the text and below the picture, with room
+// to spare for the looks that draw a wider frame.
+constexpr int kTextMargin = 6;
 constexpr int kTitleChars = 22;  // of an average width, beside a small icon
+
+// The height of one line of a Chinese title. The font's own line spacing is not it: the
+// characters come from a fallback font with a taller line, and a cell two Latin lines high
+// made the style elide every Chinese title after its first line.
+int title_line_height(const QFont& font) {
+    QTextLayout layout(QStringLiteral("标题Ag"), font);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    return int(std::ceil(line.height()));
+}
+
+QSize large_icon_cell(const QWidget& view) {
+    const int text_width = kLargeTitleChars * view.fontMetrics().horizontalAdvance(QChar(u'中'));
+    return {std::max(kLargeCellWidth, text_width + 2 * kTextMargin),
+            kLargeIcon + kTextMargin + kLargeTitleLines * title_line_height(view.font()) + 8};
+}
 
 // Every item gets the same cell, as the earlier program's icon spacing did: with uniform item
 // sizes the view measures one item instead of 100 000 titles, and long titles wrap or are cut
@@ -51,9 +75,9 @@ RecordIconView::RecordIconView(QWidget* parent) : QListView(parent) {
 void RecordIconView::set_layout(Layout layout) {
     layout_ = layout;
     const QFontMetrics metrics = fontMetrics();
-    const QSize large_cell(kLargeCellWidth, kLargeIcon + 2 * metrics.lineSpacing() + 8);
+    const QSize large_cell = large_icon_cell(*this);
     const QSize small_cell(kSmallIcon + 8 + kTitleChars * metrics.averageCharWidth(),
-                           std::max(kSmallIcon, metrics.height()) + 4);
+                           std::max(kSmallIcon, title_line_height(font())) + 4);
     static_cast<FixedCellDelegate*>(itemDelegate())
         ->set_cell(layout == Layout::LargeIcons ? large_cell - QSize(4, 4) : small_cell);
     switch (layout) {

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include "gui/window/record_list_model.h"
 #include "platform/clipboard_clearer.h"
 #include "resources/resource_ids.h"
+#include "vault/record_search.h"
 #include "vault/secure_wipe.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"
@@ -52,6 +54,9 @@ RecordList::RecordList(VaultSession& doc, CommandRouter& router, ClipboardCleare
     for (int column = 0; column < RecordListModel::ColumnCount; ++column) {
         details_view_->header()->resizeSection(column, RecordListModel::column_width(column));
     }
+    // Beside the title, where it is seen without scrolling past the wide remark.
+    details_view_->header()->moveSection(RecordListModel::CategoryColumn, 1);
+    show_category_column(false);
 
     stack_ = new QStackedWidget(this);
     stack_->addWidget(icon_view_);
@@ -72,6 +77,12 @@ RecordList::RecordList(VaultSession& doc, CommandRouter& router, ClipboardCleare
     connect(icon_view_, &RecordIconView::double_clicked, this, &RecordList::on_edit_record);
     connect(details_view_, &RecordDetailsView::double_clicked, this, &RecordList::on_edit_record);
 
+    // Enabled only while results are shown; otherwise Esc stays the views' own key.
+    cancel_search_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    cancel_search_->setContext(Qt::WidgetWithChildrenShortcut);
+    cancel_search_->setEnabled(false);
+    connect(cancel_search_, &QShortcut::activated, this, &RecordList::search_cancelled);
+
     set_view_mode(ViewMode::LargeIcons);
 }
 
@@ -84,7 +95,8 @@ QAbstractItemView& RecordList::current_view() {
 
 int RecordList::row_count() const { return model_->rowCount(); }
 
-void RecordList::initial_update() { fill_list({}); }
+// A search still in the field outlives a fresh fill, so the list keeps matching it.
+void RecordList::initial_update() { refill(); }
 
 void RecordList::fill_list(const std::string& category) {
     Result<std::vector<RecordSummary>> rows =
@@ -110,8 +122,40 @@ std::vector<int> RecordList::selected_rows() const {
 
 void RecordList::show_category(const std::string& selected) {
     selected_category_ = selected;
+    refill();
+}
+
+void RecordList::refill() {
+    if (searching()) {
+        fill_search_results();
+        return;
+    }
     // An item named like the root, the root itself and no selection all show the root view.
-    fill_list(selected == kRootCategory ? std::string() : selected);
+    fill_list(selected_category_ == kRootCategory ? std::string() : selected_category_);
+}
+
+void RecordList::search_for(const QString& text) {
+    const bool was_searching = searching();
+    search_text_ = text;
+    if (searching() != was_searching) {
+        show_category_column(searching());
+        cancel_search_->setEnabled(searching());
+    }
+    refill();
+}
+
+void RecordList::fill_search_results() {
+    Result<std::vector<RecordMatch>> found = search::find_records(session_.db(), search_text_);
+    if (!found) {
+        model_->clear();
+        show_message(this, found.error(), error_caption());
+        return;
+    }
+    model_->set_found_rows(std::move(found).value());
+}
+
+void RecordList::show_category_column(bool shown) {
+    details_view_->setColumnHidden(RecordListModel::CategoryColumn, !shown);
 }
 
 void RecordList::clear_shown() {
@@ -184,8 +228,9 @@ void RecordList::on_edit_record() {
     const VaultRecord shown = stored->value_or(VaultRecord{});
     if (std::optional<VaultRecord> record =
             run_record_editor(RecordEditorDialog::kModifyRecordCaption, shown)) {
-        // Saving moves the record into the category selected in the tree.
-        record->category = selected_category_;
+        // Saving moves the record into the category selected in the tree; a found record, which
+        // may come from any category, stays where it is.
+        record->category = searching() ? shown.category : selected_category_;
         report(statements::update_record(session_.db(), oid, *record));
     }
     emit records_changed();

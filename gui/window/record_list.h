@@ -13,6 +13,7 @@
 
 class QAbstractItemView;
 class QItemSelectionModel;
+class QShortcut;
 class QStackedWidget;
 
 namespace korvane {
@@ -33,13 +34,19 @@ public:
     RecordList(VaultSession& doc, CommandRouter& router, ClipboardClearer& clearer,
                QWidget* parent = nullptr);
 
-    // First fill (root view).
+    // First fill: the root view, or the results while a search is on.
     void initial_update();
     // Rebuilds the list for a category given as its stored bytes; empty means the root view.
     void fill_list(const std::string& category);
     // Takes the stored bytes of the tree's selected item (the root's label for the root, empty
-    // for none) as the category of new and edited records, and shows that category's records.
+    // for none) as the category of new and edited records, and shows that category's records
+    // (or, while a search is on, the search's results again).
     void show_category(const std::string& selected);
+    // Shows every record, whatever its category, whose title, account or remark contains text,
+    // with a 类别 column in details mode; an empty text ends the search and shows the tree's
+    // category again.
+    void search_for(const QString& text);
+    bool searching() const { return !search_text_.isEmpty(); }
     // Empties the list and forgets the category it was handed: nothing of a locked vault stays.
     void clear_shown();
 
@@ -70,10 +77,16 @@ signals:
     // Records were written or the user asked for a refresh: the selected category is to be
     // shown again, through the tree, which hands it back with show_category.
     void records_changed();
+    // Esc in the list while it shows search results: the search is to end.
+    void search_cancelled();
 
 private:
     void show_context_menu(const QPoint& global_pos);
     void set_view_mode(ViewMode mode);
+    // Fills the list with the search's results, or the tree's category when no search is on.
+    void refill();
+    void fill_search_results();
+    void show_category_column(bool shown);
     // The selected rows in model order, whichever view made the selection.
     std::vector<int> selected_rows() const;
     // Shows a failed statement's message; true when it succeeded.
@@ -96,6 +109,8 @@ private:
     ViewMode mode_ = ViewMode::LargeIcons;
     // The tree's selection as last handed over; empty while no tree ever said one.
     std::string selected_category_;
+    QString search_text_;
+    QShortcut* cancel_search_ = nullptr;
 };
 
 }  // namespace korvane

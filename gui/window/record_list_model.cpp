@@ -4,6 +4,7 @@
 #include <QMimeData>
 
 #include "gui/window/category_tree.h"
+#include "gui/window/record_tooltip.h"
 #include "vault/secure_wipe.h"
 #include "vault/text.h"
 
@@ -11,8 +12,8 @@ namespace korvane {
 
 namespace {
 
-// Widths the columns had in the details mode of the earlier program.
-constexpr int kColumnWidths[RecordListModel::ColumnCount] = {200, 200, 510};
+// Widths the columns had in the details mode of the earlier program; the category is new.
+constexpr int kColumnWidths[RecordListModel::ColumnCount] = {200, 200, 510, 120};
 
 }  // namespace
 
@@ -22,6 +23,20 @@ RecordListModel::RecordListModel(QObject* parent)
 void RecordListModel::set_rows(std::vector<RecordSummary> rows) {
     beginResetModel();
     rows_ = std::move(rows);
+    categories_.clear();
+    endResetModel();
+}
+
+void RecordListModel::set_found_rows(std::vector<RecordMatch> found) {
+    beginResetModel();
+    rows_.clear();
+    categories_.clear();
+    rows_.reserve(found.size());
+    categories_.reserve(found.size());
+    for (RecordMatch& match : found) {
+        rows_.push_back(std::move(match.record));
+        categories_.push_back(std::move(match.category));
+    }
     endResetModel();
 }
 
@@ -53,11 +68,17 @@ QString RecordListModel::display_text(const RecordSummary& row, int column) cons
     }
 }
 
+QString RecordListModel::category_text(int row) const {
+    if (std::size_t(row) >= categories_.size()) return {};
+    return text::from_gbk(categories_[std::size_t(row)]);
+}
+
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(rows_.size())) return {};
     const RecordSummary& record = rows_[std::size_t(index.row())];
     switch (role) {
         case Qt::DisplayRole:
+            if (index.column() == CategoryColumn) return category_text(index.row());
             return display_text(record, index.column());
         case Qt::DecorationRole:
             if (index.column() == TitleColumn && !icon_.isNull()) return icon_;
@@ -66,6 +87,9 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
             // The title keeps the natural alignment so that the icon modes lay it out as usual.
             if (index.column() != TitleColumn) return int(Qt::AlignCenter);
             return {};
+        case Qt::ToolTipRole:
+            // The same on every column, so details mode shows the whole record wherever it rests.
+            return record_tooltip(record);
         case OidRole:
             return qint64(record.oid);
         default:
@@ -84,6 +108,8 @@ QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, i
             return QStringLiteral("账号");
         case RemarkColumn:
             return QStringLiteral("备注");
+        case CategoryColumn:
+            return QStringLiteral("类别");
         default:
             return {};
     }
@@ -122,7 +148,9 @@ void RecordListModel::clear() {
         secure_wipe(row.account);
         secure_wipe(row.remark);
     }
+    for (std::string& category : categories_) secure_wipe(category);
     rows_.clear();
+    categories_.clear();
     endResetModel();
 }
 

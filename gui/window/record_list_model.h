@@ -1,10 +1,12 @@
-// RecordListModel: the record list's rows (title, account, start of the remark) as a table model.
+// RecordListModel: the record list's rows (title, account, start of the remark, and for search
+// results the category) as a table model.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <vector>
 
+#include "vault/record_search.h"
 #include "vault/vault_record.h"
 
 namespace korvane {
@@ -12,7 +14,14 @@ namespace korvane {
 class RecordListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { TitleColumn = 0, AccountColumn = 1, RemarkColumn = 2, ColumnCount = 3 };
+    // The category column has text only for search results; the details view hides it otherwise.
+    enum Column {
+        TitleColumn = 0,
+        AccountColumn = 1,
+        RemarkColumn = 2,
+        CategoryColumn = 3,
+        ColumnCount = 4
+    };
     // Bytes of the remark shown in its column; the stored remark is never cut.
     static constexpr std::size_t kRemarkBytes = 30;
     // The record's OID (qint64) under this role.
@@ -24,6 +33,8 @@ public:
     void set_rows(std::vector<RecordSummary> rows);
     // Empties the list, overwriting the shown texts first: a locked vault leaves none behind.
     void clear();
+    // Search results: the rows with the category each is stored under.
+    void set_found_rows(std::vector<RecordMatch> found);
 
     const RecordSummary& row(int index) const { return rows_[std::size_t(index)]; }
     RecordId oid_at(int index) const { return rows_[std::size_t(index)].oid; }
@@ -41,8 +52,10 @@ public:
 
 private:
     QString display_text(const RecordSummary& row, int column) const;
+    QString category_text(int row) const;
 
     std::vector<RecordSummary> rows_;
+    std::vector<std::string> categories_;  // one per row for search results, else empty
     QIcon icon_;
 };
 

@@ -152,10 +152,8 @@ void VaultLocker::forget_vault_view() {
     category_ = window_.left_view().selected_category();
     // Only the password this program put there; whatever the user copied since is theirs.
     window_.clipboard_clearer().clear_now();
-    if (FloatWindow* floating = window_.float_window()) {
-        floating->hide();
-        floating->clear_collected();
-    }
+    window_.hold_back_float_window(true);
+    if (FloatWindow* floating = window_.float_window()) floating->clear_collected();
     window_.left_view().empty();
     window_.vell_view().clear_shown();
 }
@@ -226,8 +224,7 @@ void VaultLocker::restore_vault_view() {
     tree.reload();
     tree.select_category(category_);
     secure_wipe(category_);
-    if (FloatWindow* floating = window_.float_window())
-        floating->setVisible(window_.float_visible());
+    window_.hold_back_float_window(false);
 }
 
 bool VaultLocker::handles_command(int id) const { return locked_ && !works_while_locked(id); }

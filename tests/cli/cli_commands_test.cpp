@@ -39,7 +39,7 @@ protected:
     QString line(int index, const QString& rest) const { return oid(index) + "\t" + rest + "\n"; }
 };
 
-TEST_F(CliCommandsTest, ListingFollowsTheRecordListsRules) {
+TEST_F(CliCommandsTest, ListingAndFindingFollowTheWindowsRules) {
     // The root view: records of no existing category, the root's own label included.
     const QString root =
         line(2, "root\tr\t") + line(3, "orphan\to\t") + line(4, "multi\tm\tl1\\r\\nl2\\tx\\\\y");
@@ -51,6 +51,16 @@ TEST_F(CliCommandsTest, ListingFollowsTheRecordListsRules) {
     EXPECT_EQ(unknown.exit_code, cli::kExitUsage);
     EXPECT_TRUE(unknown.err.contains("分类“旧分类”不存在")) << unknown.err.toStdString();
     EXPECT_EQ(cli({"categories"}).out, "工作\n家庭\n");
+
+    // find: every category, with the category as a fifth field; never the password.
+    EXPECT_EQ(cli({"find", "O"}).out,
+              line(2, "root\tr\t\t我的密码") + line(3, "orphan\to\t\t旧分类"));
+    const CliRun password_only = cli({"find", "p0"});
+    EXPECT_EQ(password_only.exit_code, 0);
+    EXPECT_TRUE(password_only.out.isEmpty());
+    const CliRun empty = cli({"find", ""});
+    EXPECT_EQ(empty.exit_code, cli::kExitUsage);
+    EXPECT_EQ(empty.lines_read, 0);
 }
 
 TEST_F(CliCommandsTest, ShowHidesThePasswordUnlessAsked) {

@@ -3,6 +3,8 @@
 
 #include <QAbstractButton>
 #include <QDialog>
+#include <QLabel>
+#include <QProgressBar>
 
 namespace korvane::testing {
 namespace {
@@ -25,6 +27,20 @@ void press_key(QWidget* target, int key, Qt::KeyboardModifiers modifiers) {
 void show_and_settle(QWidget* dialog) {
     dialog->show();
     QApplication::processEvents();
+}
+
+QStringList texts_exposed_by(QWidget* widget) {
+    QList<QWidget*> widgets = widget->findChildren<QWidget*>();
+    widgets.prepend(widget);
+    QStringList texts;
+    for (QWidget* w : widgets) {
+        texts << w->toolTip() << w->statusTip() << w->whatsThis() << w->accessibleName()
+              << w->accessibleDescription() << w->windowTitle();
+        if (auto* label = qobject_cast<QLabel*>(w)) texts << label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) texts << button->text();
+        if (auto* bar = qobject_cast<QProgressBar*>(w)) texts << bar->text() << bar->format();
+    }
+    return texts;
 }
 
 std::vector<QWidget*> tab_cycle(QWidget* dialog, int limit) {

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <deque>
@@ -35,6 +36,10 @@ void show_and_settle(QWidget* dialog);
 // The widgets that get the focus, starting with the dialog's focus widget and pressing Tab
 // until the focus comes back round (at most limit steps).
 std::vector<QWidget*> tab_cycle(QWidget* dialog, int limit = 20);
+
+// Every text widget and its children hand to the user or to assistive tools: label and button
+// texts, tooltips, status tips, What's This, accessible names and descriptions.
+QStringList texts_exposed_by(QWidget* widget);
 
 struct SeenMessage {
     bool shown = false;

@@ -1,4 +1,5 @@
-// PasswordGeneratorDialog: each check box chooses its characters, refusals, and copying.
+// PasswordGeneratorDialog: each check box chooses its characters, refusals, copying, and the
+// strength bar.
 #include "gui/tools/password_generator_dialog.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,9 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 
+#include "gui/common/strength_bar.h"
 #include "support/modal_driver.h"
 #include "tool_dialog_test.h"
 
@@ -125,6 +128,21 @@ TEST(PasswordGeneratorDialog, CopyPutsThePasswordOnTheClipboardAsASecret) {
 
     child<QPushButton>(&dialog, "cancel_button")->click();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
+}
+
+TEST(PasswordGeneratorDialog, StrengthBarFollowsGeneratedAndTypedPasswordsAndNeverShowsThem) {
+    PasswordGeneratorDialog dialog;
+    show_and_settle(&dialog);
+    auto* bar = child<StrengthBar>(&dialog, "strength_bar");
+    ASSERT_TRUE(generate(dialog, {"lower_check", "upper_check", "digit_check"}, 30).empty());
+    EXPECT_EQ(bar->level_text(), QStringLiteral("很强"));
+    EXPECT_FALSE(texts_exposed_by(bar).join(QChar(0)).contains(generated(dialog)));
+
+    auto* edit = child<QLineEdit>(&dialog, "password_edit");
+    edit->clear();
+    QTest::keyClicks(edit, QStringLiteral("password"));
+    EXPECT_EQ(bar->level_text(), QStringLiteral("很弱"));
+    EXPECT_FALSE(texts_exposed_by(bar).join(QChar(0)).contains(QStringLiteral("password")));
 }
 
 }  // namespace

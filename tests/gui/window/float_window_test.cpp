@@ -301,6 +301,42 @@ TEST_F(FloatWindowTest, ShowHideCommandTogglesTheWindowAndItsCheck) {
     EXPECT_FALSE(shared->isChecked());
 }
 
+TEST_F(FloatWindowTest, OpensOverTheClientAreaAndKeepsToItAsTheMainWindowMoves) {
+    const auto client_corner = [&] { return frame_->centralWidget()->mapToGlobal(QPoint(0, 0)); };
+    QApplication::processEvents();
+    ASSERT_TRUE(floating().isVisible());
+    EXPECT_EQ(floating().pos(), client_corner());
+    frame_->move(frame_->pos() + QPoint(40, 30));
+    QApplication::processEvents();
+    EXPECT_EQ(floating().pos(), client_corner());
+    // Once dragged away it stays where the user put it.
+    const QPoint dragged = client_corner() + QPoint(200, 100);
+    floating().move(dragged);
+    frame_->move(frame_->pos() + QPoint(10, 10));
+    QApplication::processEvents();
+    EXPECT_EQ(floating().pos(), dragged);
+}
+
+TEST_F(FloatWindowTest, HidesWhileTheMainWindowIsMinimisedAndReturnsOnlyIfWanted) {
+    const struct {
+        bool wanted_before, toggled_while_minimised, shown_after;
+    } rows[] = {
+        {true, false, true}, {false, false, false}, {false, true, true}, {true, true, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.wanted_before << row.toggled_while_minimised);
+        if (frame_->float_visible() != row.wanted_before) router().dispatch(res::kCmdToggleFloat);
+        frame_->showMinimized();
+        QApplication::processEvents();
+        EXPECT_FALSE(floating().isVisible());
+        if (row.toggled_while_minimised) router().dispatch(res::kCmdToggleFloat);
+        EXPECT_FALSE(floating().isVisible());
+        frame_->showNormal();
+        QApplication::processEvents();
+        EXPECT_EQ(floating().isVisible(), row.shown_after);
+        EXPECT_EQ(frame_->float_visible(), row.shown_after);
+    }
+}
+
 TEST_F(FloatWindowTest, ExitFromItsMenuReachesTheMainWindow) {
     // Ending the event loop from inside the menu's own loop, with no main loop running, would
     // stop every later nested loop of this process; only the routing is under test here.

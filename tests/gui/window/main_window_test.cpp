@@ -35,6 +35,8 @@
 #include "gui/window/record_list.h"
 #include "gui/window/record_list_model.h"
 #include "gui/window/running_app.h"
+#include "gui/window/search_box.h"
+#include "gui/window/tray_icon.h"
 #include "resources/resource_ids.h"
 #include "support/file_helpers.h"
 #include "support/modal_driver.h"
@@ -112,12 +114,16 @@ TEST_F(MainWindowTest, ShellMatchesTheFixedLayout) {
 
     QStringList buttons;
     for (QAction* action : frame_->toolbar().actions()) {
+        if (frame_->toolbar().widgetForAction(action) == &frame_->search_box()) {
+            buttons << QStringLiteral("search");
+            continue;
+        }
         buttons << (action->isSeparator() ? QStringLiteral("|")
                                           : QString::number(action->data().toInt()));
     }
     EXPECT_EQ(buttons.join(' '),
               "32774 32771 32782 32800 | 59409 59408 59410 59411 | 32813 32779 | 32780 32789 | "
-              "32791 | 32809 | 57664");
+              "32791 | 32809 | 57664 search");
     EXPECT_EQ(frame_->toolbar().iconSize(), QSize(32, 32));
 }
 
@@ -437,6 +443,55 @@ TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {
         kPassword, testing::read_file(dir_.filePath("user.dat")), false);
     EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "kept");
     app_.reset();
+}
+
+TEST_F(MainWindowTest, WithoutANotificationAreaPuttingAwayMinimisesInsteadOfHiding) {
+    bool tray = false;
+    frame_->tray_icon().set_availability_probe([&] { return tray; });
+    const struct {
+        bool tray, close_box, hidden;
+    } rows[] = {
+        {false, true, false}, {false, false, false}, {true, true, true}, {true, false, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.tray << row.close_box);
+        tray = row.tray;
+        frame_->tray_icon().check_availability();
+        frame_->showNormal();
+        QApplication::processEvents();
+        if (row.close_box) {
+            frame_->close();
+        } else {
+            ASSERT_TRUE(router().dispatch(res::kCmdHideToTray));
+        }
+        EXPECT_EQ(frame_->isHidden(), row.hidden);
+        EXPECT_EQ(frame_->isMinimized(), !row.hidden);
+        EXPECT_EQ(frame_->window_shown(), !row.hidden);
+        if (row.hidden) frame_->restore_from_tray();
+    }
+}
+
+TEST_F(MainWindowTest, ANotificationAreaThatGoesGivesTheWindowBackAndOneThatComesGetsTheIcon) {
+    bool tray = false;
+    frame_->tray_icon().set_availability_probe([&] { return tray; });
+    frame_->close();
+    ASSERT_TRUE(frame_->isMinimized());
+    tray = true;
+    frame_->tray_icon().check_availability();
+    frame_->close();
+    ASSERT_TRUE(frame_->isHidden());
+    EXPECT_TRUE(frame_->tray_icon().icon_shown());
+
+    tray = false;
+    frame_->tray_icon().check_availability();
+    EXPECT_FALSE(frame_->isHidden());
+    EXPECT_FALSE(frame_->isMinimized());
+    EXPECT_TRUE(frame_->window_shown());
+    EXPECT_FALSE(frame_->tray_icon().icon_shown());
+
+    tray = true;
+    frame_->tray_icon().check_availability();
+    EXPECT_TRUE(frame_->tray_icon().icon_shown());
+    EXPECT_FALSE(frame_->isHidden());
 }
 
 // A vault with one record, sealed under kPassword, for the runs below.

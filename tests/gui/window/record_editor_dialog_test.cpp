@@ -1,5 +1,5 @@
 // RecordEditorDialog: captions and the password mask, saving and cancelling, Enter, the copy
-// button, and bytes that must come back exactly as the caller gave them.
+// button, the strength bar, and bytes that must come back exactly as the caller gave them.
 #include "gui/window/record_editor_dialog.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +10,12 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 #include <string>
 #include <vector>
 
+#include "gui/common/strength_bar.h"
 #include "support/modal_driver.h"
 #include "vault/text.h"
 
@@ -220,6 +222,21 @@ TEST(RecordEditorDialog, CopyButtonCopiesWhatThePasswordBoxShowsMarkedSecret) {
     EXPECT_EQ(dialog.password(),
               "\xC3\xDC\xC2\xEB"
               "42");
+}
+
+TEST(RecordEditorDialog, StrengthBarFollowsThePasswordAndNeverShowsIt) {
+    RecordEditorDialog dialog;
+    dialog.set_caption(RecordEditorDialog::kNewRecordCaption);
+    dialog.set_password("kx9mq2v");
+    kt::show_and_settle(&dialog);
+    auto* bar = kt::child<korvane::StrengthBar>(&dialog, "strength_bar");
+    EXPECT_EQ(bar->level_text(), QStringLiteral("很强"));
+    EXPECT_FALSE(kt::texts_exposed_by(bar).join(QChar(0)).contains(QStringLiteral("kx9mq2v")));
+
+    password_edit(dialog)->clear();
+    QTest::keyClicks(password_edit(dialog), QStringLiteral("password"));
+    EXPECT_EQ(bar->level_text(), QStringLiteral("很弱"));
+    EXPECT_FALSE(kt::texts_exposed_by(bar).join(QChar(0)).contains(QStringLiteral("password")));
 }
 
 TEST(RecordEditorDialog, BytesThatAreNotGbkSurviveASaveThatLeavesTheirBoxAlone) {

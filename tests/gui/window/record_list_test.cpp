@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include "gui/window/category_tree.h"
 #include "gui/window/command_router.h"
@@ -387,6 +388,77 @@ TEST_F(RecordListTest, ViewModesKeepItemsAndSelectionAndShowHeadersOnlyInDetails
         }
         EXPECT_EQ(router().state(res::kCmdViewArrange).enabled, mode.arrange);
     }
+}
+
+// The text of the tooltip the view shows when the pointer rests on the middle of rect.
+QString tooltip_at(QAbstractItemView& view, const QRect& rect) {
+    QToolTip::hideText();
+    QHelpEvent rest(QEvent::ToolTip, rect.center(), view.viewport()->mapToGlobal(rect.center()));
+    QApplication::sendEvent(view.viewport(), &rest);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+}
+
+TEST_F(RecordListTest, EveryModeShowsTitleAccountAndRemarkButNoPasswordOnRest) {
+    const std::string password = "Zq9-tooltip-PW";
+    ASSERT_TRUE(
+        statements::insert_record(session_->db(), {gbk(QStringLiteral("网银")), "me@x", password,
+                                                   gbk(QStringLiteral("周一改")), gbk(kRoot)})
+            .ok());
+    ASSERT_TRUE(
+        statements::insert_record(session_->db(), {"bare", "", password, "", gbk(kRoot)}).ok());
+    ASSERT_TRUE(
+        statements::insert_record(session_->db(), {"<img src=x>", "a", password, "", gbk(kRoot)})
+            .ok());
+    tree_->reload();
+    const QString with_remark = QStringLiteral("标题：网银\n账号：me@x\n备注：周一改");
+    const QString without_remark = QStringLiteral("标题：bare\n账号：");
+    for (int command : {res::kCmdViewLargeIcons, res::kCmdViewSmallIcons, res::kCmdViewList,
+                        res::kCmdViewDetails}) {
+        SCOPED_TRACE(command);
+        ASSERT_TRUE(router().dispatch(command));
+        QAbstractItemView& view = list_->current_view();
+        const int columns = command == res::kCmdViewDetails ? RecordListModel::ColumnCount : 1;
+        for (int column = 0; column < columns; ++column) {
+            // 类别 is hidden outside a search: there is nowhere to rest the pointer on it.
+            if (view.visualRect(list_->model().index(0, column)).isEmpty()) continue;
+            const auto rest_on = [&](int row) {
+                return tooltip_at(view, view.visualRect(list_->model().index(row, column)));
+            };
+            const QString first = rest_on(0);
+            EXPECT_EQ(first, with_remark) << column;
+            EXPECT_FALSE(first.contains(QString::fromStdString(password)));
+            EXPECT_EQ(rest_on(1), without_remark) << column;
+            // A title that looks like markup is shown as its characters.
+            EXPECT_TRUE(rest_on(2).contains(QStringLiteral("&lt;img src=x&gt;")))
+                << rest_on(2).toStdString();
+        }
+    }
+}
+
+// How many pixel rows, from the first to the last, the title of an item spans below its icon.
+int title_ink_height(QListView& view, const QModelIndex& index) {
+    const QRect item = view.visualRect(index);
+    const QImage image = view.viewport()->grab(item).toImage();
+    int first = -1, last = -1;
+    for (int y = view.iconSize().height() + 2; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                if (first < 0) first = y;
+                last = y;
+                break;
+            }
+        }
+    }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+TEST_F(RecordListTest, LargeIconsWrapALongChineseTitleOntoASecondLine) {
+    add(QStringLiteral("中国工商银行网上银行个人客户端登录"), kRoot);
+    tree_->reload();
+    ASSERT_EQ(list_->view_mode(), RecordList::ViewMode::LargeIcons);
+    auto& view = *qobject_cast<QListView*>(&list_->current_view());
+    // One line of ink is at most a line high; two lines need well over that.
+    EXPECT_GT(title_ink_height(view, item(0)), 3 * view.fontMetrics().height() / 2);
 }
 
 TEST_F(RecordListTest, DragCarriesOnlyThePressedRecordAndTheListTakesNoDrops) {
