@@ -121,6 +121,10 @@ TEST_F(VaultLockerTest, LockSealsLetsGoOfTheFolderAndForgetsWhatWasShown) {
     EXPECT_EQ(window_->vell_view().row_count(), 0);
     EXPECT_EQ(window_->left_view().topLevelItemCount(), 0);
     EXPECT_FALSE(window_->float_window()->isVisible());
+    // Nor does it come back with the main window restored from a minimise.
+    window_->showMinimized();
+    window_->showNormal();
+    EXPECT_FALSE(window_->float_window()->isVisible());
     EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
     EXPECT_EQ(window_->centralWidget(), &locker().panel());
     for (int id : {res::kCmdNew, res::kCmdCopy, res::kCmdDelete, res::kCmdChangePassword,
