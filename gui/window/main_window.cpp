@@ -159,6 +159,8 @@ void MainWindow::build_search_box() {
     // tree (after a drop, an import) selects without these signals, so the search stays on.
     connect(tree_, &QTreeWidget::currentItemChanged, search_box_, &QLineEdit::clear);
     connect(tree_, &QTreeWidget::itemClicked, search_box_, &QLineEdit::clear);
+    // A locked vault has nothing to search.
+    connect(locker_, &VaultLocker::locked_changed, search_box_, &QWidget::setDisabled);
 }
 
 void MainWindow::focus_search_box() {

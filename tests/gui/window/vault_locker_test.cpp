@@ -24,6 +24,7 @@
 #include "gui/window/float_window.h"
 #include "gui/window/lock_settings.h"
 #include "gui/window/running_app.h"
+#include "gui/window/search_box.h"
 #include "gui/window/style_settings.h"
 #include "gui/window/unlock_panel.h"
 #include "platform/screen_lock_watcher.h"
@@ -127,6 +128,7 @@ TEST_F(VaultLockerTest, LockSealsLetsGoOfTheFolderAndForgetsWhatWasShown) {
     EXPECT_FALSE(window_->float_window()->isVisible());
     EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
     EXPECT_EQ(window_->centralWidget(), &locker().panel());
+    EXPECT_FALSE(window_->findChild<SearchBox*>()->isEnabled());
     for (int id : {res::kCmdNew, res::kCmdCopy, res::kCmdDelete, res::kCmdChangePassword,
                    res::kCmdExportCsv, res::kCmdToggleFloat, res::kCmdLock}) {
         EXPECT_FALSE(router().state(id).enabled) << id;
@@ -159,6 +161,7 @@ TEST_F(VaultLockerTest, UnlockRefusesAWrongPasswordAndABusyVaultThenReadsTheVaul
     EXPECT_EQ(window_->vell_view().view_mode(), RecordList::ViewMode::Details);
     EXPECT_TRUE(window_->float_window()->isVisible());
     EXPECT_TRUE(router().state(res::kCmdNew).enabled);
+    EXPECT_TRUE(window_->findChild<SearchBox*>()->isEnabled());
 }
 
 // Through the application, whose exit follows a lock.
