@@ -35,6 +35,7 @@ const QHash<int, QString>& entries() {
         {kCmdViewSort, QStringLiteral("按字母顺序对图标排序。")},
         {kCmdOptions, QStringLiteral("设置剪贴板清除和自动锁定\n选项")},
         {kCmdFind, QStringLiteral("在所有类别中查找标题、账号或备注含有所输入文字的记录\n查找")},
+        {kCmdLock, QStringLiteral("锁定密码库，输入主密码后才能再次使用\n锁定")},
         {kStrAppTitle, QStringLiteral("Pellorin")},
         {kStrReady, QStringLiteral("就绪")},
         {kStrIndicatorCaps, QStringLiteral("大写")},

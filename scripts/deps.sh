@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvane needs to build, run and test (clang, its runtime and python3
-# for the fuzz targets and their seed corpus, clang-format for the format check); skips what is
-# present.
+# for the fuzz targets and their seed corpus, clang-format for the format check, dbus-daemon for the
+# screen-lock tests' private bus); skips what is present.
 set -euo pipefail
 
 packages=(
@@ -10,7 +10,7 @@ packages=(
   qt6-translations-l10n qt6-svg-dev
   libx11-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev libcrypto++-dev
   libzxcvbn-dev
-  fonts-wqy-microhei
+  fonts-wqy-microhei dbus-daemon
   clang libclang-rt-14-dev python3 clang-format
 )
 

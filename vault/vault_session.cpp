@@ -361,6 +361,11 @@ Status VaultSession::lock() {
     return sealed;
 }
 
+void VaultSession::release_folder() {
+    if (db_.is_open()) return;
+    lock_file_.reset();
+}
+
 Status VaultSession::seal_work_file() {
     if (std::optional<QString> replaced = work_file_replaced(work_path_, work_identity_)) {
         return seal_from_session(*replaced);

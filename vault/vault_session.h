@@ -43,6 +43,10 @@ public:
     // Only the working file the session opened, still a vault database, is sealed; anything
     // else found at its name is set aside and the session's own connection sealed instead.
     Status lock();
+    // Lets go of user.lock once the vault is locked, so that another program may open the
+    // folder while this one waits; start() claims it again and reads the files afresh. Does
+    // nothing while the vault is still unlocked.
+    void release_folder();
 
     // Stores a new padded master password in the database and, only if that succeeded, in
     // the session.

@@ -57,8 +57,8 @@ QMessageBox::StandardButton show_message(QWidget* owner, const QString& text,
     QMessageBox box(owner);
     build_box(box, text, caption, buttons, icon);
     const int pressed = run_modal(box);
-    // A box the quit closed, or never showed, was not answered with OK.
-    if (program_quitting()) return QMessageBox::Cancel;
+    // A box the quit or a lock closed, or never showed, was not answered with OK.
+    if (program_quitting() || dialogs_withdrawn()) return QMessageBox::Cancel;
     return static_cast<QMessageBox::StandardButton>(pressed);
 }
 

@@ -26,4 +26,13 @@ enum class WhenQuitting {
 // too, whatever the dialog held.
 int run_modal(QDialog& dialog, WhenQuitting when = WhenQuitting::Refuse);
 
+// Ends every dialog run_modal has open as if cancelled, closes any open popup menu, and refuses
+// new dialogs until allow_dialogs(): the vault is about to be locked under them, and nothing a
+// dialog held may be written once it is. Each run that was open returns Rejected.
+void withdraw_dialogs();
+void allow_dialogs();
+bool dialogs_withdrawn();
+// The runs of run_modal not yet returned, nested ones included.
+int open_modal_runs();
+
 }  // namespace korvane

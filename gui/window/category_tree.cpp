@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QTreeWidgetItemIterator>
 
 #include "gui/common/message_box.h"
 #include "gui/common/run_modal.h"
@@ -79,6 +80,23 @@ std::string CategoryTree::item_category(const QTreeWidgetItem* item) const {
 }
 
 std::string CategoryTree::selected_category() const { return item_category(currentItem()); }
+
+bool CategoryTree::select_category(const std::string& category) {
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if (item_category(*it) == category) {
+            setCurrentItem(*it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CategoryTree::empty() {
+    QSignalBlocker quiet(this);
+    drop_highlight_ = nullptr;
+    root_item_ = nullptr;
+    clear();
+}
 
 void CategoryTree::show_selected_category() { emit category_selected(selected_category()); }
 

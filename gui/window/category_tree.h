@@ -26,6 +26,12 @@ public:
     void show_selected_category();
     // The stored bytes of the selected item's text: "我的密码" for the root, empty for none.
     std::string selected_category() const;
+    // Selects the item whose stored bytes are category (which refills the list); false, with
+    // the selection unchanged, when no item has them.
+    bool select_category(const std::string& category);
+    // Removes every item without announcing a selection, so nothing of the vault stays shown
+    // while it is locked; reload() fills the tree again.
+    void empty();
 
     void on_new_category();
     void on_delete_category();

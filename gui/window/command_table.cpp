@@ -13,6 +13,7 @@ using namespace korvane::res;
 MenuEntry cmd(int id, QString text = {}) {
     return {MenuEntry::Kind::Command, id, std::move(text), {}};
 }
+MenuEntry separator() { return {MenuEntry::Kind::Separator, 0, {}, {}}; }
 MenuEntry submenu(QString title, std::vector<MenuEntry> children) {
     return {MenuEntry::Kind::Submenu, 0, std::move(title), std::move(children)};
 }
@@ -68,6 +69,7 @@ const std::vector<CommandInfo>& all() {
         {kCmdEditUndo, QStringLiteral("撤销"), {}},
         {kCmdNextPane, QStringLiteral("下一窗格"), {}},
         {kCmdPrevPane, QStringLiteral("前一窗格"), {}},
+        {kCmdLock, QStringLiteral("锁定\tCtrl+L"), {}},
         {kCmdOptions, QStringLiteral("选项…"), {}},
         {kCmdFind, QStringLiteral("查找\tCtrl+F"), {}},
     };
@@ -83,8 +85,8 @@ const CommandInfo* find(int id) {
 
 const std::vector<MenuEntry>& main_menu() {
     static const std::vector<MenuEntry> menu = {
-        submenu(QStringLiteral("程序(&F)"),
-                {cmd(kCmdImport), cmd(kCmdExportBackup), cmd(kCmdSync), cmd(kCmdExit)}),
+        submenu(QStringLiteral("程序(&F)"), {cmd(kCmdImport), cmd(kCmdExportBackup), cmd(kCmdSync),
+                                             cmd(kCmdExit), separator(), cmd(kCmdLock)}),
         submenu(QStringLiteral("编辑"),
                 {cmd(kCmdNew), cmd(kCmdDelete), cmd(kCmdCopy), cmd(kCmdFind)}),
         submenu(
@@ -102,7 +104,10 @@ const std::vector<MenuEntry>& main_menu() {
 
 const PopupLayout* popup(int menu_id) {
     static const std::vector<PopupLayout> popups = {
-        {kTrayMenu, kCmdExit, {cmd(kCmdToggleFloat), cmd(kCmdExit, QStringLiteral("退出"))}},
+        {kTrayMenu,
+         kCmdExit,
+         {cmd(kCmdToggleFloat), cmd(kCmdExit, QStringLiteral("退出")),
+          cmd(kCmdLock, QStringLiteral("锁定"))}},
         {kRecordListMenu,
          kCmdNew,
          {cmd(kCmdNew), cmd(kCmdDelete), cmd(kCmdCopy), cmd(kCmdRefresh), cmd(kCmdViewLargeIcons),
@@ -166,6 +171,7 @@ const std::vector<Accelerator>& accelerators() {
         {QKeySequence(Qt::CTRL | Qt::Key_X), kCmdEditCut},
         {QKeySequence(Qt::CTRL | Qt::Key_Z), kCmdEditUndo},
         {QKeySequence(Qt::CTRL | Qt::Key_F), kCmdFind},
+        {QKeySequence(Qt::CTRL | Qt::Key_L), kCmdLock},
     };
     return table;
 }

@@ -21,6 +21,7 @@
 #include "gui/window/menu_builder.h"
 #include "gui/window/record_editor_dialog.h"
 #include "resources/resource_ids.h"
+#include "vault/secure_wipe.h"
 #include "vault/text.h"
 
 namespace korvane {
@@ -56,10 +57,13 @@ FloatWindow::~FloatWindow() = default;
 VaultRecord FloatWindow::collected() const { return {title_, account_, password_, remark_, {}}; }
 
 void FloatWindow::clear_collected() {
-    title_.clear();
-    account_.clear();
-    password_.clear();
-    remark_.clear();
+    // Overwritten, not only emptied: a locked vault leaves no collected password in memory.
+    secure_wipe(title_);
+    secure_wipe(account_);
+    secure_wipe(password_);
+    secure_wipe(remark_);
+    if (dropped_text_) secure_wipe(*dropped_text_);
+    dropped_text_.reset();
 }
 
 bool FloatWindow::handles_command(int id) const {

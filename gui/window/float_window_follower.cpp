@@ -21,6 +21,11 @@ void FloatWindowFollower::set_wanted(bool wanted) {
     show_or_hide();
 }
 
+void FloatWindowFollower::set_held_back(bool held) {
+    held_back_ = held;
+    show_or_hide();
+}
+
 QPoint FloatWindowFollower::client_area_corner() const {
     const QWidget* client = frame_.centralWidget();
     return client ? client->mapToGlobal(QPoint(0, 0)) : frame_.mapToGlobal(QPoint(0, 0));
@@ -37,7 +42,7 @@ void FloatWindowFollower::follow() {
 
 void FloatWindowFollower::show_or_hide() {
     // Before the main window has been shown there is no client area to stand on.
-    floating_.setVisible(wanted_ && frame_shown_once_ && !frame_.isMinimized());
+    floating_.setVisible(wanted_ && !held_back_ && frame_shown_once_ && !frame_.isMinimized());
 }
 
 bool FloatWindowFollower::eventFilter(QObject* watched, QEvent* event) {

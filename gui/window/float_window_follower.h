@@ -23,6 +23,8 @@ public:
     // Whether the user wants the floating window shown (显示/隐藏浮动窗口).
     bool wanted() const { return wanted_; }
     void set_wanted(bool wanted);
+    // While the vault is locked the window stays hidden, whatever the main window does.
+    void set_held_back(bool held);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -37,6 +39,7 @@ private:
     QMainWindow& frame_;
     QWidget& floating_;
     bool wanted_ = true;
+    bool held_back_ = false;
     bool frame_shown_once_ = false;
     // Where the window was last put; anywhere else means the user dragged it.
     QPoint placed_at_;

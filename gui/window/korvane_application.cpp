@@ -16,6 +16,7 @@
 #include "gui/window/about_dialog.h"
 #include "gui/window/main_window.h"
 #include "gui/window/password_mask_style.h"
+#include "gui/window/vault_locker.h"
 #include "platform/unix_signal_watcher.h"
 #include "resources/resource_ids.h"
 #include "vault/file_io.h"
@@ -114,8 +115,10 @@ bool KorvaneApplication::start(SessionPrompts& prompts, const QString& vault_dir
 Status KorvaneApplication::shut_down(bool quiet) {
     // A password copied in the last seconds must not outlive the program on the clipboard.
     if (frame_) frame_->clipboard_clearer().clear_now();
+    // A lock that failed while the program ran was told then; the exit still ends in failure.
+    const Status earlier = frame_ ? frame_->vault_locker().failed_seal() : Status::success();
     frame_.reset();
-    if (!session_) return Status::success();
+    if (!session_) return earlier;
     Status locked = session_->lock();
     if (!locked && !quiet) {
         show_message(nullptr,
@@ -124,7 +127,7 @@ Status KorvaneApplication::shut_down(bool quiet) {
                      error_caption());
     }
     session_.reset();
-    return locked;
+    return locked ? earlier : locked;
 }
 
 int KorvaneApplication::run(const QStringList& arguments) {

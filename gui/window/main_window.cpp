@@ -31,6 +31,7 @@
 #include "gui/window/search_box.h"
 #include "gui/window/style_settings.h"
 #include "gui/window/tray_icon.h"
+#include "gui/window/vault_locker.h"
 #include "gui/window/visual_style.h"
 #include "platform/clipboard.h"
 #include "resources/resource_ids.h"
@@ -54,7 +55,7 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     setWindowTitle(res::window_title());
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     router_ = new CommandRouter(this);
-    clearer_ = new ClipboardClearer(std::move(clock), this);
+    clearer_ = new ClipboardClearer(clock, this);
 
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setHandleWidth(kSplitterBar);
@@ -74,8 +75,12 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
     connect(tree_, &CategoryTree::activated, this, [this] { set_active_pane(tree_); });
     connect(list_, &RecordList::activated, this, [this] { set_active_pane(list_); });
 
+    // While locked the locker stands in for the panes and keeps the vault's commands.
+    locker_ = new VaultLocker(*this, session_, std::move(clock));
     router_->set_chain([this] {
-        return std::vector<CommandTarget*>{active_pane_, this, app_target_};
+        CommandTarget* first =
+            locker_->locked() ? static_cast<CommandTarget*>(locker_) : active_pane_;
+        return std::vector<CommandTarget*>{first, this, app_target_};
     });
 
     build_status_bar();
@@ -115,6 +120,8 @@ void MainWindow::initial_update() {
     router_->update_actions();
 }
 
+void MainWindow::apply_lock_settings() { locker_->apply_settings(); }
+
 void MainWindow::build_status_bar() {
     status_label_ = new QLabel(res::string_entry(res::kStrReady), this);
     statusBar()->addWidget(status_label_, 1);
@@ -152,6 +159,8 @@ void MainWindow::build_search_box() {
     // tree (after a drop, an import) selects without these signals, so the search stays on.
     connect(tree_, &QTreeWidget::currentItemChanged, search_box_, &QLineEdit::clear);
     connect(tree_, &QTreeWidget::itemClicked, search_box_, &QLineEdit::clear);
+    // A locked vault has nothing to search.
+    connect(locker_, &VaultLocker::locked_changed, search_box_, &QWidget::setDisabled);
 }
 
 void MainWindow::focus_search_box() {
@@ -228,6 +237,10 @@ bool MainWindow::forwards_to_list(int id) const {
 
 bool MainWindow::float_visible() const { return !float_follower_ || float_follower_->wanted(); }
 
+void MainWindow::hold_back_float_window(bool held) {
+    if (float_follower_) float_follower_->set_held_back(held);
+}
+
 void MainWindow::toggle_float_window() {
     if (float_follower_) float_follower_->set_wanted(!float_follower_->wanted());
 }
@@ -257,7 +270,7 @@ void MainWindow::edit_options() {
 
 void MainWindow::apply_settings() {
     clearer_->set_delay_seconds(ClipboardSettings::read());
-    // LOCK SETTINGS: apply_lock_settings() re-reads LockSettings here once locking is in.
+    apply_lock_settings();
 }
 
 void MainWindow::apply_vault_change(const VaultChange& change) {
@@ -283,6 +296,7 @@ const QHash<int, MainWindow::FrameHandler>& MainWindow::frame_handlers() {
         {res::kCmdNew, [](MainWindow& f) { f.tree_->on_new_category(); }},
         {res::kCmdRefresh, [](MainWindow&) {}},  // nothing to refresh in the tree
         {res::kCmdExit, [](MainWindow& f) { emit f.exit_requested(); }},
+        {res::kCmdLock, [](MainWindow& f) { f.locker_->lock(); }},
         {res::kCmdClearClipboard,
          [](MainWindow& f) {
              clear_clipboard();

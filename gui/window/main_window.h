@@ -25,6 +25,7 @@ class FloatWindow;
 class FloatWindowFollower;
 class LockKeyIndicators;
 class TrayIcon;
+class VaultLocker;
 struct VaultChange;
 
 class MainWindow : public QMainWindow, public CommandTarget {
@@ -59,6 +60,8 @@ public:
     // Whether the floating window is meant to be shown; res::kCmdToggleFloat toggles it. It is
     // still hidden while the main window is minimised.
     bool float_visible() const;
+    // Keeps the floating window hidden while the vault is locked, and lets it come back after.
+    void hold_back_float_window(bool held);
     // The floating window; null before the first initial update.
     FloatWindow* float_window() const { return float_window_; }
 
@@ -73,6 +76,12 @@ public:
 
     // The stored number of the chosen look; written back when the frame is destroyed at exit.
     int style_mode() const { return style_mode_; }
+
+    // Locks and unlocks the vault while the program runs (res::kCmdLock, idle, screen lock).
+    VaultLocker& vault_locker() { return *locker_; }
+    // Reads the lock settings again, after the user changed them: restarts the idle wait and
+    // switches the screen lock's reaction on or off.
+    void apply_lock_settings();
 
     // CommandTarget
     bool handles_command(int id) const override;
@@ -128,6 +137,7 @@ private:
     TrayIcon* tray_icon_ = nullptr;
     FloatWindow* float_window_ = nullptr;
     FloatWindowFollower* float_follower_ = nullptr;
+    VaultLocker* locker_ = nullptr;
     CommandTarget* active_pane_ = nullptr;
     bool window_shown_ = true;
     bool splitter_sized_ = false;

@@ -158,6 +158,11 @@ void RecordList::show_category_column(bool shown) {
     details_view_->setColumnHidden(RecordListModel::CategoryColumn, !shown);
 }
 
+void RecordList::clear_shown() {
+    model_->clear();
+    secure_wipe(selected_category_);
+}
+
 bool RecordList::report(const Status& status) {
     if (status) return true;
     show_message(this, status.error(), error_caption());
@@ -237,8 +242,8 @@ void RecordList::on_delete_records() {
     bool yes_to_all = false;
     // The rows are taken before anything is deleted; the list is refilled only at the end.
     for (int row : selected_rows()) {
-        // A quit ends the run of questions; the records not yet answered for are kept.
-        if (program_quitting()) break;
+        // A quit or a lock ends the run of questions; the records not yet answered for are kept.
+        if (program_quitting() || dialogs_withdrawn()) break;
         const RecordId oid = model_->oid_at(row);
         if (!yes_to_all) {
             dialog.set_message(kDeleteQuestion + model_->row(row).title);

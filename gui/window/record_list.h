@@ -47,6 +47,8 @@ public:
     // category again.
     void search_for(const QString& text);
     bool searching() const { return !search_text_.isEmpty(); }
+    // Empties the list and forgets the category it was handed: nothing of a locked vault stays.
+    void clear_shown();
 
     void on_new_record();
     void on_edit_record();

@@ -5,6 +5,7 @@
 
 #include "gui/window/category_tree.h"
 #include "gui/window/record_tooltip.h"
+#include "vault/secure_wipe.h"
 #include "vault/text.h"
 
 namespace korvane {
@@ -138,6 +139,19 @@ QMimeData* RecordListModel::mimeData(const QModelIndexList& indexes) const {
 
 Qt::DropActions RecordListModel::supportedDragActions() const {
     return Qt::MoveAction | Qt::CopyAction;
+}
+
+void RecordListModel::clear() {
+    beginResetModel();
+    for (RecordSummary& row : rows_) {
+        secure_wipe(row.title);
+        secure_wipe(row.account);
+        secure_wipe(row.remark);
+    }
+    for (std::string& category : categories_) secure_wipe(category);
+    rows_.clear();
+    categories_.clear();
+    endResetModel();
 }
 
 }  // namespace korvane

@@ -31,7 +31,8 @@ public:
 
     // Replaces every row in one reset; views and the selection model see a single change.
     void set_rows(std::vector<RecordSummary> rows);
-    void clear() { set_rows({}); }
+    // Empties the list, overwriting the shown texts first: a locked vault leaves none behind.
+    void clear();
     // Search results: the rows with the category each is stored under.
     void set_found_rows(std::vector<RecordMatch> found);
 

@@ -1,0 +1,242 @@
+// VaultLocker: the lock path (cancel dialogs, forget what is shown, seal, let go of the folder)
+// and the unlock path (a fresh start of the session with the panel's password).
+#include "gui/window/vault_locker.h"
+
+#include <QSet>
+#include <QTimer>
+
+#include "gui/auth/qt_session_prompts.h"
+#include "gui/common/message_box.h"
+#include "gui/common/run_modal.h"
+#include "gui/window/category_tree.h"
+#include "gui/window/command_router.h"
+#include "gui/window/float_window.h"
+#include "gui/window/lock_settings.h"
+#include "gui/window/main_window.h"
+#include "gui/window/record_list.h"
+#include "gui/window/unlock_panel.h"
+#include "platform/screen_lock_watcher.h"
+#include "resources/resource_ids.h"
+#include "vault/secure_wipe.h"
+#include "vault/vault_session.h"
+
+namespace korvane {
+namespace {
+
+// How often a lock that waits for cancelled dialogs looks whether they have all returned.
+constexpr int kWaitingLockMs = 10;
+
+// Commands that touch neither the vault nor what was shown of it.
+bool works_while_locked(int id) {
+    static const QSet<int> commands = {
+        res::kCmdExit,
+        res::kCmdAbout,
+        res::kCmdHideToTray,
+        res::kCmdViewToolbar,
+        res::kCmdViewStatusBar,
+        res::kCmdStyleXp,
+        res::kCmdStyleOffice2003,
+        res::kCmdStyleOfficeXp,
+        res::kCmdStyleOffice2000,
+        res::kCmdPasswordGenerator,
+        res::kCmdClearClipboard,
+    };
+    return commands.contains(id);
+}
+
+// The start-up's questions, answered from the panel: the master password is the one typed
+// there; a recovery's or a new vault's password is asked with the start-up's own dialog, and
+// messages come up over the window.
+class PanelPrompts final : public SessionPrompts {
+public:
+    PanelPrompts(QWidget& owner, std::string password)
+        : owner_(owner), password_(std::move(password)) {}
+    ~PanelPrompts() override { secure_wipe(password_); }
+    PanelPrompts(const PanelPrompts&) = delete;
+    PanelPrompts& operator=(const PanelPrompts&) = delete;
+
+    void show_message(const QString& text, const QString& caption) override {
+        korvane::show_message(&owner_, text, caption);
+    }
+    std::optional<std::string> ask_new_password() override { return dialogs_.ask_new_password(); }
+    std::optional<std::string> ask_master_password() override {
+        if (asked_) return std::nullopt;
+        asked_ = true;
+        return password_;
+    }
+
+private:
+    QWidget& owner_;
+    QtSessionPrompts dialogs_;
+    std::string password_;
+    bool asked_ = false;
+};
+
+}  // namespace
+
+VaultLocker::VaultLocker(MainWindow& window, VaultSession& session, IdleWatcher::Clock now)
+    : QObject(&window),
+      window_(window),
+      session_(session),
+      idle_(new IdleWatcher(std::move(now), this)),
+      panel_(new UnlockPanel(&window)),
+      waiting_lock_(new QTimer(this)) {
+    panel_->hide();
+    waiting_lock_->setInterval(kWaitingLockMs);
+    connect(waiting_lock_, &QTimer::timeout, this, &VaultLocker::finish_waiting_lock);
+    connect(panel_, &UnlockPanel::unlock_requested, this, &VaultLocker::unlock);
+    connect(idle_, &IdleWatcher::idle, this, &VaultLocker::lock);
+    watch_buses(ScreenLockWatcher::desktop_session_bus(), ScreenLockWatcher::desktop_system_bus());
+    apply_settings();
+}
+
+VaultLocker::~VaultLocker() {
+    // A lock still waiting for its dialogs must not leave every later question refused.
+    if (waiting_lock_->isActive()) allow_dialogs();
+    secure_wipe(category_);
+}
+
+void VaultLocker::apply_settings() {
+    idle_->set_minutes(LockSettings::read_idle_minutes());
+    lock_on_screen_lock_ = LockSettings::read_on_screen_lock();
+}
+
+void VaultLocker::watch_buses(const QDBusConnection& session_bus,
+                              const QDBusConnection& system_bus) {
+    screen_lock_ = std::make_unique<ScreenLockWatcher>(session_bus, system_bus);
+    connect(screen_lock_.get(), &ScreenLockWatcher::screen_locked, this,
+            &VaultLocker::on_screen_locked);
+}
+
+void VaultLocker::on_screen_locked() {
+    if (lock_on_screen_lock_) lock();
+}
+
+void VaultLocker::lock() {
+    if (locked_ || waiting_lock_->isActive()) return;
+    if (open_modal_runs() == 0) {
+        seal();
+        return;
+    }
+    // The dialogs' runs are further down the stack than this call: the vault is sealed only
+    // once each has returned, so no caller finds it gone when its dialog comes back Rejected.
+    withdraw_dialogs();
+    waiting_lock_->start();
+}
+
+void VaultLocker::finish_waiting_lock() {
+    if (open_modal_runs() > 0) return;
+    waiting_lock_->stop();
+    seal();
+}
+
+void VaultLocker::seal() {
+    // Closes popup menus too, and keeps anything the lock sets off from asking a question.
+    withdraw_dialogs();
+    forget_vault_view();
+    const Status sealed = session_.lock();
+    allow_dialogs();
+    if (!sealed) {
+        report_failed_seal(sealed);
+        return;
+    }
+    session_.release_folder();
+    locked_ = true;
+    show_panel();
+    window_.router().update_actions();
+    emit locked_changed(true);
+}
+
+void VaultLocker::forget_vault_view() {
+    secure_wipe(category_);
+    category_ = window_.left_view().selected_category();
+    // Only the password this program put there; whatever the user copied since is theirs.
+    window_.clipboard_clearer().clear_now();
+    window_.hold_back_float_window(true);
+    if (FloatWindow* floating = window_.float_window()) floating->clear_collected();
+    window_.left_view().empty();
+    window_.vell_view().clear_shown();
+}
+
+void VaultLocker::report_failed_seal(const Status& failure) {
+    // As at the exit: the plain working file (or its set-aside copy) is all there is, so the
+    // program ends and the next start seals it; staying would look locked with it left behind.
+    failed_seal_ = failure;
+    show_message(&window_,
+                 failure.error() + QStringLiteral("\n\n数据库仍保存在明文工作文件中，"
+                                                  "下次启动时会自动重新加密。\n程序随即退出。"),
+                 error_caption());
+    locked_ = true;
+    window_.router().update_actions();
+    emit window_.exit_requested();
+}
+
+void VaultLocker::show_panel() {
+    // Taken out, not replaced: setCentralWidget() would delete the panes.
+    content_ = window_.takeCentralWidget();
+    if (content_) {
+        content_->setParent(panel_);
+        content_->hide();
+    }
+    window_.setCentralWidget(panel_);
+    panel_->show();
+    panel_->reset();
+}
+
+void VaultLocker::show_content() {
+    QWidget* panel = window_.takeCentralWidget();
+    if (panel) {
+        panel->setParent(&window_);
+        panel->hide();
+    }
+    if (content_) {
+        window_.setCentralWidget(content_);
+        content_->show();
+        content_ = nullptr;
+    }
+}
+
+void VaultLocker::unlock() {
+    if (!locked_) return;
+    std::optional<std::string> password = panel_->take_password();
+    if (!password) return;
+    PanelPrompts prompts(window_, std::move(*password));
+    secure_wipe(*password);
+    // A fresh start: the folder is claimed again and user.dat read as it is now, with whatever
+    // another program changed while this one held no lock.
+    if (session_.start(prompts) != StartOutcome::Unlocked) {
+        session_.release_folder();
+        panel_->reset();
+        return;
+    }
+    locked_ = false;
+    show_content();
+    restore_vault_view();
+    idle_->note_input();
+    window_.router().update_actions();
+    emit locked_changed(false);
+}
+
+void VaultLocker::restore_vault_view() {
+    CategoryTree& tree = window_.left_view();
+    // The reload selects the root; the category chosen at the lock, if it is still there, is
+    // selected after it, and either selection fills the list in the mode it had.
+    tree.reload();
+    tree.select_category(category_);
+    secure_wipe(category_);
+    window_.hold_back_float_window(false);
+}
+
+bool VaultLocker::handles_command(int id) const { return locked_ && !works_while_locked(id); }
+
+void VaultLocker::execute_command(int id) {
+    // Taken only while locked, to keep the command from the panes and the frame.
+    (void)id;
+}
+
+void VaultLocker::update_command(int id, CommandState& state) const {
+    (void)id;
+    state.enabled = false;
+}
+
+}  // namespace korvane
