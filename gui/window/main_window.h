@@ -42,8 +42,8 @@ public:
     void initial_update();
 
     CommandRouter& router() { return *router_; }
-    CategoryTree& left_view() { return *tree_; }
-    RecordList& vell_view() { return *list_; }
+    CategoryTree& category_tree() { return *tree_; }
+    RecordList& record_list() { return *list_; }
     QSplitter& splitter() { return *splitter_; }
     QToolBar& toolbar() { return *toolbar_; }
     SearchBox& search_box() { return *search_box_; }

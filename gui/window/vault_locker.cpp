@@ -14,6 +14,7 @@
 #include "gui/window/lock_settings.h"
 #include "gui/window/main_window.h"
 #include "gui/window/record_list.h"
+#include "gui/window/search_box.h"
 #include "gui/window/unlock_panel.h"
 #include "platform/screen_lock_watcher.h"
 #include "resources/resource_ids.h"
@@ -149,13 +150,15 @@ void VaultLocker::seal() {
 
 void VaultLocker::forget_vault_view() {
     secure_wipe(category_);
-    category_ = window_.left_view().selected_category();
+    category_ = window_.category_tree().selected_category();
     // Only the password this program put there; whatever the user copied since is theirs.
     window_.clipboard_clearer().clear_now();
     window_.hold_back_float_window(true);
     if (FloatWindow* floating = window_.float_window()) floating->clear_collected();
-    window_.left_view().empty();
-    window_.vell_view().clear_shown();
+    // The search says what the user was looking for; setText, unlike clear, leaves no undo.
+    window_.search_box().setText(QString());
+    window_.category_tree().empty();
+    window_.record_list().clear_shown();
 }
 
 void VaultLocker::report_failed_seal(const Status& failure) {
@@ -218,7 +221,7 @@ void VaultLocker::unlock() {
 }
 
 void VaultLocker::restore_vault_view() {
-    CategoryTree& tree = window_.left_view();
+    CategoryTree& tree = window_.category_tree();
     // The reload selects the root; the category chosen at the lock, if it is still there, is
     // selected after it, and either selection fills the list in the mode it had.
     tree.reload();

@@ -194,7 +194,7 @@ protected:
         window_->initial_update();
         window_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-        RecordList& list = window_->vell_view();
+        RecordList& list = window_->record_list();
         window_->set_active_pane(&list);
         list.selection_model().setCurrentIndex(list.model().index(0, 0),
                                                QItemSelectionModel::ClearAndSelect);
@@ -210,7 +210,7 @@ protected:
 
 TEST_F(WindowClipboardTest, CtrlCCountsDownInTheStatusBarThenClears) {
     clipboard().setText(QStringLiteral("before"));
-    QTest::keyClick(&window_->vell_view().current_view(), Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(&window_->record_list().current_view(), Qt::Key_C, Qt::ControlModifier);
     ASSERT_EQ(clipboard().text(), QStringLiteral("密码七"));
 
     QStringList seen{window_->status_text()};

@@ -137,7 +137,7 @@ Step terminate() {
 }
 
 void select_all_records(MainWindow& frame) {
-    RecordList& list = frame.vell_view();
+    RecordList& list = frame.record_list();
     const QModelIndex first = list.model().index(0, 0);
     const QModelIndex last = list.model().index(list.model().rowCount() - 1, 0);
     list.selection_model().setCurrentIndex(first, QItemSelectionModel::NoUpdate);
@@ -147,7 +147,7 @@ void select_all_records(MainWindow& frame) {
 }
 
 void select_category(MainWindow& frame, const QString& name) {
-    CategoryTree& tree = frame.left_view();
+    CategoryTree& tree = frame.category_tree();
     for (int i = 0; i < tree.root_item()->childCount(); ++i) {
         if (tree.root_item()->child(i)->text(0) == name)
             tree.setCurrentItem(tree.root_item()->child(i));
@@ -226,7 +226,7 @@ const QuitRow kRows[] = {
     {"EditRecordEditor", false,
      [](MainWindow& frame) {
          select_all_records(frame);
-         frame.vell_view().on_edit_record();
+         frame.record_list().on_edit_record();
      },
      [](const QString&) { return steps({log_in()}); }, "korvane::RecordEditorDialog"},
     {"ChangePasswordDialog", false, on_list(res::kCmdChangePassword),

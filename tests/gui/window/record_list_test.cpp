@@ -86,8 +86,8 @@ protected:
         ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
         // The panes talk through the main window; the list is its active pane.
         window_ = std::make_unique<MainWindow>(*session_, nullptr);
-        tree_ = &window_->left_view();
-        list_ = &window_->vell_view();
+        tree_ = &window_->category_tree();
+        list_ = &window_->record_list();
         window_->resize(1000, 600);
         window_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));

@@ -44,8 +44,8 @@ protected:
     }
 
     SqliteDb& db() { return app_->session()->db(); }
-    CategoryTree& tree() { return frame_->left_view(); }
-    RecordList& list() { return frame_->vell_view(); }
+    CategoryTree& tree() { return frame_->category_tree(); }
+    RecordList& list() { return frame_->record_list(); }
     CommandRouter& router() { return frame_->router(); }
     // Selects the tree's category item with that label, as a click would.
     void select_category(const QString& name) {

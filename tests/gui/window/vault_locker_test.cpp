@@ -113,14 +113,16 @@ protected:
 TEST_F(VaultLockerTest, LockSealsLetsGoOfTheFolderAndForgetsWhatWasShown) {
     window_->clipboard_clearer().set_delay_seconds(10);
     window_->clipboard_clearer().put(QStringLiteral("pw-copied"));
+    // A search typed before the lock says what the user was looking for.
+    window_->search_box().setText(QStringLiteral("two"));
     router().dispatch(res::kCmdLock);
 
     ASSERT_TRUE(locker().locked());
     EXPECT_FALSE(QFileInfo::exists(path("user.tmp")));
     EXPECT_EQ(sealed_state(), "one/,two/cat#cat#" + kAppPassword);
     EXPECT_NE(open_again(dir_.path()), nullptr);
-    EXPECT_EQ(window_->vell_view().row_count(), 0);
-    EXPECT_EQ(window_->left_view().topLevelItemCount(), 0);
+    EXPECT_EQ(window_->record_list().row_count(), 0);
+    EXPECT_EQ(window_->category_tree().topLevelItemCount(), 0);
     EXPECT_FALSE(window_->float_window()->isVisible());
     // Nor does it come back with the main window restored from a minimise.
     window_->showMinimized();
@@ -128,7 +130,9 @@ TEST_F(VaultLockerTest, LockSealsLetsGoOfTheFolderAndForgetsWhatWasShown) {
     EXPECT_FALSE(window_->float_window()->isVisible());
     EXPECT_TRUE(QGuiApplication::clipboard()->text().isEmpty());
     EXPECT_EQ(window_->centralWidget(), &locker().panel());
-    EXPECT_FALSE(window_->findChild<SearchBox*>()->isEnabled());
+    EXPECT_FALSE(window_->search_box().isEnabled());
+    EXPECT_TRUE(window_->search_box().text().isEmpty());
+    EXPECT_FALSE(window_->search_box().isUndoAvailable());
     for (int id : {res::kCmdNew, res::kCmdCopy, res::kCmdDelete, res::kCmdChangePassword,
                    res::kCmdExportCsv, res::kCmdToggleFloat, res::kCmdLock}) {
         EXPECT_FALSE(router().state(id).enabled) << id;
@@ -137,7 +141,7 @@ TEST_F(VaultLockerTest, LockSealsLetsGoOfTheFolderAndForgetsWhatWasShown) {
 }
 
 TEST_F(VaultLockerTest, UnlockRefusesAWrongPasswordAndABusyVaultThenReadsTheVaultAfresh) {
-    ASSERT_TRUE(window_->left_view().select_category("cat"));
+    ASSERT_TRUE(window_->category_tree().select_category("cat"));
     router().dispatch(res::kCmdViewDetails);
     router().dispatch(res::kCmdLock);
 
@@ -156,9 +160,9 @@ TEST_F(VaultLockerTest, UnlockRefusesAWrongPasswordAndABusyVaultThenReadsTheVaul
     EXPECT_FALSE(seen.shown) << seen.text.toStdString();
     ASSERT_FALSE(locker().locked());
     EXPECT_EQ(window_->centralWidget(), &window_->splitter());
-    EXPECT_EQ(window_->left_view().selected_category(), "cat");
-    EXPECT_EQ(window_->vell_view().row_count(), 2);
-    EXPECT_EQ(window_->vell_view().view_mode(), RecordList::ViewMode::Details);
+    EXPECT_EQ(window_->category_tree().selected_category(), "cat");
+    EXPECT_EQ(window_->record_list().row_count(), 2);
+    EXPECT_EQ(window_->record_list().view_mode(), RecordList::ViewMode::Details);
     EXPECT_TRUE(window_->float_window()->isVisible());
     EXPECT_TRUE(router().state(res::kCmdNew).enabled);
     EXPECT_TRUE(window_->findChild<SearchBox*>()->isEnabled());
@@ -216,26 +220,25 @@ TEST_P(LockWithDialogTest, ClosesItAsCancelAndWritesNothing) {
     EXPECT_EQ(sealed_state(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, LockWithDialogTest,
-                         ::testing::Values(OpenDialogRow{"RecordEditor",
-                                                         [](MainWindow& w) {
-                                                             w.set_active_pane(&w.vell_view());
-                                                             w.router().dispatch(res::kCmdNew);
-                                                         },
-                                                         [](QWidget& modal) {
-                                                             child<QLineEdit>(&modal, "title_edit")
-                                                                 ->setText(QStringLiteral("gone"));
-                                                         }},
-                                           OpenDialogRow{"DeleteCategoryQuestion",
-                                                         [](MainWindow& w) {
-                                                             w.left_view().select_category("cat");
-                                                             w.set_active_pane(&w.left_view());
-                                                             w.router().dispatch(res::kCmdDelete);
-                                                         },
-                                                         [](QWidget&) {}}),
-                         [](const ::testing::TestParamInfo<OpenDialogRow>& info) {
-                             return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LockWithDialogTest,
+    ::testing::Values(
+        OpenDialogRow{"RecordEditor",
+                      [](MainWindow& w) {
+                          w.set_active_pane(&w.record_list());
+                          w.router().dispatch(res::kCmdNew);
+                      },
+                      [](QWidget& modal) {
+                          child<QLineEdit>(&modal, "title_edit")->setText(QStringLiteral("gone"));
+                      }},
+        OpenDialogRow{"DeleteCategoryQuestion",
+                      [](MainWindow& w) {
+                          w.category_tree().select_category("cat");
+                          w.set_active_pane(&w.category_tree());
+                          w.router().dispatch(res::kCmdDelete);
+                      },
+                      [](QWidget&) {}}),
+    [](const ::testing::TestParamInfo<OpenDialogRow>& info) { return info.param.name; });
 
 struct IdleRow {
     const char* name;
@@ -257,7 +260,7 @@ TEST_P(IdleLockTest, LocksAfterTheSetMinutesWithoutInput) {
     locker().idle_watcher().tick();
     if (row.input_then_quiet_again) {
         QKeyEvent key(QEvent::KeyPress, Qt::Key_Shift, Qt::NoModifier);
-        QApplication::sendEvent(&window_->vell_view().current_view(), &key);
+        QApplication::sendEvent(&window_->record_list().current_view(), &key);
         now_ += row.quiet_ms;
         locker().idle_watcher().tick();
     }
