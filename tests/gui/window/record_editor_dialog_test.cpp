@@ -227,11 +227,12 @@ TEST(RecordEditorDialog, CopyButtonCopiesWhatThePasswordBoxShowsMarkedSecret) {
 TEST(RecordEditorDialog, StrengthBarFollowsThePasswordAndNeverShowsIt) {
     RecordEditorDialog dialog;
     dialog.set_caption(RecordEditorDialog::kNewRecordCaption);
-    dialog.set_password("kx9mq2v");
+    dialog.set_password("Xq7!vR2@pL9#mZ");
     kt::show_and_settle(&dialog);
     auto* bar = kt::child<korvane::StrengthBar>(&dialog, "strength_bar");
     EXPECT_EQ(bar->level_text(), QStringLiteral("很强"));
-    EXPECT_FALSE(kt::texts_exposed_by(bar).join(QChar(0)).contains(QStringLiteral("kx9mq2v")));
+    EXPECT_FALSE(
+        kt::texts_exposed_by(bar).join(QChar(0)).contains(QStringLiteral("Xq7!vR2@pL9#mZ")));
 
     password_edit(dialog)->clear();
     QTest::keyClicks(password_edit(dialog), QStringLiteral("password"));
