@@ -1,4 +1,4 @@
-// BlockCipherPool: one share of blocks per worker, the caller's thread included.
+// BlockCipherPool: one share of blocks per worker thread.
 #include "vault/block_cipher_pool.h"
 
 #include <algorithm>
@@ -42,6 +42,7 @@ BlockCipherPool::BlockCipherPool(unsigned workers)
     : workers_(workers == 0 ? default_workers() : workers) {}
 
 BlockCipherPool::~BlockCipherPool() {
+    if (in_flight_) (void)wait();
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -63,38 +64,49 @@ bool BlockCipherPool::run_here(std::uint8_t* data, std::size_t size, const MarsC
     return true;
 }
 
-bool BlockCipherPool::run(std::uint8_t* data, std::size_t size, const MarsCipher& cipher,
-                          CipherDirection direction) {
+void BlockCipherPool::start(std::uint8_t* data, std::size_t size, const MarsCipher& cipher,
+                            CipherDirection direction) {
+    in_flight_ = true;
     if (workers_ >= 2 && threads_.empty()) start_threads();
-    if (workers_ < 2) return run_here(data, size, cipher, direction);
-    Job job{data, size / MarsCipher::kBlockSize, &cipher, direction};
+    if (workers_ < 2) {
+        share_failed_ = !run_here(data, size, cipher, direction);
+        return;
+    }
     {
         std::lock_guard lock(mutex_);
-        job_ = job;
-        unfinished_ = workers_ - 1;
+        job_ = Job{data, size / MarsCipher::kBlockSize, &cipher, direction};
+        unfinished_ = workers_;
         share_failed_ = false;
         ++generation_;
     }
     job_ready_.notify_all();
-    const bool mine = run_share(job, 0);
+}
+
+bool BlockCipherPool::wait() {
+    in_flight_ = false;
     std::unique_lock lock(mutex_);
     job_done_.wait(lock, [this] { return unfinished_ == 0; });
-    // The buffer may be reused or freed once run() returns: no worker may still hold it.
     job_ = Job{};
-    return mine && !share_failed_;
+    return !share_failed_;
+}
+
+bool BlockCipherPool::run(std::uint8_t* data, std::size_t size, const MarsCipher& cipher,
+                          CipherDirection direction) {
+    start(data, size, cipher, direction);
+    return wait();
 }
 
 void BlockCipherPool::start_threads() {
     // A thread the system refuses is no error: the shares are cut for the threads there are.
     try {
-        threads_.reserve(workers_ - 1);
-        for (unsigned index = 1; index < workers_; ++index) {
+        threads_.reserve(workers_);
+        for (unsigned index = 0; index < workers_; ++index) {
             threads_.emplace_back([this, index] { work_loop(index); });
         }
     } catch (const std::system_error&) {
     }
     std::lock_guard lock(mutex_);
-    workers_ = unsigned(threads_.size()) + 1;
+    workers_ = std::max(1u, unsigned(threads_.size()));
 }
 
 void BlockCipherPool::work_loop(unsigned index) {

@@ -15,25 +15,32 @@ namespace korvane {
 enum class CipherDirection { Encrypt, Decrypt };
 
 // ECB blocks do not depend on each other, so each worker takes one contiguous share of the
-// buffer and the bytes come out the same whatever the number of workers. The calling thread
-// works the first share itself; the other threads are started by the first run() and kept until
-// the pool is destroyed, so a file of many chunks pays for them once.
+// buffer and the bytes come out the same whatever the number of workers. The threads are started
+// by the first start() and kept until the pool is destroyed, so a file of many chunks pays for
+// them once. The calling thread is free while they work (start, then wait): the codec reads the
+// next chunk and writes the last one meanwhile.
 class BlockCipherPool {
 public:
-    // 0 asks for one worker per core, and never fewer than two.
+    // 0 asks for one worker per core, and never fewer than two. One worker is the calling
+    // thread itself: start() then does the work before it returns.
     explicit BlockCipherPool(unsigned workers = 0);
+    // Waits for a run still in flight: no worker touches its buffer once the pool is gone.
     ~BlockCipherPool();
     BlockCipherPool(const BlockCipherPool&) = delete;
     BlockCipherPool& operator=(const BlockCipherPool&) = delete;
 
-    // Fewer than asked once run() could not start them all.
+    // Fewer than asked once start() could not start them all.
     unsigned workers() const { return workers_; }
 
     static unsigned default_workers();
 
     // Enciphers or deciphers the whole blocks of data in place (a shorter tail is left as it
-    // is). False when a share was refused by the fault hook ("codec.cipher"); the buffer is then
-    // partly transformed and must not be used.
+    // is). The buffer is the workers' until wait() returns; one run at a time.
+    void start(std::uint8_t* data, std::size_t size, const MarsCipher& cipher,
+               CipherDirection direction);
+    // False when a share was refused by the fault hook ("codec.encipher", "codec.decipher"); the
+    // buffer is then partly transformed and must not be used.
+    bool wait();
     bool run(std::uint8_t* data, std::size_t size, const MarsCipher& cipher,
              CipherDirection direction);
 
@@ -62,6 +69,7 @@ private:
     std::uint64_t generation_ = 0;
     unsigned unfinished_ = 0;
     bool share_failed_ = false;
+    bool in_flight_ = false;
     bool stopping_ = false;
 };
 

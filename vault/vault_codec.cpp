@@ -58,13 +58,17 @@ public:
     ChunkCipher(const MarsCipher& cipher, CipherDirection direction, qint64 length,
                 const CodecThreads& threads)
         : cipher_(cipher), direction_(direction) {
-        if (length >= threads.parallel_from) pool_.emplace(threads.workers);
+        pool_.emplace(length >= threads.parallel_from ? threads.workers : 1u);
     }
 
+    // The buffer belongs to the workers until wait(); destroying this object waits too.
+    void start(char* data, qint64 size) {
+        pool_->start(reinterpret_cast<std::uint8_t*>(data), std::size_t(size), cipher_, direction_);
+    }
+    bool wait() { return pool_->wait(); }
     bool run(char* data, qint64 size) {
-        auto* bytes = reinterpret_cast<std::uint8_t*>(data);
-        return pool_ ? pool_->run(bytes, std::size_t(size), cipher_, direction_)
-                     : BlockCipherPool::run_here(bytes, std::size_t(size), cipher_, direction_);
+        start(data, size);
+        return wait();
     }
 
 private:
@@ -200,29 +204,51 @@ Result<qint64> VaultCodec::transform(QIODevice& in, QIODevice& out, const MarsCi
                                      std::vector<std::uint64_t>* chunk_sums,
                                      const CodecThreads& threads) {
     length = whole_blocks(length);
-    std::vector<char> buffer(chunk_buffer_size(length));
-    // Plain pages pass through it in either direction.
+    const qint64 chunk = qint64(chunk_buffer_size(length));
+    // Two buffers: the workers cipher one while this thread writes the chunk before it from the
+    // other and reads the chunk after it into the same. Plain pages pass through both.
+    std::vector<char> buffers[2] = {std::vector<char>(std::size_t(chunk)),
+                                    std::vector<char>(length > chunk ? std::size_t(chunk) : 0)};
     struct Wipe {
-        std::vector<char>& buffer;
-        ~Wipe() { secure_wipe(buffer); }
-    } wipe{buffer};
-    ChunkCipher chunk_cipher(cipher, direction, length, threads);
-    qint64 done = 0;
-    while (done < length) {
-        const qint64 n = std::min<qint64>(qint64(buffer.size()), length - done);
-        if (!read_fully(in, buffer.data(), n) || fault::should_fail("codec.read")) {
-            return make_error(QStringLiteral("读取文件失败：%1").arg(in.errorString()));
+        std::vector<char>* buffers;
+        ~Wipe() {
+            secure_wipe(buffers[0]);
+            secure_wipe(buffers[1]);
         }
-        if (!chunk_cipher.run(buffer.data(), n)) return make_error(cipher_error(direction));
-        if (chunk_sums) chunk_sums->push_back(chunk_checksum(buffer.data(), std::size_t(n)));
+    } wipe{buffers};
+    // Declared after the buffers, so it is gone, and its workers with it, before they are wiped.
+    ChunkCipher chunk_cipher(cipher, direction, length, threads);
+    auto read_chunk = [&](qint64 offset) {
+        const qint64 n = std::min(chunk, length - offset);
+        return read_fully(in, buffers[(offset / chunk) % 2].data(), n) &&
+               !fault::should_fail("codec.read");
+    };
+    auto read_failed = [&] {
+        return make_error(QStringLiteral("读取文件失败：%1").arg(in.errorString()));
+    };
+
+    if (length > 0 && !read_chunk(0)) return read_failed();
+    if (length > 0) chunk_cipher.start(buffers[0].data(), std::min(chunk, length));
+    for (qint64 done = 0; done < length;) {
+        std::vector<char>& current = buffers[(done / chunk) % 2];
+        const qint64 n = std::min(chunk, length - done);
+        const qint64 next = done + n;
+        const bool read_ahead = next >= length || read_chunk(next);
+        const bool ciphered = chunk_cipher.wait();
+        if (!read_ahead) return read_failed();
+        if (!ciphered) return make_error(cipher_error(direction));
+        if (next < length) {
+            chunk_cipher.start(buffers[(next / chunk) % 2].data(), std::min(chunk, length - next));
+        }
+        if (chunk_sums) chunk_sums->push_back(chunk_checksum(current.data(), std::size_t(n)));
         errno = 0;
-        if (out.write(buffer.data(), n) != n || fault::should_fail("codec.write")) {
+        if (out.write(current.data(), n) != n || fault::should_fail("codec.write")) {
             return make_error(QStringLiteral("写入文件失败：%1")
                                   .arg(write_failure_reason(errno, out.errorString())));
         }
-        done += n;
+        done = next;
     }
-    return done;
+    return length;
 }
 
 Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_path,
@@ -329,15 +355,25 @@ DecryptResult VaultCodec::decipher_to_memory(const QString& vault_path,
         return {DecryptOutcome::FileError,
                 read_error(vault_path, QStringLiteral("内存不足，无法容纳解密后的数据库"))};
     }
-    // Straight into the caller's memory: no buffer of ours ever holds the plain pages.
+    // Straight into the caller's memory: no buffer of ours ever holds the plain pages. The next
+    // chunk is read while the workers decipher this one.
     ChunkCipher decipher(cipher, CipherDirection::Decrypt, length, threads);
+    auto read_chunk = [&](qint64 offset) {
+        return read_fully(sealed, plain + offset, std::min(kChunkSize, length - offset)) &&
+               !fault::should_fail("codec.read");
+    };
+    if (!read_chunk(0)) {
+        return {DecryptOutcome::FileError, read_error(vault_path, sealed.errorString())};
+    }
     for (qint64 offset = 0; offset < length; offset += kChunkSize) {
-        const qint64 n = std::min(kChunkSize, length - offset);
-        if (!read_fully(sealed, plain + offset, n) || fault::should_fail("codec.read")) {
-            return {DecryptOutcome::FileError, read_error(vault_path, sealed.errorString())};
-        }
-        if (!decipher.run(plain + offset, n)) {
+        decipher.start(plain + offset, std::min(kChunkSize, length - offset));
+        const qint64 next = offset + kChunkSize;
+        const bool read_ahead = next >= length || read_chunk(next);
+        if (!decipher.wait()) {
             return {DecryptOutcome::FileError, cipher_error(CipherDirection::Decrypt)};
+        }
+        if (!read_ahead) {
+            return {DecryptOutcome::FileError, read_error(vault_path, sealed.errorString())};
         }
     }
     return {DecryptOutcome::Unlocked, {}};
