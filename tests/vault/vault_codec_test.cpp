@@ -75,6 +75,10 @@ struct SplitCase {
     unsigned workers;
 };
 
+void PrintTo(const SplitCase& c, std::ostream* out) {
+    *out << c.size << " bytes, " << c.workers << " workers";
+}
+
 class VaultCodecSplitTest : public VaultCodecTest,
                             public ::testing::WithParamInterface<SplitCase> {};
 
