@@ -1,9 +1,13 @@
 // VaultCodec: block-wise MARS encipherment of the working database, written atomically.
 #include "vault/vault_codec.h"
 
+#include <fcntl.h>
+
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "vault/atomic_file_writer.h"
@@ -44,23 +48,49 @@ Status content_mismatch(const QString& vault_path) {
         QStringLiteral("校验“%1”失败：写入的内容与数据库不一致").arg(native_path(vault_path)));
 }
 
-void transform_in_place(std::uint8_t* data, qint64 size, const MarsCipher& cipher,
-                        VaultCodec::Direction direction) {
-    const auto block = qint64(MarsCipher::kBlockSize);
-    if (direction == VaultCodec::Direction::Encrypt) {
-        for (qint64 offset = 0; offset < size; offset += block) {
-            cipher.encrypt_block(data + offset, data + offset);
-        }
-    } else {
-        for (qint64 offset = 0; offset < size; offset += block) {
-            cipher.decrypt_block(data + offset, data + offset);
-        }
+QString cipher_error(CipherDirection direction) {
+    return direction == CipherDirection::Encrypt ? QStringLiteral("加密运算未能完成")
+                                                 : QStringLiteral("解密运算未能完成");
+}
+
+// The cipher of one codec run: a short file stays on the calling thread, a longer one gets a
+// pool whose threads start with the first chunk and serve every chunk after it.
+class ChunkCipher {
+public:
+    ChunkCipher(const MarsCipher& cipher, CipherDirection direction, qint64 length,
+                const CodecThreads& threads)
+        : cipher_(cipher), direction_(direction) {
+        pool_.emplace(length >= threads.parallel_from ? threads.workers : 1u);
     }
+
+    // The buffer belongs to the workers until wait(); destroying this object waits too.
+    void start(char* data, qint64 size) {
+        pool_->start(reinterpret_cast<std::uint8_t*>(data), std::size_t(size), cipher_, direction_);
+    }
+    bool wait() { return pool_->wait(); }
+    bool run(char* data, qint64 size) {
+        start(data, size);
+        return wait();
+    }
+
+private:
+    const MarsCipher& cipher_;
+    const CipherDirection direction_;
+    std::optional<BlockCipherPool> pool_;
+};
+
+// Starts the disk on the chunk just written while the next one is ciphered, so the fsync of the
+// commit finds little left to write and does not wait for the whole file at the end. Only a
+// hint: durability still comes from that fsync, and a failure here shows there again.
+void start_writeback(QIODevice& out, qint64 size) {
+    auto* file = qobject_cast<QFileDevice*>(&out);
+    if (file == nullptr || file->handle() < 0 || !file->flush()) return;
+    (void)::sync_file_range(file->handle(), file->pos() - size, size, SYNC_FILE_RANGE_WRITE);
 }
 
 // Exact check that the enciphered file deciphers to the plain file's whole blocks.
 Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
-                          const MarsCipher& cipher, qint64 length) {
+                          const MarsCipher& cipher, qint64 length, const CodecThreads& threads) {
     QFile written(vault_path);
     QFile plain(work_path);
     if (!written.open(QIODevice::ReadOnly))
@@ -81,14 +111,14 @@ Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
             secure_wipe(b);
         }
     } wipe{a, b};
+    ChunkCipher decipher(cipher, CipherDirection::Decrypt, length, threads);
     for (qint64 offset = 0; offset < length; offset += qint64(a.size())) {
         const qint64 n = std::min<qint64>(qint64(a.size()), length - offset);
         if (!read_fully(written, a.data(), n))
             return make_error(read_error(vault_path, written.errorString()));
         if (!read_fully(plain, b.data(), n))
             return make_error(read_error(work_path, plain.errorString()));
-        transform_in_place(reinterpret_cast<std::uint8_t*>(a.data()), n, cipher,
-                           VaultCodec::Direction::Decrypt);
+        if (!decipher.run(a.data(), n)) return make_error(cipher_error(CipherDirection::Decrypt));
         if (std::memcmp(a.data(), b.data(), std::size_t(n)) != 0) {
             return content_mismatch(vault_path);
         }
@@ -107,9 +137,10 @@ Status check_head(const QString& vault_path, const QString& work_path, const Mar
     std::vector<char> expected(std::size_t(n), '\0');
     std::vector<char> opened(sealed_head, sealed_head + n);
     const bool read = read_fully(plain, expected.data(), n);
-    transform_in_place(reinterpret_cast<std::uint8_t*>(opened.data()), n, cipher,
-                       VaultCodec::Direction::Decrypt);
-    const bool same = read && opened == expected;
+    const bool deciphered =
+        BlockCipherPool::run_here(reinterpret_cast<std::uint8_t*>(opened.data()), std::size_t(n),
+                                  cipher, CipherDirection::Decrypt);
+    const bool same = read && deciphered && opened == expected;
     secure_wipe(expected);
     secure_wipe(opened);
     if (!read) return make_error(read_error(work_path, plain.errorString()));
@@ -155,38 +186,85 @@ Status verify_written(const QString& vault_path, const QString& work_path, const
     return Status::success();
 }
 
+// Opens the sealed file and tries the key on its first block. On Unlocked the file is at its
+// start and length holds its whole blocks.
+DecryptResult open_sealed(QFile& sealed, const MarsCipher& cipher, qint64& length) {
+    const QString path = sealed.fileName();
+    if (!sealed.open(QIODevice::ReadOnly)) {
+        return {DecryptOutcome::FileError, open_error(path, sealed.errorString())};
+    }
+    length = whole_blocks(sealed.size());
+    if (length < qint64(MarsCipher::kBlockSize)) return {DecryptOutcome::WrongPassword, {}};
+
+    std::uint8_t first[MarsCipher::kBlockSize];
+    if (!read_fully(sealed, reinterpret_cast<char*>(first), sizeof first)) {
+        return {DecryptOutcome::FileError, read_error(path, sealed.errorString())};
+    }
+    cipher.decrypt_block(first, first);
+    const bool is_database = std::memcmp(first, kSqliteMagic, 6) == 0;
+    secure_wipe(first, sizeof first);
+    if (!is_database) return {DecryptOutcome::WrongPassword, {}};
+    if (!sealed.seek(0)) return {DecryptOutcome::FileError, read_error(path, sealed.errorString())};
+    return {DecryptOutcome::Unlocked, {}};
+}
+
 }  // namespace
 
 Result<qint64> VaultCodec::transform(QIODevice& in, QIODevice& out, const MarsCipher& cipher,
                                      Direction direction, qint64 length,
-                                     std::vector<std::uint64_t>* chunk_sums) {
+                                     std::vector<std::uint64_t>* chunk_sums,
+                                     const CodecThreads& threads) {
     length = whole_blocks(length);
-    std::vector<char> buffer(chunk_buffer_size(length));
-    // Plain pages pass through it in either direction.
+    const qint64 chunk = qint64(chunk_buffer_size(length));
+    // Two buffers: the workers cipher one while this thread writes the chunk before it from the
+    // other and reads the chunk after it into the same. Plain pages pass through both.
+    std::vector<char> buffers[2] = {std::vector<char>(std::size_t(chunk)),
+                                    std::vector<char>(length > chunk ? std::size_t(chunk) : 0)};
     struct Wipe {
-        std::vector<char>& buffer;
-        ~Wipe() { secure_wipe(buffer); }
-    } wipe{buffer};
-    qint64 done = 0;
-    while (done < length) {
-        const qint64 n = std::min<qint64>(qint64(buffer.size()), length - done);
-        if (!read_fully(in, buffer.data(), n)) {
-            return make_error(QStringLiteral("读取文件失败：%1").arg(in.errorString()));
+        std::vector<char>* buffers;
+        ~Wipe() {
+            secure_wipe(buffers[0]);
+            secure_wipe(buffers[1]);
         }
-        transform_in_place(reinterpret_cast<std::uint8_t*>(buffer.data()), n, cipher, direction);
-        if (chunk_sums) chunk_sums->push_back(chunk_checksum(buffer.data(), std::size_t(n)));
+    } wipe{buffers};
+    // Declared after the buffers, so it is gone, and its workers with it, before they are wiped.
+    ChunkCipher chunk_cipher(cipher, direction, length, threads);
+    auto read_chunk = [&](qint64 offset) {
+        const qint64 n = std::min(chunk, length - offset);
+        return read_fully(in, buffers[(offset / chunk) % 2].data(), n) &&
+               !fault::should_fail("codec.read");
+    };
+    auto read_failed = [&] {
+        return make_error(QStringLiteral("读取文件失败：%1").arg(in.errorString()));
+    };
+
+    if (length > 0 && !read_chunk(0)) return read_failed();
+    if (length > 0) chunk_cipher.start(buffers[0].data(), std::min(chunk, length));
+    for (qint64 done = 0; done < length;) {
+        std::vector<char>& current = buffers[(done / chunk) % 2];
+        const qint64 n = std::min(chunk, length - done);
+        const qint64 next = done + n;
+        const bool read_ahead = next >= length || read_chunk(next);
+        const bool ciphered = chunk_cipher.wait();
+        if (!read_ahead) return read_failed();
+        if (!ciphered) return make_error(cipher_error(direction));
+        if (next < length) {
+            chunk_cipher.start(buffers[(next / chunk) % 2].data(), std::min(chunk, length - next));
+        }
+        if (chunk_sums) chunk_sums->push_back(chunk_checksum(current.data(), std::size_t(n)));
         errno = 0;
-        if (out.write(buffer.data(), n) != n || fault::should_fail("codec.write")) {
+        if (out.write(current.data(), n) != n || fault::should_fail("codec.write")) {
             return make_error(QStringLiteral("写入文件失败：%1")
                                   .arg(write_failure_reason(errno, out.errorString())));
         }
-        done += n;
+        start_writeback(out, n);
+        done = next;
     }
-    return done;
+    return length;
 }
 
 Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_path,
-                                std::string_view key_material) {
+                                std::string_view key_material, const CodecThreads& threads) {
     MarsCipher cipher;
     if (!cipher.set_key(key_material)) {
         return make_error(QStringLiteral("主密码的长度不能作为密钥使用，数据库未加密。"));
@@ -199,7 +277,7 @@ Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_p
     if (Status opened = writer.open(); !opened) return opened;
     std::vector<std::uint64_t> chunk_sums;
     Result<qint64> written =
-        transform(plain, writer.device(), cipher, Direction::Encrypt, length, &chunk_sums);
+        transform(plain, writer.device(), cipher, Direction::Encrypt, length, &chunk_sums, threads);
     if (!written) return make_error(written.error());
     plain.close();
     if (Status committed = writer.commit(); !committed) return committed;
@@ -220,16 +298,16 @@ Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_p
 }
 
 bool VaultCodec::is_encryption_of(const QString& vault_path, const QString& work_path,
-                                  std::string_view key_material) {
+                                  std::string_view key_material, const CodecThreads& threads) {
     MarsCipher cipher;
     if (!cipher.set_key(key_material)) return false;
     const qint64 length = whole_blocks(QFile(work_path).size());
-    return deciphers_to_plain(vault_path, work_path, cipher, length).ok();
+    return deciphers_to_plain(vault_path, work_path, cipher, length, threads).ok();
 }
 
 DecryptResult VaultCodec::decrypt_file(const QString& vault_path, const QString& work_path,
-                                       std::string_view key_material) {
-    DecryptResult opened = decipher_file(vault_path, work_path, key_material);
+                                       std::string_view key_material, const CodecThreads& threads) {
+    DecryptResult opened = decipher_file(vault_path, work_path, key_material, threads);
     if (opened.outcome != DecryptOutcome::Unlocked) return opened;
     if (Status removed = remove_sealed(vault_path); !removed) {
         // Go back to the locked state rather than leave two copies behind.
@@ -249,34 +327,66 @@ Status VaultCodec::remove_sealed(const QString& vault_path) {
 }
 
 DecryptResult VaultCodec::decipher_file(const QString& vault_path, const QString& work_path,
-                                        std::string_view key_material) {
+                                        std::string_view key_material,
+                                        const CodecThreads& threads) {
     MarsCipher cipher;
     if (!cipher.set_key(key_material)) return {DecryptOutcome::WrongPassword, {}};
-
     QFile sealed(vault_path);
-    if (!sealed.open(QIODevice::ReadOnly)) {
-        return {DecryptOutcome::FileError, open_error(vault_path, sealed.errorString())};
+    qint64 length = 0;
+    if (DecryptResult checked = open_sealed(sealed, cipher, length);
+        checked.outcome != DecryptOutcome::Unlocked) {
+        return checked;
     }
-    const qint64 length = whole_blocks(sealed.size());
-    if (length < qint64(MarsCipher::kBlockSize)) return {DecryptOutcome::WrongPassword, {}};
-
-    std::uint8_t first[MarsCipher::kBlockSize];
-    if (!read_fully(sealed, reinterpret_cast<char*>(first), sizeof first)) {
-        return {DecryptOutcome::FileError, read_error(vault_path, sealed.errorString())};
-    }
-    cipher.decrypt_block(first, first);
-    const bool is_database = std::memcmp(first, kSqliteMagic, 6) == 0;
-    secure_wipe(first, sizeof first);
-    if (!is_database) return {DecryptOutcome::WrongPassword, {}};
-    sealed.seek(0);
 
     AtomicFileWriter writer(work_path);
     if (Status opened = writer.open(); !opened) return {DecryptOutcome::FileError, opened.error()};
-    Result<qint64> written = transform(sealed, writer.device(), cipher, Direction::Decrypt, length);
+    Result<qint64> written =
+        transform(sealed, writer.device(), cipher, Direction::Decrypt, length, nullptr, threads);
     if (!written) return {DecryptOutcome::FileError, written.error()};
     sealed.close();
     if (Status committed = writer.commit(); !committed) {
         return {DecryptOutcome::FileError, committed.error()};
+    }
+    return {DecryptOutcome::Unlocked, {}};
+}
+
+DecryptResult VaultCodec::decipher_to_memory(const QString& vault_path,
+                                             std::string_view key_material,
+                                             const std::function<char*(qint64 length)>& allocate,
+                                             const CodecThreads& threads) {
+    MarsCipher cipher;
+    if (!cipher.set_key(key_material)) return {DecryptOutcome::WrongPassword, {}};
+    QFile sealed(vault_path);
+    qint64 length = 0;
+    if (DecryptResult checked = open_sealed(sealed, cipher, length);
+        checked.outcome != DecryptOutcome::Unlocked) {
+        return checked;
+    }
+    char* plain = allocate(length);
+    if (plain == nullptr) {
+        return {DecryptOutcome::FileError,
+                read_error(vault_path, QStringLiteral("内存不足，无法容纳解密后的数据库"))};
+    }
+    // Straight into the caller's memory: no buffer of ours ever holds the plain pages. The next
+    // chunk is read while the workers decipher this one.
+    ChunkCipher decipher(cipher, CipherDirection::Decrypt, length, threads);
+    auto read_chunk = [&](qint64 offset) {
+        return read_fully(sealed, plain + offset, std::min(kChunkSize, length - offset)) &&
+               !fault::should_fail("codec.read");
+    };
+    if (!read_chunk(0)) {
+        return {DecryptOutcome::FileError, read_error(vault_path, sealed.errorString())};
+    }
+    for (qint64 offset = 0; offset < length; offset += kChunkSize) {
+        decipher.start(plain + offset, std::min(kChunkSize, length - offset));
+        const qint64 next = offset + kChunkSize;
+        const bool read_ahead = next >= length || read_chunk(next);
+        if (!decipher.wait()) {
+            return {DecryptOutcome::FileError, cipher_error(CipherDirection::Decrypt)};
+        }
+        if (!read_ahead) {
+            return {DecryptOutcome::FileError, read_error(vault_path, sealed.errorString())};
+        }
     }
     return {DecryptOutcome::Unlocked, {}};
 }

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,7 +27,8 @@ using korvane::VaultSession;
 
 const char* g_fault_point = nullptr;
 long g_fault_count = 0;
-long g_fault_hits = 0;
+// The cipher's workers reach the hook from their own threads, all at once.
+std::atomic<long> g_fault_hits = 0;
 
 // Killing from inside the hook puts the death exactly at the file step the parent chose.
 bool kill_at_fault_point(const char* point) {

@@ -24,6 +24,7 @@
 
 #include "support/file_helpers.h"
 #include "support/scripted_prompts.h"
+#include "vault/vault_record.h"
 #include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
@@ -36,9 +37,14 @@ constexpr int kRandomKills = 1000;
 constexpr int kMaxDelayMs = 60;
 constexpr int kFaultRounds = 6;
 // "atomic.write" is left out: the codec writes through the writer's device, so it never hits.
-const std::vector<std::string> kFaultPoints = {"atomic.open",   "atomic.sync",
-                                               "atomic.rename", "codec.write",
-                                               "codec.verify",  "codec.remove_source"};
+// "codec.encipher" is reached once per worker's share of a chunk, on the worker's own thread:
+// its first hits fall inside the first lock's parallel cipher, the other workers mid-chunk.
+const std::vector<std::string> kFaultPoints = {
+    "atomic.open",  "atomic.sync",         "atomic.rename", "codec.write",
+    "codec.verify", "codec.remove_source", "codec.encipher"};
+// A remark this long gives the vault two chunks and a ragged tail, far past the size from
+// which the codec splits the cipher between threads, so random kills land in the threads too.
+constexpr std::size_t kPaddingRemarkBytes = (1 << 20) + (300 << 10);
 
 struct JournalLine {
     std::string state;  // begin or done
@@ -262,7 +268,15 @@ void KillHarness::run_all_kills() {
         ScriptedPrompts prompts;
         prompts.new_password(password_).master_password(password_);
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        VaultRecord padding;
+        padding.title = "padding";
+        padding.remark = std::string(kPaddingRemarkBytes, 'p');
+        padding.category = kRootCategory;
+        ASSERT_TRUE(statements::insert_record(doc.db(), padding).ok());
         ASSERT_TRUE(doc.lock().ok());
+        ASSERT_GT(QFileInfo(QDir(vault_dir_).filePath(QLatin1String(VaultSession::kVaultFileName)))
+                      .size(),
+                  qint64(1 << 20));
     }
 
     std::uniform_int_distribution<int> delay(0, kMaxDelayMs);

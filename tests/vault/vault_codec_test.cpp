@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <random>
 #include <string_view>
@@ -66,6 +67,82 @@ TEST_F(VaultCodecTest, EnciphersWholeBlocksAsIndependentEcbBlocks) {
         EXPECT_FALSE(QFileInfo::exists(dat()));
         QFile::remove(tmp());
     }
+}
+
+// The blocks of each chunk are split between the workers; the bytes must not depend on how.
+struct SplitCase {
+    std::size_t size;
+    unsigned workers;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* out) {
+    *out << c.size << " bytes, " << c.workers << " workers";
+}
+
+class VaultCodecSplitTest : public VaultCodecTest,
+                            public ::testing::WithParamInterface<SplitCase> {};
+
+TEST_P(VaultCodecSplitTest, EveryWorkerCountGivesTheReferenceBytes) {
+    const auto [size, workers] = GetParam();
+    // parallel_from 0: the threads take every size, the smallest included.
+    const CodecThreads threads{workers, 0};
+    const std::size_t whole = size - size % 16;
+    const std::string plain = fake_database(size, unsigned(size) + workers);
+    write_file(tmp(), plain);
+    ASSERT_TRUE(VaultCodec::encrypt_file(tmp(), dat(), kKey, threads).ok());
+    const std::string sealed = read_file(dat());
+    ASSERT_EQ(sealed, reference_mars_ecb(kKey, plain, true));
+    if (whole == 0) return;  // nothing to decipher: an empty user.dat is a wrong password
+
+    std::string memory;
+    DecryptResult in_memory = VaultCodec::decipher_to_memory(
+        dat(), kKey,
+        [&](qint64 length) {
+            memory.assign(std::size_t(length), '\0');
+            return memory.data();
+        },
+        threads);
+    ASSERT_EQ(in_memory.outcome, DecryptOutcome::Unlocked);
+    EXPECT_TRUE(memory == plain.substr(0, whole));
+
+    ASSERT_EQ(VaultCodec::decrypt_file(dat(), tmp(), kKey, threads).outcome,
+              DecryptOutcome::Unlocked);
+    EXPECT_TRUE(read_file(tmp()) == plain.substr(0, whole));
+    EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.tmp"});
+}
+
+std::vector<SplitCase> split_cases() {
+    constexpr std::size_t kChunk = 1 << 20;
+    std::vector<SplitCase> cases;
+    for (std::size_t size : {std::size_t(0), std::size_t(16), std::size_t(3 * 16 + 7), kChunk - 16,
+                             kChunk, kChunk + 16, 3 * kChunk + 16 * 5 + 9}) {
+        for (unsigned workers : {1u, 2u, 3u, 8u}) cases.push_back({size, workers});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, VaultCodecSplitTest, ::testing::ValuesIn(split_cases()),
+                         [](const ::testing::TestParamInfo<SplitCase>& info) {
+                             return std::to_string(info.param.size) + "_bytes_" +
+                                    std::to_string(info.param.workers) + "_workers";
+                         });
+
+TEST_F(VaultCodecTest, DecipheringToMemoryAsksForMemoryOnlyWithTheRightKey) {
+    write_file(tmp(), fake_database(4096));
+    ASSERT_TRUE(VaultCodec::encrypt_file(tmp(), dat(), kKey).ok());
+    int asked = 0;
+    auto refuse = [&](qint64) -> char* {
+        ++asked;
+        return nullptr;
+    };
+    EXPECT_EQ(VaultCodec::decipher_to_memory(dat(), "wrongpasswordyyyy", refuse).outcome,
+              DecryptOutcome::WrongPassword);
+    EXPECT_EQ(asked, 0);
+    DecryptResult refused = VaultCodec::decipher_to_memory(dat(), kKey, refuse);
+    EXPECT_EQ(refused.outcome, DecryptOutcome::FileError);
+    EXPECT_FALSE(refused.message.isEmpty());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
 }
 
 TEST_F(VaultCodecTest, SameInputGivesSameBytes) {
@@ -141,8 +218,9 @@ TEST_F(VaultCodecTest, OutputsAreOwnerOnly) {
 #ifdef KORVANE_FAULT_INJECTION
 // Fails the named step the n-th time it is reached.
 struct FailAt {
+    // Shares of the cipher reach the hook from the workers' threads.
     static inline std::string point;
-    static inline int remaining = 0;
+    static inline std::atomic<int> remaining = 0;
     static bool hook(const char* p) { return p == point && --remaining == 0; }
     FailAt(std::string name, int nth) {
         point = std::move(name);
@@ -158,6 +236,9 @@ TEST_F(VaultCodecTest, FailureAtAnyStepOfEncipheringKeepsThePlainFile) {
          std::vector<std::pair<std::string, int>>{{"atomic.open", 1},
                                                   {"codec.write", 1},
                                                   {"codec.write", 3},
+                                                  {"codec.read", 2},
+                                                  {"codec.encipher", 1},
+                                                  {"codec.encipher", 4},
                                                   {"atomic.sync", 1},
                                                   {"atomic.rename", 1},
                                                   {"codec.read_back", 1},
@@ -241,6 +322,9 @@ TEST_F(VaultCodecTest, FailureAtAnyStepOfDecipheringKeepsTheVault) {
     for (const auto& [point, nth] :
          std::vector<std::pair<std::string, int>>{{"atomic.open", 1},
                                                   {"codec.write", 2},
+                                                  {"codec.read", 1},
+                                                  {"codec.decipher", 2},
+                                                  {"codec.decipher", 5},
                                                   {"atomic.sync", 1},
                                                   {"atomic.rename", 1},
                                                   {"codec.remove_source", 1}}) {
