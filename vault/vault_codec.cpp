@@ -281,4 +281,37 @@ DecryptResult VaultCodec::decipher_file(const QString& vault_path, const QString
     return {DecryptOutcome::Unlocked, {}};
 }
 
+DecryptResult VaultCodec::decipher_to_memory(const QString& vault_path,
+                                             std::string_view key_material,
+                                             const std::function<char*(qint64 length)>& allocate) {
+    MarsCipher cipher;
+    if (!cipher.set_key(key_material)) return {DecryptOutcome::WrongPassword, {}};
+    // Unbuffered: the chunks go from the kernel straight into the buffer.
+    QFile sealed(vault_path);
+    if (!sealed.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return {DecryptOutcome::FileError, open_error(vault_path, sealed.errorString())};
+    }
+    const qint64 length = whole_blocks(sealed.size());
+    if (length < qint64(MarsCipher::kBlockSize)) return {DecryptOutcome::WrongPassword, {}};
+    char* plain = allocate(length);
+    if (!plain) {
+        return {DecryptOutcome::FileError,
+                QStringLiteral("内存不足，无法解密“%1”。").arg(native_path(vault_path))};
+    }
+    // Chunk by chunk, so each is deciphered while it is still in the cache.
+    for (qint64 done = 0; done < length;) {
+        const qint64 n = std::min(kChunkSize, length - done);
+        if (!read_fully(sealed, plain + done, n)) {
+            return {DecryptOutcome::FileError, read_error(vault_path, sealed.errorString())};
+        }
+        transform_in_place(reinterpret_cast<std::uint8_t*>(plain + done), n, cipher,
+                           Direction::Decrypt);
+        if (done == 0 && std::memcmp(plain, kSqliteMagic, 6) != 0) {
+            return {DecryptOutcome::WrongPassword, {}};
+        }
+        done += n;
+    }
+    return {DecryptOutcome::Unlocked, {}};
+}
+
 }  // namespace korvane

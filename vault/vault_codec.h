@@ -6,6 +6,7 @@
 #include <QIODevice>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -39,6 +40,14 @@ public:
     // deciphered database before giving up the sealed copy with remove_sealed().
     static DecryptResult decipher_file(const QString& vault_path, const QString& work_path,
                                        std::string_view key_material);
+
+    // For a reader that keeps the plain database in memory only: deciphers vault_path's whole
+    // blocks into the one buffer allocate(length) returns (nullptr when memory is short), with
+    // no other copy, and checks that they begin as a SQLite database. vault_path is only read.
+    // Whatever the outcome, the buffer belongs to the caller, who wipes it.
+    static DecryptResult decipher_to_memory(const QString& vault_path,
+                                            std::string_view key_material,
+                                            const std::function<char*(qint64 length)>& allocate);
 
     // Removes the sealed file; through a symbolic link, the file it names, so the link stays
     // for the next lock to write through.

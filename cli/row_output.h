@@ -1,0 +1,33 @@
+// RowOutput: tab-separated lines written to standard output while the rows are still being read,
+// so a long listing never gathers in memory.
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+#include <string_view>
+
+#include "cli/console.h"
+
+namespace korvane::cli {
+
+class RowOutput {
+public:
+    explicit RowOutput(Console& console);
+    RowOutput(const RowOutput&) = delete;
+    RowOutput& operator=(const RowOutput&) = delete;
+
+    void number(std::int64_t value);
+    // A stored GBK field, escaped() as ls has always shown it, in the output's encoding.
+    void field(std::string_view stored);
+    void tab() { buffer_.append('\t'); }
+    // Ends the line, and writes the buffer out once it is big enough.
+    void end_line();
+    // Writes out what is left.
+    void flush();
+
+private:
+    Console& console_;
+    QByteArray buffer_;
+};
+
+}  // namespace korvane::cli
