@@ -1,13 +1,16 @@
 // RowOutput: escaping straight into a byte buffer that goes out in chunks.
 #include "cli/row_output.h"
 
+#include <QByteArray>
+#include <charconv>
+
 #include "cli/command_context.h"
 
 namespace korvane::cli {
 namespace {
 
 // Big enough that the writes cost nothing next to the query, small enough to stay in the cache.
-constexpr qsizetype kChunkBytes = 64 * 1024;
+constexpr std::size_t kChunkBytes = 64 * 1024;
 
 bool is_ascii(std::string_view bytes) {
     for (unsigned char c : bytes) {
@@ -18,24 +21,26 @@ bool is_ascii(std::string_view bytes) {
 
 // ASCII is the same in GBK, in UTF-16 and in the output's encoding, so escaping its bytes
 // directly gives what escaped() and toLocal8Bit() would, without the two conversions.
-void append_escaped_ascii(QByteArray& out, std::string_view bytes) {
-    for (char c : bytes) {
-        switch (c) {
-            case '\\':
-                out.append("\\\\", 2);
-                break;
+void append_escaped_ascii(std::string& out, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const std::size_t plain = bytes.find_first_of(std::string_view("\\\t\r\n", 4));
+        out.append(bytes.substr(0, plain));
+        if (plain == std::string_view::npos) return;
+        out.push_back('\\');
+        switch (bytes[plain]) {
             case '\t':
-                out.append("\\t", 2);
+                out.push_back('t');
                 break;
             case '\r':
-                out.append("\\r", 2);
+                out.push_back('r');
                 break;
             case '\n':
-                out.append("\\n", 2);
+                out.push_back('n');
                 break;
             default:
-                out.append(c);
+                out.push_back('\\');
         }
+        bytes.remove_prefix(plain + 1);
     }
 }
 
@@ -43,25 +48,31 @@ void append_escaped_ascii(QByteArray& out, std::string_view bytes) {
 
 RowOutput::RowOutput(Console& console) : console_(console) { buffer_.reserve(kChunkBytes * 2); }
 
-void RowOutput::number(std::int64_t value) { buffer_.append(QByteArray::number(value)); }
+void RowOutput::number(std::int64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    buffer_.append(digits, std::size_t(end - digits));
+}
 
 void RowOutput::field(std::string_view stored) {
     if (is_ascii(stored)) {
         append_escaped_ascii(buffer_, stored);
     } else {
-        buffer_.append(escaped(std::string(stored)).toLocal8Bit());
+        const QByteArray shown = escaped(std::string(stored)).toLocal8Bit();
+        buffer_.append(shown.constData(), std::size_t(shown.size()));
     }
 }
 
 void RowOutput::end_line() {
-    buffer_.append('\n');
+    buffer_.push_back('\n');
     if (buffer_.size() >= kChunkBytes) flush();
 }
 
 void RowOutput::flush() {
-    if (buffer_.isEmpty()) return;
-    console_.write_out(buffer_);
-    buffer_.truncate(0);  // keeps its room for the next chunk
+    if (buffer_.empty()) return;
+    // The console writes the bytes before it returns; no copy is made for it.
+    console_.write_out(QByteArray::fromRawData(buffer_.data(), qsizetype(buffer_.size())));
+    buffer_.clear();  // keeps its room for the next chunk
 }
 
 }  // namespace korvane::cli

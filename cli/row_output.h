@@ -2,8 +2,8 @@
 // so a long listing never gathers in memory.
 #pragma once
 
-#include <QByteArray>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "cli/console.h"
@@ -19,7 +19,7 @@ public:
     void number(std::int64_t value);
     // A stored GBK field, escaped() as ls has always shown it, in the output's encoding.
     void field(std::string_view stored);
-    void tab() { buffer_.append('\t'); }
+    void tab() { buffer_.push_back('\t'); }
     // Ends the line, and writes the buffer out once it is big enough.
     void end_line();
     // Writes out what is left.
@@ -27,7 +27,7 @@ public:
 
 private:
     Console& console_;
-    QByteArray buffer_;
+    std::string buffer_;
 };
 
 }  // namespace korvane::cli

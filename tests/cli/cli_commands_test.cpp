@@ -152,7 +152,8 @@ TEST_F(CliCommandsTest, ReadOnlyCommandsLeaveTheVaultFileAndWriteNoPlainFile) {
     for (const QStringList& arguments : commands) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         const FileState before = file_state(vault_file("user.dat"));
-        DuringCommand during{vault_dir()};
+        DuringCommand during;
+        during.vault_dir = vault_dir();
         g_during = &during;
         fault::set_hook(look_during_command);
         FolderWatch watch(vault_dir());
@@ -161,7 +162,8 @@ TEST_F(CliCommandsTest, ReadOnlyCommandsLeaveTheVaultFileAndWriteNoPlainFile) {
         g_during = nullptr;
         EXPECT_EQ(run.exit_code, 0) << run.err.toStdString();
         EXPECT_TRUE(during.ran);
-        EXPECT_EQ(during.entries, (QStringList{"user.dat", "user.lock"}));
+        EXPECT_EQ(during.entries, (QStringList{"user.dat", "user.lock"}))
+            << during.entries.join(' ').toStdString();
         EXPECT_EQ(during.second_session, StartOutcome::Busy);
         EXPECT_EQ(touched, QStringList{"user.lock"}) << touched.join(' ').toStdString();
         EXPECT_TRUE(file_state(vault_file("user.dat")) == before);
