@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "cli/command_context.h"
+#include "vault/text.h"
 
 namespace korvane::cli {
 namespace {
@@ -12,35 +13,18 @@ namespace {
 // Big enough that the writes cost nothing next to the query, small enough to stay in the cache.
 constexpr std::size_t kChunkBytes = 64 * 1024;
 
-bool is_ascii(std::string_view bytes) {
-    for (unsigned char c : bytes) {
-        if (c >= 0x80) return false;
-    }
-    return true;
-}
+bool is_escaped(char c) { return c == '\\' || c == '\t' || c == '\r' || c == '\n'; }
 
 // ASCII is the same in GBK, in UTF-16 and in the output's encoding, so escaping its bytes
 // directly gives what escaped() and toLocal8Bit() would, without the two conversions.
 void append_escaped_ascii(std::string& out, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const std::size_t plain = bytes.find_first_of(std::string_view("\\\t\r\n", 4));
-        out.append(bytes.substr(0, plain));
-        if (plain == std::string_view::npos) return;
-        out.push_back('\\');
-        switch (bytes[plain]) {
-            case '\t':
-                out.push_back('t');
-                break;
-            case '\r':
-                out.push_back('r');
-                break;
-            case '\n':
-                out.push_back('n');
-                break;
-            default:
-                out.push_back('\\');
+    for (char c : bytes) {
+        if (!is_escaped(c)) {
+            out.push_back(c);
+            continue;
         }
-        bytes.remove_prefix(plain + 1);
+        out.push_back('\\');
+        out.push_back(c == '\t' ? 't' : c == '\r' ? 'r' : c == '\n' ? 'n' : '\\');
     }
 }
 
@@ -55,12 +39,31 @@ void RowOutput::number(std::int64_t value) {
 }
 
 void RowOutput::field(std::string_view stored) {
-    if (is_ascii(stored)) {
+    // One pass tells the common case, plain ASCII with nothing to escape, which is copied as is.
+    bool escape = false;
+    for (char c : stored) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            append_decoded(stored);
+            return;
+        }
+        escape = escape || is_escaped(c);
+    }
+    if (escape) {
         append_escaped_ascii(buffer_, stored);
     } else {
-        const QByteArray shown = escaped(std::string(stored)).toLocal8Bit();
-        buffer_.append(shown.constData(), std::size_t(shown.size()));
+        buffer_.append(stored);
     }
+}
+
+void RowOutput::append_decoded(std::string_view stored) {
+    QString shown = text::from_gbk(stored);
+    // Few fields hold a character that needs escaping; only those take the longer way.
+    if (shown.contains(u'\\') || shown.contains(u'\t') || shown.contains(u'\r') ||
+        shown.contains(u'\n')) {
+        shown = escaped(std::string(stored));
+    }
+    const QByteArray bytes = shown.toLocal8Bit();
+    buffer_.append(bytes.constData(), std::size_t(bytes.size()));
 }
 
 void RowOutput::end_line() {

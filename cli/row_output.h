@@ -26,6 +26,9 @@ public:
     void flush();
 
 private:
+    // A field with GBK text, through the same decoding and escaping as escaped().
+    void append_decoded(std::string_view stored);
+
     Console& console_;
     std::string buffer_;
 };

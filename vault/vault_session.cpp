@@ -384,7 +384,7 @@ Status VaultSession::open_deciphered() {
 
 Status VaultSession::open_image(DatabaseImage image) {
     // The checks the full path makes of user.tmp at unlock and again before sealing it.
-    if (Status header = check_database_image(image, vault_path_); !header) {
+    if (Status header = check_database_image(image); !header) {
         return unusable_vault(vault_path_, header.error());
     }
     Result<SqliteDb> db = SqliteDb::open_image(std::move(image));

@@ -99,12 +99,10 @@ Status check_database_header(const QString& path) {
     return Status::success();
 }
 
-Status check_database_image(const DatabaseImage& image, const QString& deciphered_from) {
-    if (image.size() < qint64(kHeaderBytes)) {
-        return not_a_vault(deciphered_from, QStringLiteral("文件太短"));
-    }
+Status check_database_image(const DatabaseImage& image) {
+    if (image.size() < qint64(kHeaderBytes)) return make_error(QStringLiteral("文件太短"));
     if (std::optional<QString> problem = header_problem(image.data(), image.size())) {
-        return not_a_vault(deciphered_from, *problem);
+        return make_error(*problem);
     }
     return Status::success();
 }

@@ -27,8 +27,8 @@ Result<FileIdentity> identify_own_file(const QString& path);
 // file's length: a file cut short or grown by foreign bytes fails.
 Status check_database_header(const QString& path);
 
-// The same check of a database deciphered into memory; deciphered_from names it in the message.
-Status check_database_image(const DatabaseImage& image, const QString& deciphered_from);
+// The same check of a database deciphered into memory; the error is the bare reason.
+Status check_database_image(const DatabaseImage& image);
 
 // userad, type and userpass are tables (not views) and no trigger is defined: a trigger or a
 // view would run foreign SQL on the vault's own statements.

@@ -35,7 +35,7 @@ protected:
     void SetUp() override {
         make_vault({gbk("工作"), gbk("家庭")},
                    {{gbk("邮箱"), "me@x", "p0", gbk("备注0"), gbk("工作")},
-                    {gbk("银行"), "acct", "p1", "", gbk("家庭")},
+                    {gbk("银行"), "acct", "p1", gbk("甲\t乙\\丙"), gbk("家庭")},
                     {"root", "r", "p2", "", kRootCategory},
                     {"orphan", "o", "p3", "", gbk("旧分类")},
                     {"multi", "m", "p4", "l1\r\nl2\tx\\y", kRootCategory}});
@@ -51,6 +51,7 @@ TEST_F(CliCommandsTest, ListingAndFindingFollowTheWindowsRules) {
     EXPECT_EQ(cli({"ls"}).out, root);
     EXPECT_EQ(cli({"ls", "我的密码"}).out, root);
     EXPECT_EQ(cli({"ls", "工作"}).out, line(0, "邮箱\tme@x\t备注0"));
+    EXPECT_EQ(cli({"ls", "家庭"}).out, line(1, "银行\tacct\t甲\\t乙\\\\丙"));
 
     const CliRun unknown = cli({"ls", "旧分类"});
     EXPECT_EQ(unknown.exit_code, cli::kExitUsage);
