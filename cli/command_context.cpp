@@ -87,10 +87,19 @@ bool CommandContext::vault_exists(const QString& dir) {
 }
 
 int CommandContext::with_vault(const std::function<int(VaultSession&)>& body) {
+    return run_with_vault(body, VaultSession::Access::ReadWrite);
+}
+
+int CommandContext::with_vault_read_only(const std::function<int(VaultSession&)>& body) {
+    return run_with_vault(body, VaultSession::Access::ReadOnly);
+}
+
+int CommandContext::run_with_vault(const std::function<int(VaultSession&)>& body,
+                                   VaultSession::Access access) {
     const QString dir = vault_dir();
     // Checked first because the session would create a vault (and its folder) otherwise.
     if (!vault_exists(dir)) return fail(kExitFile, kVaultMissing);
-    VaultSession doc(dir);
+    VaultSession doc(dir, access);
     TerminalPrompts prompts(console_, questions_, doc.work_path(),
                             TerminalPrompts::Creation::Refused);
     const StartOutcome outcome = doc.start(prompts);

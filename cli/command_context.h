@@ -47,6 +47,10 @@ public:
     static bool vault_exists(const QString& dir);
     // Unlocks the vault, runs body while it is open, then locks it again whatever happened.
     int with_vault(const std::function<int(VaultSession&)>& body);
+    // The same for a command that only reads: the vault is opened in memory, read-only, so
+    // user.dat is left exactly as it was and no plain file is written; a write through the
+    // session's database fails.
+    int with_vault_read_only(const std::function<int(VaultSession&)>& body);
     int start_failed(StartOutcome outcome);
     int finish(VaultSession& doc, int exit_code);
 
@@ -62,6 +66,7 @@ public:
     bool may_write(const QString& path);
 
 private:
+    int run_with_vault(const std::function<int(VaultSession&)>& body, VaultSession::Access access);
     // body's exit code; an exception (most likely an allocation that failed) ends only the
     // command, said in Chinese, so that the vault is still locked after it.
     int guarded(const std::function<int(VaultSession&)>& body, VaultSession& doc);

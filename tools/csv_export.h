@@ -27,6 +27,11 @@ std::string csv_field(std::string_view value);
 // kNoRecordsToExport when the vault holds no record. Reads only.
 Result<std::string> build_csv(SqliteDb& db);
 
+// What build_csv builds, written to path as the rows are read (through a temporary file, as
+// write_csv), so the file never gathers in memory. Nothing replaces path when the vault holds no
+// record (kNoRecordsToExport) or a read or a write fails.
+Status export_csv(SqliteDb& db, const QString& path, const SessionFiles& session);
+
 // Replaces path with the bytes through a temporary file, readable by the owner only. A path
 // that is one of session's own files is refused before anything is written.
 Status write_csv(const QString& path, std::string_view csv_bytes, const SessionFiles& session);

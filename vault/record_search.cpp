@@ -83,7 +83,7 @@ constexpr int kSearchedColumns[] = {1, 2, 3};
 bool candidate_matches(const SqliteStatement& row, std::string_view folded_needle,
                        const QString& text) {
     for (int column : kSearchedColumns) {
-        const std::string bytes = row.column_text(column);
+        const std::string_view bytes = row.column_bytes(column);
         if (folded_bytes_contain(bytes, folded_needle) && contains(text::from_gbk(bytes), text)) {
             return true;
         }
@@ -100,10 +100,20 @@ bool contains(const QString& shown, const QString& text) {
 
 Result<std::vector<RecordMatch>> find_records(SqliteDb& db, const QString& text) {
     std::vector<RecordMatch> found;
-    if (text.isEmpty()) return found;
+    Status searched = for_each_match(db, text, [&found](const RecordMatch& match) {
+        found.push_back(match);
+        return true;
+    });
+    if (!searched) return make_error(searched.error());
+    return found;
+}
+
+Status for_each_match(SqliteDb& db, const QString& text,
+                      const std::function<bool(const RecordMatch&)>& visit) {
+    if (text.isEmpty()) return Status::success();
     Result<std::string> needle = text::to_gbk(text, QStringLiteral("搜索"));
     // Every stored field was GBK when it was written, so such a text is in none of them.
-    if (!needle) return found;
+    if (!needle) return Status::success();
     const std::string folded_needle = folded_bytes(*needle);
 
     if (Status registered = register_prefilter(db); !registered) {
@@ -114,14 +124,18 @@ Result<std::vector<RecordMatch>> find_records(SqliteDb& db, const QString& text)
         "korvane_folded_contains(name,?1) or korvane_folded_contains(bz,?1)");
     if (!stmt) return failure(stmt.error());
     stmt->bind_text(1, folded_needle);
+    RecordMatch match;
     while (stmt->step()) {
         if (!candidate_matches(*stmt, folded_needle, text)) continue;
-        found.push_back(RecordMatch{RecordSummary{stmt->column_int64(0), stmt->column_text(1),
-                                                  stmt->column_text(2), stmt->column_text(3)},
-                                    stmt->column_text(4)});
+        match.record.oid = stmt->column_int64(0);
+        match.record.title.assign(stmt->column_bytes(1));
+        match.record.account.assign(stmt->column_bytes(2));
+        match.record.remark.assign(stmt->column_bytes(3));
+        match.category.assign(stmt->column_bytes(4));
+        if (!visit(match)) break;
     }
     if (stmt->failed()) return failure(stmt->error());
-    return found;
+    return Status::success();
 }
 
 }  // namespace korvane::search

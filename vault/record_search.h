@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ bool contains(const QString& shown, const QString& text);
 // decides it; never the password. In table order. An empty text finds nothing, and so does a text
 // no record could hold (a character GBK lacks).
 Result<std::vector<RecordMatch>> find_records(SqliteDb& db, const QString& text);
+// The same matches one at a time as they are found, for a caller that writes them out and keeps
+// none; visit returns false to stop early.
+Status for_each_match(SqliteDb& db, const QString& text,
+                      const std::function<bool(const RecordMatch&)>& visit);
 
 }  // namespace search
 }  // namespace korvane

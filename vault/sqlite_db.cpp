@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <limits>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "vault/write_failure.h"
@@ -159,12 +160,16 @@ bool SqliteStatement::step() {
 }
 
 std::string SqliteStatement::column_text(int column) const {
+    return std::string(column_bytes(column));
+}
+
+std::string_view SqliteStatement::column_bytes(int column) const {
     if (!stmt_) return {};
     // Blob first, then the length: the text's own bytes, embedded NULs included, unconverted.
     const void* data = sqlite3_column_blob(stmt_, column);
     const int size = sqlite3_column_bytes(stmt_, column);
     if (!data || size <= 0) return {};
-    return std::string(static_cast<const char*>(data), static_cast<std::size_t>(size));
+    return std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(size));
 }
 
 std::int64_t SqliteStatement::column_int64(int column) const {
@@ -179,12 +184,14 @@ bool SqliteStatement::column_is_null(int column) const {
 
 SqliteDb::~SqliteDb() { close(); }
 
-SqliteDb::SqliteDb(SqliteDb&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+SqliteDb::SqliteDb(SqliteDb&& other) noexcept
+    : db_(std::exchange(other.db_, nullptr)), image_(std::move(other.image_)) {}
 
 SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
     if (this != &other) {
         close();
         db_ = std::exchange(other.db_, nullptr);
+        image_ = std::move(other.image_);
     }
     return *this;
 }
@@ -218,9 +225,51 @@ Result<SqliteDb> SqliteDb::open_untrusted(const QString& path) {
     return SqliteDb(db);
 }
 
+Result<SqliteDb> SqliteDb::open_image(DatabaseImage image) {
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString detail =
+            handle ? sqlite_message(handle) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close(handle);
+        return make_error(QStringLiteral("无法打开数据库：%1").arg(detail));
+    }
+    SqliteDb db(handle);
+    db.image_ = std::move(image);
+    // Not FREEONCLOSE: SQLite would free the plain pages unwiped. Not RESIZEABLE: the image is
+    // never copied into a bigger buffer behind our back.
+    const sqlite3_int64 size = db.image_.size();
+    if (sqlite3_deserialize(handle, "main", db.image_.data(), size, size,
+                            SQLITE_DESERIALIZE_READONLY) != SQLITE_OK) {
+        return make_error(QStringLiteral("无法打开数据库：%1").arg(sqlite_message(handle)));
+    }
+    // mmap_size lets SQLite read the pages where they are instead of copying each into its
+    // cache; query_only refuses writes to anything attached later as well.
+    const std::string mmap = "PRAGMA mmap_size=" + std::to_string(size);
+    for (std::string_view pragma :
+         {std::string_view(mmap), std::string_view("PRAGMA temp_store=MEMORY"),
+          std::string_view("PRAGMA query_only=ON")}) {
+        if (Status set = db.exec(pragma); !set) return make_error(set.error());
+    }
+    return db;
+}
+
 void SqliteDb::close() {
-    // Statements are owned elsewhere; sqlite3_close_v2 defers the close until they finish.
-    if (db_) sqlite3_close_v2(std::exchange(db_, nullptr));
+    if (!db_) return;
+    sqlite3* handle = std::exchange(db_, nullptr);
+    if (image_.empty()) {
+        // Statements are owned elsewhere; sqlite3_close_v2 defers the close until they finish.
+        sqlite3_close_v2(handle);
+        return;
+    }
+    if (sqlite3_close(handle) == SQLITE_OK) {
+        image_.reset();
+        return;
+    }
+    // A statement still open may yet read the image: it reads zeros from here on, and the
+    // memory is never freed under it.
+    image_.wipe_and_abandon();
+    sqlite3_close_v2(handle);
 }
 
 Status SqliteDb::exec(std::string_view sql) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "vault/database_image.h"
 #include "vault/result.h"
 
 struct sqlite3;
@@ -34,6 +35,8 @@ public:
 
     // NULL reads as an empty text.
     std::string column_text(int column) const;
+    // The same bytes without a copy, valid until the next step() or the statement's end.
+    std::string_view column_bytes(int column) const;
     std::int64_t column_int64(int column) const;
     bool column_is_null(int column) const;
 
@@ -63,6 +66,10 @@ public:
     static Result<SqliteDb> open_untrusted(const QString& path);
     static constexpr int kUntrustedMaxLength = 1 << 20;
     static constexpr int kUntrustedMaxSqlLength = 64 * 1024;
+    // Opens a deciphered vault database from memory for reading only: the connection keeps the
+    // image and reads it in place, every write through it fails, nothing is created on disk
+    // (temporary tables and sorts stay in memory), and the image is wiped when it closes.
+    static Result<SqliteDb> open_image(DatabaseImage image);
 
     bool is_open() const { return db_ != nullptr; }
     void close();
@@ -77,6 +84,7 @@ public:
 private:
     explicit SqliteDb(sqlite3* db) : db_(db) {}
     sqlite3* db_ = nullptr;
+    DatabaseImage image_;  // what an open_image connection reads; freed only after it closes
 };
 
 // Runs a transaction that rolls back unless commit() succeeds.

@@ -88,10 +88,32 @@ Result<QString> set_aside(const QString& path) {
     return make_error(QStringLiteral("无法给文件“%1”改名。").arg(native_path(path)));
 }
 
+// The start's answer to a decipher that did not unlock, the user told why; nullopt if it did.
+std::optional<StartOutcome> refused_decipher(const DecryptResult& opened, SessionPrompts& prompts) {
+    switch (opened.outcome) {
+        case DecryptOutcome::WrongPassword:
+            prompts.show_message(QStringLiteral("密码错误"), kErrorCaption);
+            return StartOutcome::WrongPassword;
+        case DecryptOutcome::FileError:
+            prompts.show_message(opened.message, kErrorCaption);
+            return StartOutcome::FileError;
+        case DecryptOutcome::Unlocked:
+            break;
+    }
+    return std::nullopt;
+}
+
+Error unusable_vault(const QString& vault_path, const QString& why) {
+    return make_error(QStringLiteral("密码库“%1”解密后不是可以使用的密码库：%2。\n"
+                                     "密码库没有打开，文件保持原样。")
+                          .arg(native_path(vault_path), why));
+}
+
 }  // namespace
 
-VaultSession::VaultSession(QString vault_dir)
-    : vault_dir_(QDir(vault_dir).absolutePath()),
+VaultSession::VaultSession(QString vault_dir, Access access)
+    : access_(access),
+      vault_dir_(QDir(vault_dir).absolutePath()),
       vault_path_(QDir(vault_dir_).filePath(QLatin1String(kVaultFileName))),
       work_path_(QDir(vault_dir_).filePath(QLatin1String(kWorkFileName))),
       lock_path_(QDir(vault_dir_).filePath(QLatin1String(kLockFileName))) {}
@@ -311,20 +333,17 @@ StartOutcome VaultSession::unlock(SessionPrompts& prompts) {
     std::optional<std::string> password = prompts.ask_master_password();
     if (!password) return StartOutcome::Cancelled;
     WipeOnExit wipe(*password);
+    const StartOutcome outcome = access_ == Access::ReadOnly ? open_in_memory(prompts, *password)
+                                                             : open_work_file(prompts, *password);
+    if (outcome == StartOutcome::Unlocked) master_password_ = *password;
+    return outcome;
+}
 
+StartOutcome VaultSession::open_work_file(SessionPrompts& prompts, const std::string& password) {
     // user.dat stays until the deciphered copy is known to be a usable vault: at every instant
     // one complete copy exists, and a refused one leaves the folder as it was.
-    DecryptResult opened = VaultCodec::decipher_file(vault_path_, work_path_, *password);
-    switch (opened.outcome) {
-        case DecryptOutcome::WrongPassword:
-            prompts.show_message(QStringLiteral("密码错误"), kErrorCaption);
-            return StartOutcome::WrongPassword;
-        case DecryptOutcome::FileError:
-            prompts.show_message(opened.message, kErrorCaption);
-            return StartOutcome::FileError;
-        case DecryptOutcome::Unlocked:
-            break;
-    }
+    DecryptResult opened = VaultCodec::decipher_file(vault_path_, work_path_, password);
+    if (std::optional<StartOutcome> refused = refused_decipher(opened, prompts)) return *refused;
     if (Status usable = open_deciphered(); !usable) {
         db_.close();
         QFile::remove(work_path_);
@@ -332,7 +351,19 @@ StartOutcome VaultSession::unlock(SessionPrompts& prompts) {
         prompts.show_message(usable.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
-    master_password_ = *password;
+    return StartOutcome::Unlocked;
+}
+
+StartOutcome VaultSession::open_in_memory(SessionPrompts& prompts, const std::string& password) {
+    DatabaseImage image;
+    DecryptResult opened = VaultCodec::decipher_to_memory(
+        vault_path_, password, [&image](qint64 length) { return image.allocate(length); });
+    if (std::optional<StartOutcome> refused = refused_decipher(opened, prompts)) return *refused;
+    if (Status usable = open_image(std::move(image)); !usable) {
+        db_.close();
+        prompts.show_message(usable.error(), kErrorCaption);
+        return StartOutcome::FileError;
+    }
     return StartOutcome::Unlocked;
 }
 
@@ -340,9 +371,7 @@ Status VaultSession::open_deciphered() {
     Result<SqliteDb> db = open_work_database(work_path_);
     if (!db) return make_error(db.error());
     if (Status schema = check_vault_schema(*db); !schema) {
-        return make_error(QStringLiteral("密码库“%1”解密后不是可以使用的密码库：%2。\n"
-                                         "密码库没有打开，文件保持原样。")
-                              .arg(native_path(vault_path_), schema.error()));
+        return unusable_vault(vault_path_, schema.error());
     }
     // Remembered now, so the lock can tell the file it seals is still this one.
     Result<FileIdentity> identity = identify_own_file(work_path_);
@@ -353,8 +382,28 @@ Status VaultSession::open_deciphered() {
     return Status::success();
 }
 
+Status VaultSession::open_image(DatabaseImage image) {
+    // The checks the full path makes of user.tmp at unlock and again before sealing it.
+    if (Status header = check_database_image(image); !header) {
+        return unusable_vault(vault_path_, header.error());
+    }
+    Result<SqliteDb> db = SqliteDb::open_image(std::move(image));
+    if (!db) return make_error(db.error());
+    if (Status schema = check_vault_schema(*db); !schema) {
+        return unusable_vault(vault_path_, schema.error());
+    }
+    db_ = std::move(*db);
+    return Status::success();
+}
+
 Status VaultSession::lock() {
     if (!db_.is_open()) return Status::success();
+    if (access_ == Access::ReadOnly) {
+        // Nothing was written: user.dat is still the vault, and the image is wiped on close.
+        db_.close();
+        secure_wipe(master_password_);
+        return Status::success();
+    }
     vacuum_if_sparse(db_);
     Status sealed = seal_work_file();
     secure_wipe(master_password_);

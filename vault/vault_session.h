@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "vault/database_image.h"
 #include "vault/result.h"
 #include "vault/session_prompts.h"
 #include "vault/sqlite_db.h"
@@ -29,7 +30,13 @@ public:
     static constexpr char kWorkFileName[] = "user.tmp";
     static constexpr char kLockFileName[] = "user.lock";
 
-    explicit VaultSession(QString vault_dir);
+    // ReadOnly is for a caller that only reads: the vault is deciphered into memory and opened
+    // there read-only, user.dat is never rewritten and no plain working file is made (unless a
+    // crash left one, which the start recovers first as always). Every write through db()
+    // fails, and lock() only lets go of the memory.
+    enum class Access { ReadWrite, ReadOnly };
+
+    explicit VaultSession(QString vault_dir, Access access = Access::ReadWrite);
     // Locks the vault if it is still unlocked.
     ~VaultSession();
     VaultSession(const VaultSession&) = delete;
@@ -53,6 +60,7 @@ public:
     Status change_master_password(const std::string& padded_password);
 
     bool is_unlocked() const { return db_.is_open(); }
+    Access access() const { return access_; }
     SqliteDb& db() { return db_; }
     const std::string& master_password() const { return master_password_; }
     const QString& vault_dir() const { return vault_dir_; }
@@ -70,12 +78,16 @@ private:
     std::optional<StartOutcome> create_vault(SessionPrompts& prompts);
     Status write_new_database(const std::string& password);
     StartOutcome unlock(SessionPrompts& prompts);
+    StartOutcome open_work_file(SessionPrompts& prompts, const std::string& password);
+    StartOutcome open_in_memory(SessionPrompts& prompts, const std::string& password);
     Status open_deciphered();
+    Status open_image(DatabaseImage image);
     Status seal_work_file();
     Status set_aside_damaged(const QString& problem);
     Status seal_from_session(const QString& problem);
     Status rescue_from_session();
 
+    Access access_;
     std::string master_password_;
     SqliteDb db_;
     QString vault_dir_;

@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <utility>
 
+#include "vault/secure_wipe.h"
+
 namespace korvane::statements {
 namespace {
 
@@ -65,13 +67,29 @@ Result<bool> any_row(SqliteStatement& stmt, const char* action) {
     return row;
 }
 
-Result<std::vector<RecordSummary>> read_summaries(SqliteStatement& stmt, const char* action) {
-    std::vector<RecordSummary> rows;
+// One row object refilled for every row: its strings keep their room, so a long listing
+// allocates next to nothing.
+Status visit_summaries(SqliteStatement& stmt, const char* action, const SummaryVisitor& visit) {
+    RecordSummary row;
     while (stmt.step()) {
-        rows.push_back(RecordSummary{stmt.column_int64(0), stmt.column_text(1), stmt.column_text(2),
-                                     stmt.column_text(3)});
+        row.oid = stmt.column_int64(0);
+        row.title.assign(stmt.column_bytes(1));
+        row.account.assign(stmt.column_bytes(2));
+        row.remark.assign(stmt.column_bytes(3));
+        if (!visit(row)) break;
     }
     if (stmt.failed()) return failure(action, stmt.error());
+    return Status::success();
+}
+
+Result<std::vector<RecordSummary>> collect_summaries(
+    const std::function<Status(const SummaryVisitor&)>& run) {
+    std::vector<RecordSummary> rows;
+    Status read = run([&rows](const RecordSummary& row) {
+        rows.push_back(row);
+        return true;
+    });
+    if (!read) return make_error(read.error());
     return rows;
 }
 
@@ -233,13 +251,35 @@ Result<std::string> record_password(SqliteDb& db, RecordId oid) {
 }
 
 Result<std::vector<VaultRecord>> all_records(SqliteDb& db) {
+    std::vector<VaultRecord> records;
+    Status read = for_each_record(db, [&records](const VaultRecord& record) {
+        records.push_back(record);
+        return true;
+    });
+    if (!read) return make_error(read.error());
+    return records;
+}
+
+Status for_each_record(SqliteDb& db, const std::function<bool(const VaultRecord&)>& visit) {
     constexpr char kAction[] = "读取记录";
     auto stmt = prepare(db, "select * from userpass", kAction);
     if (!stmt) return make_error(stmt.error());
-    std::vector<VaultRecord> records;
-    while (stmt->step()) records.push_back(read_record(*stmt));
+    VaultRecord record;
+    // Passwords pass through it; refilled in place, it is wiped once at the end.
+    struct Wipe {
+        VaultRecord& record;
+        ~Wipe() { secure_wipe(record.password); }
+    } wipe{record};
+    while (stmt->step()) {
+        record.title.assign(stmt->column_bytes(0));
+        record.account.assign(stmt->column_bytes(1));
+        record.password.assign(stmt->column_bytes(2));
+        record.remark.assign(stmt->column_bytes(3));
+        record.category.assign(stmt->column_bytes(4));
+        if (!visit(record)) break;
+    }
     if (stmt->failed()) return failure(kAction, stmt->error());
-    return records;
+    return Status::success();
 }
 
 Result<bool> record_exists(SqliteDb& db, const VaultRecord& record) {
@@ -254,14 +294,26 @@ Result<bool> record_exists(SqliteDb& db, const VaultRecord& record) {
 
 Result<std::vector<RecordSummary>> list_records_of_category(SqliteDb& db,
                                                             std::string_view category) {
+    return collect_summaries([&](const SummaryVisitor& visit) {
+        return for_each_record_of_category(db, category, visit);
+    });
+}
+
+Result<std::vector<RecordSummary>> list_root_records(SqliteDb& db) {
+    return collect_summaries(
+        [&](const SummaryVisitor& visit) { return for_each_root_record(db, visit); });
+}
+
+Status for_each_record_of_category(SqliteDb& db, std::string_view category,
+                                   const SummaryVisitor& visit) {
     constexpr char kAction[] = "读取记录列表";
     auto stmt = prepare(db, "select OID,bt,name,bz from userpass where type=?", kAction);
     if (!stmt) return make_error(stmt.error());
     stmt->bind_text(1, category);
-    return read_summaries(*stmt, kAction);
+    return visit_summaries(*stmt, kAction, visit);
 }
 
-Result<std::vector<RecordSummary>> list_root_records(SqliteDb& db) {
+Status for_each_root_record(SqliteDb& db, const SummaryVisitor& visit) {
     constexpr char kAction[] = "读取记录列表";
     // Same rows as the chain "type <> 'A' AND type <> 'B' ..." over every category, without
     // the WHERE when there are none: NOT IN over an empty set is true even for a NULL type,
@@ -273,7 +325,7 @@ Result<std::vector<RecordSummary>> list_root_records(SqliteDb& db) {
                         "ifnull(leibie,'') from type)",
                         kAction);
     if (!stmt) return make_error(stmt.error());
-    return read_summaries(*stmt, kAction);
+    return visit_summaries(*stmt, kAction, visit);
 }
 
 Result<bool> has_vault_tables(SqliteDb& db) {

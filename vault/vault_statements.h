@@ -2,6 +2,7 @@
 // bound as parameters, so any byte string (quotes included) is stored and matched as typed.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,9 @@ Status move_record(SqliteDb& db, RecordId oid, std::string_view category);
 // Empty text when no such row.
 Result<std::string> record_password(SqliteDb& db, RecordId oid);
 Result<std::vector<VaultRecord>> all_records(SqliteDb& db);
+// The rows of all_records one at a time as they are read, for a caller that writes them out
+// and keeps none; visit returns false to stop early.
+Status for_each_record(SqliteDb& db, const std::function<bool(const VaultRecord&)>& visit);
 Result<bool> record_exists(SqliteDb& db, const VaultRecord& record);
 
 // The record list's rows: one category, or the root view (every record whose type is the
@@ -52,6 +56,11 @@ Result<bool> record_exists(SqliteDb& db, const VaultRecord& record);
 Result<std::vector<RecordSummary>> list_records_of_category(SqliteDb& db,
                                                             std::string_view category);
 Result<std::vector<RecordSummary>> list_root_records(SqliteDb& db);
+// The same rows one at a time as they are read; visit returns false to stop early.
+using SummaryVisitor = std::function<bool(const RecordSummary&)>;
+Status for_each_record_of_category(SqliteDb& db, std::string_view category,
+                                   const SummaryVisitor& visit);
+Status for_each_root_record(SqliteDb& db, const SummaryVisitor& visit);
 
 // True when the file's tables userpass and type both exist (a database-version vault).
 Result<bool> has_vault_tables(SqliteDb& db);

@@ -46,6 +46,28 @@ Result<bool> has_trigger(SqliteDb& db) {
     return row;
 }
 
+// What is wrong with a database of size bytes that starts with header (kHeaderBytes long).
+std::optional<QString> header_problem(const unsigned char* header, qint64 size) {
+    if (std::memcmp(header, kMagic, sizeof kMagic) != 0) {
+        return QStringLiteral("不是 SQLite 数据库");
+    }
+    std::uint32_t page_size = big_endian(&header[16], 2);
+    if (page_size == 1) page_size = 65536;
+    if (page_size < 512 || (page_size & (page_size - 1)) != 0) {
+        return QStringLiteral("页大小无效");
+    }
+    const std::uint32_t change_counter = big_endian(&header[24], 4);
+    const std::uint32_t page_count = big_endian(&header[28], 4);
+    const std::uint32_t valid_for = big_endian(&header[92], 4);
+    // Writers older than SQLite 3.7.0 left the page count stale; for their files only the
+    // whole-page length can be checked.
+    const bool count_valid = page_count != 0 && valid_for == change_counter;
+    const bool whole =
+        count_valid ? size == qint64(page_count) * page_size : size > 0 && size % page_size == 0;
+    if (!whole) return QStringLiteral("文件长度与数据库的页数不符");
+    return std::nullopt;
+}
+
 }  // namespace
 
 Result<FileIdentity> identify_own_file(const QString& path) {
@@ -71,24 +93,17 @@ Status check_database_header(const QString& path) {
         qint64(header.size())) {
         return not_a_vault(path, QStringLiteral("文件太短"));
     }
-    if (std::memcmp(header.data(), kMagic, sizeof kMagic) != 0) {
-        return not_a_vault(path, QStringLiteral("不是 SQLite 数据库"));
+    if (std::optional<QString> problem = header_problem(header.data(), file.size())) {
+        return not_a_vault(path, *problem);
     }
-    std::uint32_t page_size = big_endian(&header[16], 2);
-    if (page_size == 1) page_size = 65536;
-    if (page_size < 512 || (page_size & (page_size - 1)) != 0) {
-        return not_a_vault(path, QStringLiteral("页大小无效"));
+    return Status::success();
+}
+
+Status check_database_image(const DatabaseImage& image) {
+    if (image.size() < qint64(kHeaderBytes)) return make_error(QStringLiteral("文件太短"));
+    if (std::optional<QString> problem = header_problem(image.data(), image.size())) {
+        return make_error(*problem);
     }
-    const qint64 size = file.size();
-    const std::uint32_t change_counter = big_endian(&header[24], 4);
-    const std::uint32_t page_count = big_endian(&header[28], 4);
-    const std::uint32_t valid_for = big_endian(&header[92], 4);
-    // Writers older than SQLite 3.7.0 left the page count stale; for their files only the
-    // whole-page length can be checked.
-    const bool count_valid = page_count != 0 && valid_for == change_counter;
-    const bool whole =
-        count_valid ? size == qint64(page_count) * page_size : size > 0 && size % page_size == 0;
-    if (!whole) return not_a_vault(path, QStringLiteral("文件长度与数据库的页数不符"));
     return Status::success();
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "vault/database_image.h"
 #include "vault/result.h"
 #include "vault/sqlite_db.h"
 
@@ -25,6 +26,9 @@ Result<FileIdentity> identify_own_file(const QString& path);
 // The 100-byte header carries the SQLite magic, and its page count times its page size is the
 // file's length: a file cut short or grown by foreign bytes fails.
 Status check_database_header(const QString& path);
+
+// The same check of a database deciphered into memory; the error is the bare reason.
+Status check_database_image(const DatabaseImage& image);
 
 // userad, type and userpass are tables (not views) and no trigger is defined: a trigger or a
 // view would run foreign SQL on the vault's own statements.

@@ -11,7 +11,7 @@ namespace korvane::cli::commands {
 int backup(CommandContext& context) {
     const QString path = context.args().arguments[0];
     if (!context.may_write(path)) return kExitFile;
-    return context.with_vault([&](VaultSession& doc) {
+    return context.with_vault_read_only([&](VaultSession& doc) {
         if (Status written = tools::export_backup(doc.db(), path, SessionFiles(doc)); !written) {
             return context.fail(kExitFile, written.error());
         }

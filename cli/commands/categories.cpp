@@ -9,7 +9,7 @@
 namespace korvane::cli::commands {
 
 int categories(CommandContext& context) {
-    return context.with_vault([&](VaultSession& doc) {
+    return context.with_vault_read_only([&](VaultSession& doc) {
         auto names = statements::list_categories(doc.db());
         if (!names) return context.fail(kExitFile, names.error());
         QString out;

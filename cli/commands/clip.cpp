@@ -62,7 +62,7 @@ int clip(CommandContext& context) {
     const auto oid = context.record_id(context.args().arguments[0]);
     if (!oid) return kExitUsage;
     QString password;
-    const int exit_code = context.with_vault([&](VaultSession& doc) {
+    const int exit_code = context.with_vault_read_only([&](VaultSession& doc) {
         // The window's statement reads an empty text for a missing row, which must not look
         // like a copied password.
         if (!context.existing_record(doc, *oid)) return int(kExitUsage);

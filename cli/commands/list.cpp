@@ -5,6 +5,7 @@
 
 #include "cli/command_context.h"
 #include "cli/commands/commands.h"
+#include "cli/row_output.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::cli::commands {
@@ -16,18 +17,23 @@ int list(CommandContext& context) {
         category = context.category_bytes(label);
         if (!category) return kExitUsage;
     }
-    return context.with_vault([&](VaultSession& doc) {
+    return context.with_vault_read_only([&](VaultSession& doc) {
         if (category && !context.category_usable(doc, *category, label)) return int(kExitUsage);
-        auto rows = category ? statements::list_records_of_category(doc.db(), *category)
-                             : statements::list_root_records(doc.db());
-        if (!rows) return context.fail(kExitFile, rows.error());
-        QString out;
-        for (const RecordSummary& row : *rows) {
-            out += QStringLiteral("%1\t%2\t%3\t%4\n")
-                       .arg(row.oid)
-                       .arg(escaped(row.title), escaped(row.account), escaped(row.remark));
-        }
-        context.console().write_out(out.toLocal8Bit());
+        RowOutput out(context.console());
+        const auto write_row = [&out](const RecordSummary& row) {
+            out.number(row.oid);
+            for (const std::string* text : {&row.title, &row.account, &row.remark}) {
+                out.tab();
+                out.field(*text);
+            }
+            out.end_line();
+            return true;
+        };
+        const Status listed =
+            category ? statements::for_each_record_of_category(doc.db(), *category, write_row)
+                     : statements::for_each_root_record(doc.db(), write_row);
+        out.flush();
+        if (!listed) return context.fail(kExitFile, listed.error());
         return int(kExitSuccess);
     });
 }

@@ -11,7 +11,7 @@ namespace korvane::cli::commands {
 int show(CommandContext& context) {
     const auto oid = context.record_id(context.args().arguments[0]);
     if (!oid) return kExitUsage;
-    return context.with_vault([&](VaultSession& doc) {
+    return context.with_vault_read_only([&](VaultSession& doc) {
         const auto record = context.existing_record(doc, *oid);
         if (!record) return int(kExitUsage);
         const QString password = context.args().has(QStringLiteral("--show-password"))

@@ -1,6 +1,9 @@
 // korvane-cli's record, category and tool commands, run in-process against a vault made by the
 // window's code paths and read back the same way.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,8 +22,10 @@
 #include "tools/csv_export.h"
 #include "tools/file_crypt.h"
 #include "tools/source_vault.h"
+#include "vault/fault_injection.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"
+#include "vault/vault_statements.h"
 
 namespace korvane::testing {
 namespace {
@@ -30,7 +35,7 @@ protected:
     void SetUp() override {
         make_vault({gbk("工作"), gbk("家庭")},
                    {{gbk("邮箱"), "me@x", "p0", gbk("备注0"), gbk("工作")},
-                    {gbk("银行"), "acct", "p1", "", gbk("家庭")},
+                    {gbk("银行"), "acct", "p1", gbk("甲\t乙\\丙"), gbk("家庭")},
                     {"root", "r", "p2", "", kRootCategory},
                     {"orphan", "o", "p3", "", gbk("旧分类")},
                     {"multi", "m", "p4", "l1\r\nl2\tx\\y", kRootCategory}});
@@ -46,6 +51,7 @@ TEST_F(CliCommandsTest, ListingAndFindingFollowTheWindowsRules) {
     EXPECT_EQ(cli({"ls"}).out, root);
     EXPECT_EQ(cli({"ls", "我的密码"}).out, root);
     EXPECT_EQ(cli({"ls", "工作"}).out, line(0, "邮箱\tme@x\t备注0"));
+    EXPECT_EQ(cli({"ls", "家庭"}).out, line(1, "银行\tacct\t甲\\t乙\\\\丙"));
 
     const CliRun unknown = cli({"ls", "旧分类"});
     EXPECT_EQ(unknown.exit_code, cli::kExitUsage);
@@ -61,6 +67,109 @@ TEST_F(CliCommandsTest, ListingAndFindingFollowTheWindowsRules) {
     const CliRun empty = cli({"find", ""});
     EXPECT_EQ(empty.exit_code, cli::kExitUsage);
     EXPECT_EQ(empty.lines_read, 0);
+}
+
+// What a read-only command's body found while it ran; the fault hook is a plain function pointer,
+// so it reports here.
+struct DuringCommand {
+    QString vault_dir;
+    bool ran = false;
+    QStringList entries;
+    StartOutcome second_session = StartOutcome::Unlocked;
+};
+DuringCommand* g_during = nullptr;
+
+bool look_during_command(const char* point) {
+    if (g_during == nullptr || std::string(point) != "cli.command") return false;
+    g_during->ran = true;
+    g_during->entries = folder_entries(g_during->vault_dir);
+    ScriptedPrompts prompts;  // a session that got past the lock would be asked in vain
+    VaultSession second(g_during->vault_dir);
+    g_during->second_session = second.start(prompts);
+    return false;
+}
+
+// Every name in the folder that was created, written, renamed or removed while it was watched.
+class FolderWatch {
+public:
+    explicit FolderWatch(const QString& dir) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        EXPECT_GE(fd_, 0);
+        EXPECT_GE(inotify_add_watch(fd_, QFile::encodeName(dir).constData(),
+                                    IN_CREATE | IN_MODIFY | IN_ATTRIB | IN_MOVED_FROM |
+                                        IN_MOVED_TO | IN_DELETE | IN_CLOSE_WRITE),
+                  0);
+    }
+    ~FolderWatch() { ::close(fd_); }
+    QStringList touched() {
+        QStringList names;
+        alignas(inotify_event) char buffer[64 * 1024];
+        for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (char* at = buffer; at < buffer + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                if (event->len > 0) names.append(QString::fromUtf8(event->name));
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        names.removeDuplicates();
+        return names;
+    }
+
+private:
+    int fd_;
+};
+
+struct FileState {
+    ino_t inode = 0;
+    timespec mtime{};
+    std::string bytes;
+    bool operator==(const FileState& o) const {
+        return inode == o.inode && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && bytes == o.bytes;
+    }
+};
+
+FileState file_state(const QString& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    return {info.st_ino, info.st_mtim, read_file(path)};
+}
+
+// A command that changes nothing never rewrites user.dat and never puts a plain copy of the
+// vault in its folder, while it holds the folder as any session does.
+TEST_F(CliCommandsTest, ReadOnlyCommandsLeaveTheVaultFileAndWriteNoPlainFile) {
+    ensure_application();  // for clip
+    write_file(file("doc.txt"), "plain");
+    const QStringList commands[] = {
+        {"ls"},
+        {"ls", "工作"},
+        {"show", oid(0), "--show-password"},
+        {"categories"},
+        {"find", "o"},
+        {"export-csv", file("all.csv"), "--force"},
+        {"backup", file("copy.dat"), "--force"},
+        {"encrypt-file", file("doc.txt"), "--use-master-password", "--force"},
+        {"clip", oid(0), "--clear-after", "1"},
+    };
+    for (const QStringList& arguments : commands) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const FileState before = file_state(vault_file("user.dat"));
+        DuringCommand during;
+        during.vault_dir = vault_dir();
+        g_during = &during;
+        fault::set_hook(look_during_command);
+        FolderWatch watch(vault_dir());
+        const CliRun run = cli(arguments);
+        const QStringList touched = watch.touched();
+        g_during = nullptr;
+        EXPECT_EQ(run.exit_code, 0) << run.err.toStdString();
+        EXPECT_TRUE(during.ran);
+        EXPECT_EQ(during.entries, (QStringList{"user.dat", "user.lock"}))
+            << during.entries.join(' ').toStdString();
+        EXPECT_EQ(during.second_session, StartOutcome::Busy);
+        EXPECT_EQ(touched, QStringList{"user.lock"}) << touched.join(' ').toStdString();
+        EXPECT_TRUE(file_state(vault_file("user.dat")) == before);
+        EXPECT_EQ(folder_entries(vault_dir()), QStringList{"user.dat"});
+    }
 }
 
 TEST_F(CliCommandsTest, ShowHidesThePasswordUnlessAsked) {

@@ -488,21 +488,86 @@ TEST_F(VaultSessionTest, UnlockRefusesViewsAndTriggersAndLeavesTheVaultAsItWas) 
     };
     int n = 0;
     for (const std::string& schema : cases) {
-        SCOPED_TRACE(schema);
-        const std::string sealed = sealed_database(path("plain.db") + QString::number(n++), schema);
-        write_file(path("user.dat"), sealed);
+        for (const auto access :
+             {VaultSession::Access::ReadWrite, VaultSession::Access::ReadOnly}) {
+            SCOPED_TRACE(schema + (access == VaultSession::Access::ReadOnly ? " (read-only)" : ""));
+            const std::string sealed =
+                sealed_database(path("plain.db") + QString::number(n++), schema);
+            write_file(path("user.dat"), sealed);
+            ScriptedPrompts prompts;
+            prompts.master_password(kPassword);
+            {
+                VaultSession doc(dir_.path(), access);
+                EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
+            }
+            ASSERT_EQ(prompts.messages().size(), 1u);
+            EXPECT_TRUE(
+                prompts.messages()[0].text.contains(QDir::toNativeSeparators(path("user.dat"))))
+                << prompts.messages()[0].text.toStdString();
+            EXPECT_EQ(read_file(path("user.dat")), sealed);
+            EXPECT_FALSE(QFileInfo::exists(path("user.tmp")));
+            EXPECT_FALSE(QFileInfo::exists(path("user.tmp-journal")));
+        }
+    }
+}
+
+// A session that only reads deciphers into memory: the folder holds nothing but user.dat and the
+// lock while it is open, nothing can be written through it, and user.dat is left as it was.
+TEST_F(VaultSessionTest, ReadOnlySessionWritesNothingAndStillHoldsTheFolder) {
+    make_vault(kPassword, {"mail", "bank"});
+    struct stat before {};
+    ASSERT_EQ(::stat(QFile::encodeName(path("user.dat")).constData(), &before), 0);
+    const std::string sealed = read_file(path("user.dat"));
+    {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        {
-            VaultSession doc(dir_.path());
-            EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
-        }
+        VaultSession doc(dir_.path(), VaultSession::Access::ReadOnly);
+        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
+        auto records = statements::all_records(doc.db());
+        ASSERT_TRUE(records.ok());
+        ASSERT_EQ(records->size(), 2u);
+        EXPECT_EQ((*records)[1], record("bank"));
+        EXPECT_EQ(doc.master_password(), kPassword);
+
+        EXPECT_FALSE(statements::insert_record(doc.db(), record("new")).ok());
+        EXPECT_FALSE(statements::delete_record(doc.db(), 1).ok());
+        EXPECT_FALSE(doc.change_master_password(kOther).ok());
+        // Past the connection's own guard, the image itself refuses.
+        EXPECT_TRUE(doc.db().exec("PRAGMA query_only=OFF").ok());
+        EXPECT_FALSE(doc.db().exec("delete from userpass").ok());
+
+        ScriptedPrompts second_prompts;
+        EXPECT_EQ(VaultSession(dir_.path()).start(second_prompts), StartOutcome::Busy);
+        EXPECT_TRUE(doc.lock().ok());
+    }
+    struct stat after {};
+    ASSERT_EQ(::stat(QFile::encodeName(path("user.dat")).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(read_file(path("user.dat")), sealed);
+    EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
+    EXPECT_EQ(query_sealed(kPassword, "select bt from userpass"), "mail\nbank");
+}
+
+// The full path refuses a working file whose length disagrees with its header when it seals;
+// a session that reads from memory refuses it before it opens.
+TEST_F(VaultSessionTest, ReadOnlySessionRefusesADatabaseCutShortOrGrown) {
+    const char* kTables =
+        "create table userad(pass text);create table type(leibie text);"
+        "create table userpass(bt text,name text,pass text,bz text,type text)";
+    const std::string plain =
+        reference_mars_ecb(kPassword, sealed_database(path("plain.db"), kTables), false);
+    for (const std::string& image : {plain + std::string(16, 'x'), plain.substr(0, 1024)}) {
+        write_file(path("user.dat"), reference_mars_ecb(kPassword, image, true));
+        ScriptedPrompts prompts;
+        prompts.master_password(kPassword);
+        VaultSession doc(dir_.path(), VaultSession::Access::ReadOnly);
+        EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
         ASSERT_EQ(prompts.messages().size(), 1u);
-        EXPECT_TRUE(prompts.messages()[0].text.contains(QDir::toNativeSeparators(path("user.dat"))))
+        EXPECT_TRUE(prompts.messages()[0].text.contains("页数不符"))
             << prompts.messages()[0].text.toStdString();
-        EXPECT_EQ(read_file(path("user.dat")), sealed);
-        EXPECT_FALSE(QFileInfo::exists(path("user.tmp")));
-        EXPECT_FALSE(QFileInfo::exists(path("user.tmp-journal")));
     }
 }
 
