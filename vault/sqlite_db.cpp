@@ -158,13 +158,24 @@ bool SqliteStatement::step() {
     return false;
 }
 
+void SqliteStatement::reset() {
+    // The outcome of the last step was taken from step() already; reset repeats it.
+    if (stmt_) sqlite3_reset(stmt_);
+    failed_ = false;
+    error_.clear();
+}
+
 std::string SqliteStatement::column_text(int column) const {
+    return std::string(column_view(column));
+}
+
+std::string_view SqliteStatement::column_view(int column) const {
     if (!stmt_) return {};
     // Blob first, then the length: the text's own bytes, embedded NULs included, unconverted.
     const void* data = sqlite3_column_blob(stmt_, column);
     const int size = sqlite3_column_bytes(stmt_, column);
     if (!data || size <= 0) return {};
-    return std::string(static_cast<const char*>(data), static_cast<std::size_t>(size));
+    return std::string_view(static_cast<const char*>(data), static_cast<std::size_t>(size));
 }
 
 std::int64_t SqliteStatement::column_int64(int column) const {

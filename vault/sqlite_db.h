@@ -32,8 +32,13 @@ public:
     bool failed() const { return failed_; }
     const QString& error() const { return error_; }
 
+    // Makes the statement ready to run again; its parameters are bound anew before it is.
+    void reset();
+
     // NULL reads as an empty text.
     std::string column_text(int column) const;
+    // The same bytes without a copy, valid only until the next step() or reset().
+    std::string_view column_view(int column) const;
     std::int64_t column_int64(int column) const;
     bool column_is_null(int column) const;
 

@@ -75,16 +75,14 @@ Result<std::vector<RecordSummary>> read_summaries(SqliteStatement& stmt, const c
     return rows;
 }
 
+constexpr char kSaveRecord[] = "保存记录";
+constexpr char kAddCategory[] = "添加分类";
+
 Result<RecordId> insert_row(SqliteDb& db, const VaultRecord& record, std::string_view type) {
-    constexpr char kAction[] = "保存记录";
-    auto stmt = prepare(db, "insert into userpass values(?,?,?,?,?)", kAction);
+    auto stmt = prepare_record_insert(db);
     if (!stmt) return make_error(stmt.error());
-    bind_texts(*stmt, {record.title, record.account, record.password, record.remark, type});
-    if (Status status = finish_change(db, *stmt, kAction, true, QStringLiteral("没有写入记录"));
-        !status) {
-        return make_error(status.error());
-    }
-    return db.last_insert_rowid();
+    return insert_record(
+        db, *stmt, RecordView(record.title, record.account, record.password, record.remark, type));
 }
 
 Result<bool> table_exists(SqliteDb& db, std::string_view table, const char* action) {
@@ -153,11 +151,19 @@ Result<std::vector<std::string>> list_categories(SqliteDb& db) {
 }
 
 Status insert_category(SqliteDb& db, std::string_view name) {
-    constexpr char kAction[] = "添加分类";
-    auto stmt = prepare(db, "insert into type values(?)", kAction);
+    auto stmt = prepare_category_insert(db);
     if (!stmt) return make_error(stmt.error());
-    stmt->bind_text(1, name);
-    return finish_change(db, *stmt, kAction, true, QStringLiteral("没有写入分类"));
+    return insert_category(db, *stmt, name);
+}
+
+Result<SqliteStatement> prepare_category_insert(SqliteDb& db) {
+    return prepare(db, "insert into type values(?)", kAddCategory);
+}
+
+Status insert_category(SqliteDb& db, SqliteStatement& insert, std::string_view name) {
+    insert.reset();
+    insert.bind_text(1, name);
+    return finish_change(db, insert, kAddCategory, true, QStringLiteral("没有写入分类"));
 }
 
 Status delete_category(SqliteDb& db, std::string_view name) {
@@ -182,6 +188,24 @@ Result<RecordId> insert_record(SqliteDb& db, const VaultRecord& record) {
 
 Result<RecordId> insert_record_without_category(SqliteDb& db, const VaultRecord& record) {
     return insert_row(db, record, std::string_view());
+}
+
+Result<SqliteStatement> prepare_record_insert(SqliteDb& db) {
+    return prepare(db, "insert into userpass values(?,?,?,?,?)", kSaveRecord);
+}
+
+Result<RecordId> insert_record(SqliteDb& db, SqliteStatement& insert, const RecordView& record) {
+    // Every parameter is bound again with its own length, so nothing of a longer value bound
+    // for an earlier row is left behind.
+    insert.reset();
+    bind_texts(insert,
+               {record.title, record.account, record.password, record.remark, record.category});
+    if (Status status =
+            finish_change(db, insert, kSaveRecord, true, QStringLiteral("没有写入记录"));
+        !status) {
+        return make_error(status.error());
+    }
+    return db.last_insert_rowid();
 }
 
 Status update_record(SqliteDb& db, RecordId oid, const VaultRecord& record) {
