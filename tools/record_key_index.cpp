@@ -20,13 +20,13 @@ Error index_failed(const QString& reason) {
 
 }  // namespace
 
-RecordKeyIndex::RecordKeyIndex(SqliteDb& db, SqliteStatement row_by_oid)
-    : db_(&db), row_by_oid_(std::move(row_by_oid)), slots_(kFirstCapacity) {}
+RecordKeyIndex::RecordKeyIndex(SqliteStatement row_by_oid)
+    : row_by_oid_(std::move(row_by_oid)), slots_(kFirstCapacity) {}
 
 Result<RecordKeyIndex> RecordKeyIndex::build(SqliteDb& db) {
     auto row_by_oid = db.prepare("select bt,name,pass,bz,type from userpass where OID=?");
     if (!row_by_oid) return index_failed(row_by_oid.error());
-    RecordKeyIndex index(db, std::move(*row_by_oid));
+    RecordKeyIndex index(std::move(*row_by_oid));
     auto all = db.prepare("select OID,bt,name,pass,bz,type from userpass");
     if (!all) return index_failed(all.error());
     while (all->step()) {

@@ -30,11 +30,10 @@ private:
         RecordId oid = 0;
     };
 
-    RecordKeyIndex(SqliteDb& db, SqliteStatement row_by_oid);
+    explicit RecordKeyIndex(SqliteStatement row_by_oid);
     void grow();
     Result<bool> stored_row_equals(RecordId oid, const RecordView& record);
 
-    SqliteDb* db_;
     SqliteStatement row_by_oid_;
     // Open addressing with linear probing: a million records take 32 MiB, a fifth of what
     // the same set in std::unordered_multimap nodes would.

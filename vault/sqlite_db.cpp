@@ -122,11 +122,18 @@ SqliteStatement& SqliteStatement::operator=(SqliteStatement&& other) noexcept {
 }
 
 void SqliteStatement::bind_text(int index, std::string_view bytes) {
+    bind_text_as(index, bytes, SQLITE_TRANSIENT);
+}
+
+void SqliteStatement::bind_borrowed_text(int index, std::string_view bytes) {
+    bind_text_as(index, bytes, SQLITE_STATIC);
+}
+
+void SqliteStatement::bind_text_as(int index, std::string_view bytes, void (*lifetime)(void*)) {
     if (!stmt_ || failed_) return;
     // A null pointer would bind SQL NULL; an empty value must stay an empty text.
     const char* data = bytes.data() ? bytes.data() : "";
-    const int rc =
-        sqlite3_bind_text64(stmt_, index, data, bytes.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    const int rc = sqlite3_bind_text64(stmt_, index, data, bytes.size(), lifetime, SQLITE_UTF8);
     if (rc != SQLITE_OK) {
         // Kept until step(), which then refuses to run with a parameter missing.
         failed_ = true;

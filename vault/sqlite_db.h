@@ -25,6 +25,9 @@ public:
 
     // Parameters are numbered from 1, as in SQLite. Texts are bound as their bytes.
     void bind_text(int index, std::string_view bytes);
+    // The same without SQLite's own copy: the bytes must stay as they are until the statement
+    // has run and is reset or bound anew.
+    void bind_borrowed_text(int index, std::string_view bytes);
     void bind_int64(int index, std::int64_t value);
 
     // True while a row is available; false when done. An error ends the rows and is kept.
@@ -43,6 +46,8 @@ public:
     bool column_is_null(int column) const;
 
 private:
+    void bind_text_as(int index, std::string_view bytes, void (*lifetime)(void*));
+
     sqlite3_stmt* stmt_ = nullptr;
     bool failed_ = false;
     QString error_;

@@ -196,10 +196,14 @@ Result<SqliteStatement> prepare_record_insert(SqliteDb& db) {
 
 Result<RecordId> insert_record(SqliteDb& db, SqliteStatement& insert, const RecordView& record) {
     // Every parameter is bound again with its own length, so nothing of a longer value bound
-    // for an earlier row is left behind.
+    // for an earlier row is left behind. Borrowed, not copied: the row outlives the step, and
+    // the copies were a fifth of an import's time.
     insert.reset();
-    bind_texts(insert,
-               {record.title, record.account, record.password, record.remark, record.category});
+    int index = 1;
+    for (std::string_view value :
+         {record.title, record.account, record.password, record.remark, record.category}) {
+        insert.bind_borrowed_text(index++, value);
+    }
     if (Status status =
             finish_change(db, insert, kSaveRecord, true, QStringLiteral("没有写入记录"));
         !status) {
