@@ -14,25 +14,39 @@ Error import_failed(const QString& reason) {
 }  // namespace
 
 Result<DatabaseImportCounts> import_database(SqliteDb& vault, const QString& source_path) {
-    auto source = read_source_vault(source_path);
+    auto source = SourceVaultReader::open(source_path, &vault);
     if (!source) return make_error(source.error());
 
+    // Rows go straight from the source's statement into one prepared insert: nothing is held
+    // but the row at hand, and the rollback of the one transaction undoes a failure anywhere.
     SqliteTransaction transaction(vault);
     if (Status begun = transaction.begin_status(); !begun) return import_failed(begun.error());
-    for (const VaultRecord& record : source->records) {
-        if (auto id = statements::insert_record(vault, record); !id) {
+    auto insert_record = statements::prepare_record_insert(vault);
+    if (!insert_record) return import_failed(insert_record.error());
+    auto insert_category = statements::prepare_category_insert(vault);
+    if (!insert_category) return import_failed(insert_category.error());
+
+    DatabaseImportCounts counts;
+    Status records = source->for_each_record([&](const RecordView& record) -> Status {
+        if (auto id = statements::insert_record(vault, *insert_record, record); !id) {
             return import_failed(id.error());
         }
-    }
-    for (const std::string& category : source->categories) {
-        if (Status status = statements::insert_category(vault, category); !status) {
+        ++counts.records;
+        return Status::success();
+    });
+    if (!records) return make_error(records.error());
+    Status categories = source->for_each_category([&](std::string_view name) -> Status {
+        if (Status status = statements::insert_category(vault, *insert_category, name); !status) {
             return import_failed(status.error());
         }
-    }
+        ++counts.categories;
+        return Status::success();
+    });
+    if (!categories) return make_error(categories.error());
     if (Status committed = transaction.commit(); !committed) {
         return import_failed(committed.error());
     }
-    return DatabaseImportCounts{int(source->records.size()), int(source->categories.size())};
+    return counts;
 }
 
 }  // namespace korvane::tools

@@ -3,7 +3,9 @@
 #include "tools/source_vault.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <QFile>
 #include <QFileInfo>
 
 #include "vault/file_io.h"
@@ -113,31 +115,38 @@ std::string select_sql(const SourceTable& table) {
     return sql + " FROM main.\"" + table.name + "\" NOT INDEXED";
 }
 
-Result<std::vector<VaultRecord>> read_records(SqliteDb& db) {
-    auto stmt = db.prepare(select_sql(kRecordTable));
-    if (!stmt) return make_error(stmt.error());
-    std::vector<VaultRecord> records;
-    while (stmt->step()) {
-        records.push_back(VaultRecord{stmt->column_text(0), stmt->column_text(1),
-                                      stmt->column_text(2), stmt->column_text(3),
-                                      stmt->column_text(4)});
-    }
-    if (stmt->failed()) return make_error(read_failure(db, stmt->error()));
-    return records;
+// Whether both names lead to one file, hard links and symbolic links included.
+bool same_file(const QString& path, const SqliteDb* target) {
+    if (!target || !target->is_open()) return false;
+    const char* target_name = sqlite3_db_filename(target->handle(), "main");
+    if (!target_name || *target_name == '\0') return false;
+    struct stat source_info {};
+    struct stat target_info {};
+    return ::stat(QFile::encodeName(path).constData(), &source_info) == 0 &&
+           ::stat(target_name, &target_info) == 0 && source_info.st_dev == target_info.st_dev &&
+           source_info.st_ino == target_info.st_ino;
 }
 
-Result<std::vector<std::string>> read_categories(SqliteDb& db) {
-    auto stmt = db.prepare(select_sql(kCategoryTable));
-    if (!stmt) return make_error(stmt.error());
-    std::vector<std::string> names;
-    while (stmt->step()) names.push_back(stmt->column_text(0));
-    if (stmt->failed()) return make_error(read_failure(db, stmt->error()));
-    return names;
+Result<SourceVault> read_all(SourceVaultReader& reader) {
+    SourceVault source;
+    Status records = reader.for_each_record([&source](const RecordView& r) {
+        source.records.push_back(VaultRecord{std::string(r.title), std::string(r.account),
+                                             std::string(r.password), std::string(r.remark),
+                                             std::string(r.category)});
+        return Status::success();
+    });
+    if (!records) return make_error(records.error());
+    Status categories = reader.for_each_category([&source](std::string_view name) {
+        source.categories.emplace_back(name);
+        return Status::success();
+    });
+    if (!categories) return make_error(categories.error());
+    return source;
 }
 
 }  // namespace
 
-Result<SourceVault> read_source_vault(const QString& path) {
+Result<SourceVaultReader> SourceVaultReader::open(const QString& path, const SqliteDb* target) {
     if (path.isEmpty()) return make_error(QStringLiteral("请先选择要读取的数据库文件"));
     // Opening does not create a missing file, but says so less clearly than this.
     if (Status readable = check_readable_source(path); !readable)
@@ -150,14 +159,55 @@ Result<SourceVault> read_source_vault(const QString& path) {
     if (Status shape = check_shape(*db); !shape) {
         return unreadable(path, read_failure(*db, shape.error()));
     }
-    SourceVault source;
-    auto records = read_records(*db);
-    if (!records) return unreadable(path, records.error());
-    source.records = std::move(*records);
-    auto categories = read_categories(*db);
-    if (!categories) return unreadable(path, categories.error());
-    source.categories = std::move(*categories);
-    return source;
+    SourceVaultReader reader(path);
+    reader.db_ = std::move(*db);
+    if (!same_file(path, target)) return reader;
+
+    auto whole = read_all(reader);
+    if (!whole) return make_error(whole.error());
+    reader.db_.close();
+    reader.whole_ = std::move(*whole);
+    return reader;
+}
+
+Status SourceVaultReader::for_each_record(const RecordSink& sink) {
+    if (whole_) {
+        for (const VaultRecord& record : whole_->records) {
+            if (Status status = sink(RecordView(record)); !status) return status;
+        }
+        return Status::success();
+    }
+    auto stmt = db_.prepare(select_sql(kRecordTable));
+    if (!stmt) return unreadable(path_, stmt.error());
+    while (stmt->step()) {
+        const RecordView row(stmt->column_view(0), stmt->column_view(1), stmt->column_view(2),
+                             stmt->column_view(3), stmt->column_view(4));
+        if (Status status = sink(row); !status) return status;
+    }
+    if (stmt->failed()) return unreadable(path_, read_failure(db_, stmt->error()));
+    return Status::success();
+}
+
+Status SourceVaultReader::for_each_category(const CategorySink& sink) {
+    if (whole_) {
+        for (const std::string& name : whole_->categories) {
+            if (Status status = sink(name); !status) return status;
+        }
+        return Status::success();
+    }
+    auto stmt = db_.prepare(select_sql(kCategoryTable));
+    if (!stmt) return unreadable(path_, stmt.error());
+    while (stmt->step()) {
+        if (Status status = sink(stmt->column_view(0)); !status) return status;
+    }
+    if (stmt->failed()) return unreadable(path_, read_failure(db_, stmt->error()));
+    return Status::success();
+}
+
+Result<SourceVault> read_source_vault(const QString& path) {
+    auto reader = SourceVaultReader::open(path);
+    if (!reader) return make_error(reader.error());
+    return read_all(*reader);
 }
 
 }  // namespace korvane::tools

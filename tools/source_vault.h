@@ -2,10 +2,14 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "vault/result.h"
+#include "vault/sqlite_db.h"
 #include "vault/vault_record.h"
 
 namespace korvane::tools {
@@ -13,6 +17,35 @@ namespace korvane::tools {
 struct SourceVault {
     std::vector<VaultRecord> records;     // table order, NULL columns as empty texts
     std::vector<std::string> categories;  // table order, duplicates kept
+};
+
+// Another vault's rows, handed out one at a time so that a million of them are never held at
+// once. open() makes every check read_source_vault makes, with the same messages.
+class SourceVaultReader {
+public:
+    using RecordSink = std::function<Status(const RecordView&)>;
+    using CategorySink = std::function<Status(std::string_view)>;
+    // A way of handing every row to a sink, whether from this reader or from rows in memory.
+    using RecordSource = std::function<Status(const RecordSink&)>;
+    using CategorySource = std::function<Status(const CategorySink&)>;
+
+    // target is the database the rows are going to be written to, if any. When path is that
+    // same file, the rows are taken in whole at once and the file closed: reading a file while
+    // writing it would hand out rows of the write half done.
+    static Result<SourceVaultReader> open(const QString& path, const SqliteDb* target = nullptr);
+
+    // Each record, then each category, in table order, NULL columns as empty texts; the views
+    // last only for the call. A failed read is the same message read_source_vault gives; a
+    // failure of the sink ends the reading and is passed on as it is.
+    Status for_each_record(const RecordSink& sink);
+    Status for_each_category(const CategorySink& sink);
+
+private:
+    explicit SourceVaultReader(QString path) : path_(std::move(path)) {}
+
+    QString path_;
+    SqliteDb db_;                       // the open file, while streaming
+    std::optional<SourceVault> whole_;  // the rows taken in at open(), for the target itself
 };
 
 // Opens path as an untrusted file (SqliteDb::open_untrusted), reads the schema's columns of

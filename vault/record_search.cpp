@@ -83,7 +83,7 @@ constexpr int kSearchedColumns[] = {1, 2, 3};
 bool candidate_matches(const SqliteStatement& row, std::string_view folded_needle,
                        const QString& text) {
     for (int column : kSearchedColumns) {
-        const std::string_view bytes = row.column_bytes(column);
+        const std::string_view bytes = row.column_view(column);
         if (folded_bytes_contain(bytes, folded_needle) && contains(text::from_gbk(bytes), text)) {
             return true;
         }
@@ -128,10 +128,10 @@ Status for_each_match(SqliteDb& db, const QString& text,
     while (stmt->step()) {
         if (!candidate_matches(*stmt, folded_needle, text)) continue;
         match.record.oid = stmt->column_int64(0);
-        match.record.title.assign(stmt->column_bytes(1));
-        match.record.account.assign(stmt->column_bytes(2));
-        match.record.remark.assign(stmt->column_bytes(3));
-        match.category.assign(stmt->column_bytes(4));
+        match.record.title.assign(stmt->column_view(1));
+        match.record.account.assign(stmt->column_view(2));
+        match.record.remark.assign(stmt->column_view(3));
+        match.category.assign(stmt->column_view(4));
         if (!visit(match)) break;
     }
     if (stmt->failed()) return failure(stmt->error());

@@ -123,11 +123,18 @@ SqliteStatement& SqliteStatement::operator=(SqliteStatement&& other) noexcept {
 }
 
 void SqliteStatement::bind_text(int index, std::string_view bytes) {
+    bind_text_as(index, bytes, SQLITE_TRANSIENT);
+}
+
+void SqliteStatement::bind_borrowed_text(int index, std::string_view bytes) {
+    bind_text_as(index, bytes, SQLITE_STATIC);
+}
+
+void SqliteStatement::bind_text_as(int index, std::string_view bytes, void (*lifetime)(void*)) {
     if (!stmt_ || failed_) return;
     // A null pointer would bind SQL NULL; an empty value must stay an empty text.
     const char* data = bytes.data() ? bytes.data() : "";
-    const int rc =
-        sqlite3_bind_text64(stmt_, index, data, bytes.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    const int rc = sqlite3_bind_text64(stmt_, index, data, bytes.size(), lifetime, SQLITE_UTF8);
     if (rc != SQLITE_OK) {
         // Kept until step(), which then refuses to run with a parameter missing.
         failed_ = true;
@@ -159,11 +166,18 @@ bool SqliteStatement::step() {
     return false;
 }
 
-std::string SqliteStatement::column_text(int column) const {
-    return std::string(column_bytes(column));
+void SqliteStatement::reset() {
+    // The outcome of the last step was taken from step() already; reset repeats it.
+    if (stmt_) sqlite3_reset(stmt_);
+    failed_ = false;
+    error_.clear();
 }
 
-std::string_view SqliteStatement::column_bytes(int column) const {
+std::string SqliteStatement::column_text(int column) const {
+    return std::string(column_view(column));
+}
+
+std::string_view SqliteStatement::column_view(int column) const {
     if (!stmt_) return {};
     // Blob first, then the length: the text's own bytes, embedded NULs included, unconverted.
     const void* data = sqlite3_column_blob(stmt_, column);

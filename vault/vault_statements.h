@@ -27,6 +27,9 @@ Status update_master_password(SqliteDb& db, std::string_view padded_password);
 // Categories (table type), in table order; duplicates kept.
 Result<std::vector<std::string>> list_categories(SqliteDb& db);
 Status insert_category(SqliteDb& db, std::string_view name);
+// The same, prepared once for many categories.
+Result<SqliteStatement> prepare_category_insert(SqliteDb& db);
+Status insert_category(SqliteDb& db, SqliteStatement& insert, std::string_view name);
 // Removes every category row with that name; records keep their type text.
 Status delete_category(SqliteDb& db, std::string_view name);
 Result<bool> category_exists(SqliteDb& db, std::string_view name);
@@ -38,6 +41,11 @@ Result<bool> category_exists(SqliteDb& db, std::string_view name);
 Result<RecordId> insert_record(SqliteDb& db, const VaultRecord& record);
 // From an older vault file: the category is stored as an empty text.
 Result<RecordId> insert_record_without_category(SqliteDb& db, const VaultRecord& record);
+// The record insert prepared once, for the tools that add many rows in one transaction; each
+// row then costs a bind and a step instead of parsing the statement again.
+Result<SqliteStatement> prepare_record_insert(SqliteDb& db);
+// Runs the prepared insert for one more record, with insert_record's checks and messages.
+Result<RecordId> insert_record(SqliteDb& db, SqliteStatement& insert, const RecordView& record);
 Status update_record(SqliteDb& db, RecordId oid, const VaultRecord& record);
 // nullopt when no such row.
 Result<std::optional<VaultRecord>> load_record(SqliteDb& db, RecordId oid);

@@ -42,11 +42,14 @@ CategoryTree::CategoryTree(VaultSession& doc, QWidget* parent)
     connect(this, &QTreeWidget::currentItemChanged, this, [this] { show_selected_category(); });
 }
 
-void CategoryTree::reload() {
+void CategoryTree::reload() { reload_selecting(kRootCategory); }
+
+void CategoryTree::reload_selecting(const std::string& category) {
     const QIcon icon(QStringLiteral(":/icons/category.svg"));
     drop_highlight_ = nullptr;
     {
-        // The list is filled once, by the selection of the root at the end.
+        // The list is filled once, for the item selected at the end: every fill reads the whole
+        // view, which at a million records is most of the wait.
         QSignalBlocker quiet(this);
         clear();
         root_item_ = new QTreeWidgetItem(this, QStringList(root_label()));
@@ -68,7 +71,7 @@ void CategoryTree::reload() {
             }
         }
         root_item_->setExpanded(true);
-        setCurrentItem(root_item_);
+        if (!select_category(category)) setCurrentItem(root_item_);
     }
     show_selected_category();
 }
@@ -207,7 +210,8 @@ void CategoryTree::dropEvent(QDropEvent* event) {
         show_message(this, moved.error(), error_caption());
     }
     event->acceptProposedAction();
-    show_selected_category();
+    // The reload selects the root and fills the list for it; showing the old selection first
+    // read a whole category only to throw it away.
     reload();
 }
 

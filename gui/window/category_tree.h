@@ -22,6 +22,9 @@ public:
 
     // Rebuilds the tree from the database, root expanded and selected (which refills the list).
     void reload();
+    // The same, selecting the item whose stored bytes are category instead when there is one;
+    // the list is refilled once, for whichever item ends up selected.
+    void reload_selecting(const std::string& category);
     // Announces the current selection with category_selected, so that the list shows it.
     void show_selected_category();
     // The stored bytes of the selected item's text: "我的密码" for the root, empty for none.

@@ -37,8 +37,8 @@ public:
                ClipboardClearer::Clock clock = &ClipboardClearer::steady_now);
     ~MainWindow() override;
 
-    // Fills the tree (which selects its root) and then the list. The first call also creates
-    // the floating window, which shows with the main window.
+    // Fills the tree, whose selection of its root fills the list once. The first call also
+    // creates the floating window, which shows with the main window.
     void initial_update();
 
     CommandRouter& router() { return *router_; }

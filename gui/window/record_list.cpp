@@ -95,9 +95,6 @@ QAbstractItemView& RecordList::current_view() {
 
 int RecordList::row_count() const { return model_->rowCount(); }
 
-// A search still in the field outlives a fresh fill, so the list keeps matching it.
-void RecordList::initial_update() { refill(); }
-
 void RecordList::fill_list(const std::string& category) {
     Result<std::vector<RecordSummary>> rows =
         category.empty() ? statements::list_root_records(session_.db())
@@ -125,6 +122,7 @@ void RecordList::show_category(const std::string& selected) {
     refill();
 }
 
+// A search still in the field outlives a fresh fill, so the list keeps matching it.
 void RecordList::refill() {
     if (searching()) {
         fill_search_results();

@@ -34,8 +34,6 @@ public:
     RecordList(VaultSession& doc, CommandRouter& router, ClipboardClearer& clearer,
                QWidget* parent = nullptr);
 
-    // First fill: the root view, or the results while a search is on.
-    void initial_update();
     // Rebuilds the list for a category given as its stored bytes; empty means the root view.
     void fill_list(const std::string& category);
     // Takes the stored bytes of the tree's selected item (the root's label for the root, empty

@@ -221,11 +221,10 @@ void VaultLocker::unlock() {
 }
 
 void VaultLocker::restore_vault_view() {
-    CategoryTree& tree = window_.category_tree();
-    // The reload selects the root; the category chosen at the lock, if it is still there, is
-    // selected after it, and either selection fills the list in the mode it had.
-    tree.reload();
-    tree.select_category(category_);
+    // The category chosen at the lock is selected by the reload itself if it is still there,
+    // else the root: one fill of the list, in the mode it had, instead of one for the root and
+    // another for the category.
+    window_.category_tree().reload_selecting(category_);
     secure_wipe(category_);
     window_.hold_back_float_window(false);
 }

@@ -37,10 +37,11 @@ protected:
     int sources_ = 0;
 };
 
+// The second row is bound into the insert the first used, with shorter or no values.
 TEST_F(DatabaseExchangeTest, ImportTwiceDoublesRecordsAndCategoriesNullAsEmpty) {
-    const QString path =
-        source({{"t", "n", "p", "b", "Work"}, {"x", std::nullopt, "y", std::nullopt, std::nullopt}},
-               {"Work", "Home"});
+    const QString path = source({{"title", "name", "pass", "remark", "Work"},
+                                 {"x", std::nullopt, "y", std::nullopt, std::nullopt}},
+                                {"Work", "Home"});
     const std::string before = read_file(path);
     for (int round = 0; round < 2; ++round) {
         auto counts = import_database(vault_.db(), path);
@@ -48,7 +49,7 @@ TEST_F(DatabaseExchangeTest, ImportTwiceDoublesRecordsAndCategoriesNullAsEmpty) 
         EXPECT_EQ(counts->records, 2);
         EXPECT_EQ(counts->categories, 2);
     }
-    const RawRow first{"t", "n", "p", "b", "Work"}, second{"x", "", "y", "", ""};
+    const RawRow first{"title", "name", "pass", "remark", "Work"}, second{"x", "", "y", "", ""};
     EXPECT_EQ(vault_.records(), (std::vector<RawRow>{first, second, first, second}));
     EXPECT_EQ(vault_.categories(), (std::vector<std::string>{"Work", "Home", "Work", "Home"}));
     EXPECT_EQ(read_file(path), before);
@@ -151,14 +152,21 @@ TEST_F(DatabaseExchangeTest, ImportReadsTheNamedFileByColumnNameAndCreatesNothin
     EXPECT_EQ(folder_entries(folder.path()), entries);
 }
 
+// A refusal of a later row, by the insert every earlier row went through, undoes them all.
 TEST_F(DatabaseExchangeTest, ImportAndSyncAreAllOrNothing) {
     test_support::RawSqlite(vault_.path())
         .exec(
             "CREATE TRIGGER refuse BEFORE INSERT ON type WHEN new.leibie = 'boom' "
+            "BEGIN SELECT RAISE(ABORT, 'refused'); END;"
+            "CREATE TRIGGER refuse_record BEFORE INSERT ON userpass WHEN new.bt = 'boom' "
             "BEGIN SELECT RAISE(ABORT, 'refused'); END");
-    const QString path = source({{"t", "", "", "", ""}}, {"fine", "boom"});
-    EXPECT_FALSE(import_database(vault_.db(), path).ok());
-    EXPECT_FALSE(sync_database(vault_.db(), path).ok());
+    for (const QString& path :
+         {source({{"t", "", "", "", ""}}, {"fine", "boom"}),
+          source({{"t", "", "", "", ""}, {"u", "", "", "", ""}, {"boom", "", "", "", ""}},
+                 {"fine"})}) {
+        EXPECT_FALSE(import_database(vault_.db(), path).ok());
+        EXPECT_FALSE(sync_database(vault_.db(), path).ok());
+    }
     EXPECT_TRUE(vault_.records().empty());
     EXPECT_TRUE(vault_.categories().empty());
 }

@@ -23,6 +23,7 @@
 
 #include "gui/window/float_window.h"
 #include "gui/window/lock_settings.h"
+#include "gui/window/record_list_model.h"
 #include "gui/window/running_app.h"
 #include "gui/window/search_box.h"
 #include "gui/window/style_settings.h"
@@ -77,6 +78,8 @@ protected:
         ASSERT_TRUE(statements::insert_record(session_->db(), {"two", "a", "pw2", "", "cat"}).ok());
         window_ =
             std::make_unique<MainWindow>(*session_, nullptr, nullptr, [this] { return now_; });
+        fills_ = std::make_unique<QSignalSpy>(&window_->record_list().model(),
+                                              &QAbstractItemModel::modelReset);
         window_->initial_update();
         window_->show();
     }
@@ -108,7 +111,23 @@ protected:
     std::unique_ptr<VaultSession> session_;
     std::unique_ptr<MainWindow> window_;
     qint64 now_ = 1'000'000;
+    // Every fill of the list resets its model once.
+    std::unique_ptr<QSignalSpy> fills_;
 };
+
+// Each fill reads the whole view from the database, so the start and the unlock fill once.
+TEST_F(VaultLockerTest, StartAndUnlockFillTheListOnce) {
+    EXPECT_EQ(fills_->count(), 1);
+    ASSERT_TRUE(window_->category_tree().select_category("cat"));
+    router().dispatch(res::kCmdLock);
+    ASSERT_TRUE(locker().locked());
+    fills_->clear();
+    unlock_with(kTypedPassword);
+    ASSERT_FALSE(locker().locked());
+    EXPECT_EQ(fills_->count(), 1);
+    EXPECT_EQ(window_->category_tree().selected_category(), "cat");
+    EXPECT_EQ(window_->record_list().row_count(), 1);
+}
 
 TEST_F(VaultLockerTest, LockSealsLetsGoOfTheFolderAndForgetsWhatWasShown) {
     window_->clipboard_clearer().set_delay_seconds(10);
