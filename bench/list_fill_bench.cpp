@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_session.h"
 #include "gui/window/command_router.h"
 #include "gui/window/record_list.h"
 #include "platform/clipboard_clearer.h"
@@ -23,20 +24,11 @@
 namespace {
 
 using namespace korvane;
+using bench::FixedPrompts;
+using bench::gbk;
+using bench::kPassword;
 
 constexpr int kRecords = 100000;
-const std::string kPassword = "benchmarkyyyyyyyy";
-
-// The start-up's questions, answered without windows.
-class FixedPrompts : public SessionPrompts {
-public:
-    void show_message(const QString&, const QString&) override {}
-    std::optional<std::string> ask_new_password() override { return kPassword; }
-    std::optional<std::string> ask_master_password() override { return kPassword; }
-};
-
-std::string gbk(const QString& text) { return *text::to_gbk(text, QStringLiteral("bench")); }
-
 struct Fixture {
     QTemporaryDir dir;
     VaultSession doc{dir.path()};

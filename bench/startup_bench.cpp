@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_session.h"
 #include "gui/window/category_tree.h"
 #include "gui/window/korvane_application.h"
 #include "gui/window/main_window.h"
@@ -29,23 +30,15 @@
 namespace {
 
 using namespace korvane;
-
-const std::string kPassword = "benchmarkyyyyyyyy";
+using bench::FixedPrompts;
+using bench::gbk;
+using bench::kPassword;
 
 int record_count() {
     const char* given = std::getenv("KORVANE_BENCH_RECORDS");
     const int n = given ? std::atoi(given) : 0;
     return n > 0 ? n : 100000;
 }
-
-class FixedPrompts : public SessionPrompts {
-public:
-    void show_message(const QString&, const QString&) override {}
-    std::optional<std::string> ask_new_password() override { return kPassword; }
-    std::optional<std::string> ask_master_password() override { return kPassword; }
-};
-
-std::string gbk(const QString& text) { return *text::to_gbk(text, QStringLiteral("bench")); }
 
 // A sealed vault of record_count() records: half in the root view, half in the category 工作.
 struct Fixture {

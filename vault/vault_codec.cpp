@@ -186,9 +186,11 @@ Status verify_written(const QString& vault_path, const QString& work_path, const
     return Status::success();
 }
 
-// Opens the sealed file and tries the key on its first block. On Unlocked the file is at its
+// Sets the key and tries it on the sealed file's first block. On Unlocked the file is at its
 // start and length holds its whole blocks.
-DecryptResult open_sealed(QFile& sealed, const MarsCipher& cipher, qint64& length) {
+DecryptResult open_sealed(QFile& sealed, MarsCipher& cipher, std::string_view key_material,
+                          qint64& length) {
+    if (!cipher.set_key(key_material)) return {DecryptOutcome::WrongPassword, {}};
     const QString path = sealed.fileName();
     if (!sealed.open(QIODevice::ReadOnly)) {
         return {DecryptOutcome::FileError, open_error(path, sealed.errorString())};
@@ -330,10 +332,9 @@ DecryptResult VaultCodec::decipher_file(const QString& vault_path, const QString
                                         std::string_view key_material,
                                         const CodecThreads& threads) {
     MarsCipher cipher;
-    if (!cipher.set_key(key_material)) return {DecryptOutcome::WrongPassword, {}};
     QFile sealed(vault_path);
     qint64 length = 0;
-    if (DecryptResult checked = open_sealed(sealed, cipher, length);
+    if (DecryptResult checked = open_sealed(sealed, cipher, key_material, length);
         checked.outcome != DecryptOutcome::Unlocked) {
         return checked;
     }
@@ -355,10 +356,9 @@ DecryptResult VaultCodec::decipher_to_memory(const QString& vault_path,
                                              const std::function<char*(qint64 length)>& allocate,
                                              const CodecThreads& threads) {
     MarsCipher cipher;
-    if (!cipher.set_key(key_material)) return {DecryptOutcome::WrongPassword, {}};
     QFile sealed(vault_path);
     qint64 length = 0;
-    if (DecryptResult checked = open_sealed(sealed, cipher, length);
+    if (DecryptResult checked = open_sealed(sealed, cipher, key_material, length);
         checked.outcome != DecryptOutcome::Unlocked) {
         return checked;
     }
