@@ -8,9 +8,9 @@
 #
 # The import adds RECORDS source records to an empty vault; the sync merges RECORDS source
 # records, half of them present already, into a vault of RECORDS. korvane-cli's time includes
-# deciphering and sealing the vault, which the sqlite3 reference does not do; `categories` on the
-# vault of RECORDS shows that share alone. Needs the Debian
-# packages sqlite3 and time.
+# deciphering and sealing the vault, which the sqlite3 reference does not do: `categories` on the
+# vault of RECORDS (a read-only command) shows the decipher alone, `add` of one record shows the
+# decipher and the seal. Needs the Debian packages sqlite3 and time.
 set -euo pipefail
 
 records=${1:-100000}
@@ -76,10 +76,12 @@ measure "sqlite3 INSERT…SELECT" "cp '$work/empty.db' '$work/t.db'" \
     sqlite3 "$work/t.db" "ATTACH '$work/source.db' AS src; BEGIN;
 INSERT INTO userpass SELECT bt,name,pass,bz,type FROM src.userpass;
 INSERT INTO type SELECT leibie FROM src.type; COMMIT;"
-# What every korvane-cli command pays around its work: deciphering the vault of RECORDS and
-# sealing it again.
+# What a korvane-cli command pays around its work on the vault of RECORDS: the decipher alone
+# (a read-only command), then the decipher and the seal (a command that writes one record).
 measure "korvane-cli categories" "rm -rf '$work/v'; cp -a '$work/full-vault' '$work/v'" \
     sh -c "printf '%s\n' '$password' | '$cli' --vault-dir '$work/v' --password-stdin categories"
+measure "korvane-cli add" "rm -rf '$work/v'; cp -a '$work/full-vault' '$work/v'" \
+    sh -c "printf '%s\n' '$password' | '$cli' --vault-dir '$work/v' --password-stdin add --title one"
 measure "korvane-cli sync" "rm -rf '$work/v'; cp -a '$work/full-vault' '$work/v'" \
     sh -c "printf '%s\n' '$password' | '$cli' --vault-dir '$work/v' --password-stdin sync '$work/source.db'"
 measure "sqlite3 INSERT…EXCEPT" "cp '$work/base.db' '$work/t.db'" \
