@@ -156,9 +156,7 @@ Result<std::vector<VaultRecord>> LegacyVaultFile::read_records(
             QStringLiteral("读取“%1”失败：%2").arg(native_path(path_), file.errorString()));
     }
     auto* bytes = reinterpret_cast<std::uint8_t*>(body.data());
-    for (std::size_t offset = 0; offset < body.size(); offset += MarsCipher::kBlockSize) {
-        cipher.decrypt_block(bytes + offset, bytes + offset);
-    }
+    cipher.decrypt_blocks(bytes, bytes, body.size() / MarsCipher::kBlockSize);
 
     auto records = format_ == LegacyFormat::Old ? parse_old_slots(body, record_count())
                                                 : parse_new_stream(body, record_count());

@@ -18,15 +18,10 @@ const char* fault_point(CipherDirection direction) {
 
 void transform_blocks(std::uint8_t* data, std::size_t blocks, const MarsCipher& cipher,
                       CipherDirection direction) {
-    const std::size_t end = blocks * MarsCipher::kBlockSize;
     if (direction == CipherDirection::Encrypt) {
-        for (std::size_t offset = 0; offset < end; offset += MarsCipher::kBlockSize) {
-            cipher.encrypt_block(data + offset, data + offset);
-        }
+        cipher.encrypt_blocks(data, data, blocks);
     } else {
-        for (std::size_t offset = 0; offset < end; offset += MarsCipher::kBlockSize) {
-            cipher.decrypt_block(data + offset, data + offset);
-        }
+        cipher.decrypt_blocks(data, data, blocks);
     }
 }
 

@@ -2,6 +2,7 @@
 #include "vault/mars_cipher.h"
 
 #include <bit>
+#include <utility>
 
 #include "vault/byte_order.h"
 #include "vault/mars_tables.h"
@@ -198,100 +199,146 @@ bool MarsCipher::set_key(std::string_view key_bytes) {
     return set_key(reinterpret_cast<const std::uint8_t*>(key_bytes.data()), bytes * 8);
 }
 
+namespace {
+
+// Runs step(i) for every lane i, unrolled: each round is one long chain of dependent
+// operations, so N independent blocks side by side give the core N chains to overlap.
+template <std::size_t N, typename Step>
+[[gnu::always_inline]] inline void each_lane(Step&& step) {
+    [&]<std::size_t... I>(std::index_sequence<I...>) { (step(I), ...); }
+    (std::make_index_sequence<N>{});
+}
+
+template <std::size_t N>
+void encrypt_lanes(const std::uint32_t* k, const std::uint8_t* in, std::uint8_t* out) {
+    std::uint32_t a[N], b[N], c[N], d[N];
+    each_lane<N>([&](std::size_t i) {
+        a[i] = load_le32(in + 16 * i) + k[0];
+        b[i] = load_le32(in + 16 * i + 4) + k[1];
+        c[i] = load_le32(in + 16 * i + 8) + k[2];
+        d[i] = load_le32(in + 16 * i + 12) + k[3];
+    });
+    each_lane<N>([&](std::size_t i) { forward_mix<0>(a[i], b[i], c[i], d[i]); });
+    each_lane<N>([&](std::size_t i) { forward_mix<1>(b[i], c[i], d[i], a[i]); });
+    each_lane<N>([&](std::size_t i) { forward_mix<2>(c[i], d[i], a[i], b[i]); });
+    each_lane<N>([&](std::size_t i) { forward_mix<3>(d[i], a[i], b[i], c[i]); });
+    each_lane<N>([&](std::size_t i) { forward_mix<4>(a[i], b[i], c[i], d[i]); });
+    each_lane<N>([&](std::size_t i) { forward_mix<5>(b[i], c[i], d[i], a[i]); });
+    each_lane<N>([&](std::size_t i) { forward_mix<6>(c[i], d[i], a[i], b[i]); });
+    each_lane<N>([&](std::size_t i) { forward_mix<7>(d[i], a[i], b[i], c[i]); });
+
+    each_lane<N>([&](std::size_t i) { core_round<true>(a[i], b[i], c[i], d[i], k + 4); });
+    each_lane<N>([&](std::size_t i) { core_round<true>(b[i], c[i], d[i], a[i], k + 6); });
+    each_lane<N>([&](std::size_t i) { core_round<true>(c[i], d[i], a[i], b[i], k + 8); });
+    each_lane<N>([&](std::size_t i) { core_round<true>(d[i], a[i], b[i], c[i], k + 10); });
+    each_lane<N>([&](std::size_t i) { core_round<true>(a[i], b[i], c[i], d[i], k + 12); });
+    each_lane<N>([&](std::size_t i) { core_round<true>(b[i], c[i], d[i], a[i], k + 14); });
+    each_lane<N>([&](std::size_t i) { core_round<true>(c[i], d[i], a[i], b[i], k + 16); });
+    each_lane<N>([&](std::size_t i) { core_round<true>(d[i], a[i], b[i], c[i], k + 18); });
+    each_lane<N>([&](std::size_t i) { core_round<false>(a[i], b[i], c[i], d[i], k + 20); });
+    each_lane<N>([&](std::size_t i) { core_round<false>(b[i], c[i], d[i], a[i], k + 22); });
+    each_lane<N>([&](std::size_t i) { core_round<false>(c[i], d[i], a[i], b[i], k + 24); });
+    each_lane<N>([&](std::size_t i) { core_round<false>(d[i], a[i], b[i], c[i], k + 26); });
+    each_lane<N>([&](std::size_t i) { core_round<false>(a[i], b[i], c[i], d[i], k + 28); });
+    each_lane<N>([&](std::size_t i) { core_round<false>(b[i], c[i], d[i], a[i], k + 30); });
+    each_lane<N>([&](std::size_t i) { core_round<false>(c[i], d[i], a[i], b[i], k + 32); });
+    each_lane<N>([&](std::size_t i) { core_round<false>(d[i], a[i], b[i], c[i], k + 34); });
+
+    each_lane<N>([&](std::size_t i) { backward_mix<0>(a[i], b[i], c[i], d[i]); });
+    each_lane<N>([&](std::size_t i) { backward_mix<1>(b[i], c[i], d[i], a[i]); });
+    each_lane<N>([&](std::size_t i) { backward_mix<2>(c[i], d[i], a[i], b[i]); });
+    each_lane<N>([&](std::size_t i) { backward_mix<3>(d[i], a[i], b[i], c[i]); });
+    each_lane<N>([&](std::size_t i) { backward_mix<4>(a[i], b[i], c[i], d[i]); });
+    each_lane<N>([&](std::size_t i) { backward_mix<5>(b[i], c[i], d[i], a[i]); });
+    each_lane<N>([&](std::size_t i) { backward_mix<6>(c[i], d[i], a[i], b[i]); });
+    each_lane<N>([&](std::size_t i) { backward_mix<7>(d[i], a[i], b[i], c[i]); });
+
+    each_lane<N>([&](std::size_t i) {
+        store_le32(a[i] - k[36], out + 16 * i);
+        store_le32(b[i] - k[37], out + 16 * i + 4);
+        store_le32(c[i] - k[38], out + 16 * i + 8);
+        store_le32(d[i] - k[39], out + 16 * i + 12);
+    });
+}
+
+template <std::size_t N>
+void decrypt_lanes(const std::uint32_t* k, const std::uint8_t* in, std::uint8_t* out) {
+    std::uint32_t a[N], b[N], c[N], d[N];
+    each_lane<N>([&](std::size_t i) {
+        a[i] = load_le32(in + 16 * i) + k[36];
+        b[i] = load_le32(in + 16 * i + 4) + k[37];
+        c[i] = load_le32(in + 16 * i + 8) + k[38];
+        d[i] = load_le32(in + 16 * i + 12) + k[39];
+    });
+    each_lane<N>([&](std::size_t i) { backward_unmix<7>(d[i], a[i], b[i], c[i]); });
+    each_lane<N>([&](std::size_t i) { backward_unmix<6>(c[i], d[i], a[i], b[i]); });
+    each_lane<N>([&](std::size_t i) { backward_unmix<5>(b[i], c[i], d[i], a[i]); });
+    each_lane<N>([&](std::size_t i) { backward_unmix<4>(a[i], b[i], c[i], d[i]); });
+    each_lane<N>([&](std::size_t i) { backward_unmix<3>(d[i], a[i], b[i], c[i]); });
+    each_lane<N>([&](std::size_t i) { backward_unmix<2>(c[i], d[i], a[i], b[i]); });
+    each_lane<N>([&](std::size_t i) { backward_unmix<1>(b[i], c[i], d[i], a[i]); });
+    each_lane<N>([&](std::size_t i) { backward_unmix<0>(a[i], b[i], c[i], d[i]); });
+
+    each_lane<N>([&](std::size_t i) { core_unround<false>(d[i], a[i], b[i], c[i], k + 34); });
+    each_lane<N>([&](std::size_t i) { core_unround<false>(c[i], d[i], a[i], b[i], k + 32); });
+    each_lane<N>([&](std::size_t i) { core_unround<false>(b[i], c[i], d[i], a[i], k + 30); });
+    each_lane<N>([&](std::size_t i) { core_unround<false>(a[i], b[i], c[i], d[i], k + 28); });
+    each_lane<N>([&](std::size_t i) { core_unround<false>(d[i], a[i], b[i], c[i], k + 26); });
+    each_lane<N>([&](std::size_t i) { core_unround<false>(c[i], d[i], a[i], b[i], k + 24); });
+    each_lane<N>([&](std::size_t i) { core_unround<false>(b[i], c[i], d[i], a[i], k + 22); });
+    each_lane<N>([&](std::size_t i) { core_unround<false>(a[i], b[i], c[i], d[i], k + 20); });
+    each_lane<N>([&](std::size_t i) { core_unround<true>(d[i], a[i], b[i], c[i], k + 18); });
+    each_lane<N>([&](std::size_t i) { core_unround<true>(c[i], d[i], a[i], b[i], k + 16); });
+    each_lane<N>([&](std::size_t i) { core_unround<true>(b[i], c[i], d[i], a[i], k + 14); });
+    each_lane<N>([&](std::size_t i) { core_unround<true>(a[i], b[i], c[i], d[i], k + 12); });
+    each_lane<N>([&](std::size_t i) { core_unround<true>(d[i], a[i], b[i], c[i], k + 10); });
+    each_lane<N>([&](std::size_t i) { core_unround<true>(c[i], d[i], a[i], b[i], k + 8); });
+    each_lane<N>([&](std::size_t i) { core_unround<true>(b[i], c[i], d[i], a[i], k + 6); });
+    each_lane<N>([&](std::size_t i) { core_unround<true>(a[i], b[i], c[i], d[i], k + 4); });
+
+    each_lane<N>([&](std::size_t i) { forward_unmix<7>(d[i], a[i], b[i], c[i]); });
+    each_lane<N>([&](std::size_t i) { forward_unmix<6>(c[i], d[i], a[i], b[i]); });
+    each_lane<N>([&](std::size_t i) { forward_unmix<5>(b[i], c[i], d[i], a[i]); });
+    each_lane<N>([&](std::size_t i) { forward_unmix<4>(a[i], b[i], c[i], d[i]); });
+    each_lane<N>([&](std::size_t i) { forward_unmix<3>(d[i], a[i], b[i], c[i]); });
+    each_lane<N>([&](std::size_t i) { forward_unmix<2>(c[i], d[i], a[i], b[i]); });
+    each_lane<N>([&](std::size_t i) { forward_unmix<1>(b[i], c[i], d[i], a[i]); });
+    each_lane<N>([&](std::size_t i) { forward_unmix<0>(a[i], b[i], c[i], d[i]); });
+
+    each_lane<N>([&](std::size_t i) {
+        store_le32(a[i] - k[0], out + 16 * i);
+        store_le32(b[i] - k[1], out + 16 * i + 4);
+        store_le32(c[i] - k[2], out + 16 * i + 8);
+        store_le32(d[i] - k[3], out + 16 * i + 12);
+    });
+}
+
+}  // namespace
+
 void MarsCipher::encrypt_block(const std::uint8_t* in, std::uint8_t* out) const {
-    const std::uint32_t* k = k_.data();
-    std::uint32_t a = load_le32(in) + k[0];
-    std::uint32_t b = load_le32(in + 4) + k[1];
-    std::uint32_t c = load_le32(in + 8) + k[2];
-    std::uint32_t d = load_le32(in + 12) + k[3];
-
-    forward_mix<0>(a, b, c, d);
-    forward_mix<1>(b, c, d, a);
-    forward_mix<2>(c, d, a, b);
-    forward_mix<3>(d, a, b, c);
-    forward_mix<4>(a, b, c, d);
-    forward_mix<5>(b, c, d, a);
-    forward_mix<6>(c, d, a, b);
-    forward_mix<7>(d, a, b, c);
-
-    core_round<true>(a, b, c, d, k + 4);
-    core_round<true>(b, c, d, a, k + 6);
-    core_round<true>(c, d, a, b, k + 8);
-    core_round<true>(d, a, b, c, k + 10);
-    core_round<true>(a, b, c, d, k + 12);
-    core_round<true>(b, c, d, a, k + 14);
-    core_round<true>(c, d, a, b, k + 16);
-    core_round<true>(d, a, b, c, k + 18);
-    core_round<false>(a, b, c, d, k + 20);
-    core_round<false>(b, c, d, a, k + 22);
-    core_round<false>(c, d, a, b, k + 24);
-    core_round<false>(d, a, b, c, k + 26);
-    core_round<false>(a, b, c, d, k + 28);
-    core_round<false>(b, c, d, a, k + 30);
-    core_round<false>(c, d, a, b, k + 32);
-    core_round<false>(d, a, b, c, k + 34);
-
-    backward_mix<0>(a, b, c, d);
-    backward_mix<1>(b, c, d, a);
-    backward_mix<2>(c, d, a, b);
-    backward_mix<3>(d, a, b, c);
-    backward_mix<4>(a, b, c, d);
-    backward_mix<5>(b, c, d, a);
-    backward_mix<6>(c, d, a, b);
-    backward_mix<7>(d, a, b, c);
-
-    store_le32(a - k[36], out);
-    store_le32(b - k[37], out + 4);
-    store_le32(c - k[38], out + 8);
-    store_le32(d - k[39], out + 12);
+    encrypt_lanes<1>(k_.data(), in, out);
 }
 
 void MarsCipher::decrypt_block(const std::uint8_t* in, std::uint8_t* out) const {
-    const std::uint32_t* k = k_.data();
-    std::uint32_t a = load_le32(in) + k[36];
-    std::uint32_t b = load_le32(in + 4) + k[37];
-    std::uint32_t c = load_le32(in + 8) + k[38];
-    std::uint32_t d = load_le32(in + 12) + k[39];
+    decrypt_lanes<1>(k_.data(), in, out);
+}
 
-    backward_unmix<7>(d, a, b, c);
-    backward_unmix<6>(c, d, a, b);
-    backward_unmix<5>(b, c, d, a);
-    backward_unmix<4>(a, b, c, d);
-    backward_unmix<3>(d, a, b, c);
-    backward_unmix<2>(c, d, a, b);
-    backward_unmix<1>(b, c, d, a);
-    backward_unmix<0>(a, b, c, d);
+void MarsCipher::encrypt_blocks(const std::uint8_t* in, std::uint8_t* out,
+                                std::size_t count) const {
+    std::size_t done = 0;
+    for (; done + kLanes <= count; done += kLanes) {
+        encrypt_lanes<kLanes>(k_.data(), in + done * kBlockSize, out + done * kBlockSize);
+    }
+    for (; done < count; ++done) encrypt_block(in + done * kBlockSize, out + done * kBlockSize);
+}
 
-    core_unround<false>(d, a, b, c, k + 34);
-    core_unround<false>(c, d, a, b, k + 32);
-    core_unround<false>(b, c, d, a, k + 30);
-    core_unround<false>(a, b, c, d, k + 28);
-    core_unround<false>(d, a, b, c, k + 26);
-    core_unround<false>(c, d, a, b, k + 24);
-    core_unround<false>(b, c, d, a, k + 22);
-    core_unround<false>(a, b, c, d, k + 20);
-    core_unround<true>(d, a, b, c, k + 18);
-    core_unround<true>(c, d, a, b, k + 16);
-    core_unround<true>(b, c, d, a, k + 14);
-    core_unround<true>(a, b, c, d, k + 12);
-    core_unround<true>(d, a, b, c, k + 10);
-    core_unround<true>(c, d, a, b, k + 8);
-    core_unround<true>(b, c, d, a, k + 6);
-    core_unround<true>(a, b, c, d, k + 4);
-
-    forward_unmix<7>(d, a, b, c);
-    forward_unmix<6>(c, d, a, b);
-    forward_unmix<5>(b, c, d, a);
-    forward_unmix<4>(a, b, c, d);
-    forward_unmix<3>(d, a, b, c);
-    forward_unmix<2>(c, d, a, b);
-    forward_unmix<1>(b, c, d, a);
-    forward_unmix<0>(a, b, c, d);
-
-    store_le32(a - k[0], out);
-    store_le32(b - k[1], out + 4);
-    store_le32(c - k[2], out + 8);
-    store_le32(d - k[3], out + 12);
+void MarsCipher::decrypt_blocks(const std::uint8_t* in, std::uint8_t* out,
+                                std::size_t count) const {
+    std::size_t done = 0;
+    for (; done + kLanes <= count; done += kLanes) {
+        decrypt_lanes<kLanes>(k_.data(), in + done * kBlockSize, out + done * kBlockSize);
+    }
+    for (; done < count; ++done) decrypt_block(in + done * kBlockSize, out + done * kBlockSize);
 }
 
 }  // namespace korvane

@@ -95,15 +95,24 @@ TEST(MarsCipherTest, MatchesCryptoppForEveryWholeWordKeyLength) {
         for (int trial = 0; trial < 8; ++trial) {
             SCOPED_TRACE(::testing::Message() << key_len << "-byte key, trial " << trial);
             const std::string key = random_bytes(rng, key_len);
-            const std::string data = random_bytes(rng, 16 * 8);
+            // 1 to 8 blocks: the several-at-a-time path and every leftover count after it.
+            const std::size_t blocks = std::size_t(trial) + 1;
+            const std::string data = random_bytes(rng, 16 * blocks);
             MarsCipher cipher;
             ASSERT_TRUE(cipher.set_key(key));
 
             const std::string ours = encrypt_ecb(cipher, data);
+            const std::string reference_plain = testing::reference_mars_ecb(key, data, false);
             ASSERT_EQ(to_hex(ours), to_hex(testing::reference_mars_ecb(key, data, true)));
-            EXPECT_EQ(to_hex(decrypt_ecb(cipher, data)),
-                      to_hex(testing::reference_mars_ecb(key, data, false)));
+            EXPECT_EQ(to_hex(decrypt_ecb(cipher, data)), to_hex(reference_plain));
             EXPECT_EQ(decrypt_ecb(cipher, ours), data);
+
+            std::string batch(data.size(), '\0');
+            cipher.encrypt_blocks(bytes_of(data), bytes_of(batch), blocks);
+            EXPECT_EQ(batch, ours);
+            batch = data;
+            cipher.decrypt_blocks(bytes_of(batch), bytes_of(batch), blocks);
+            EXPECT_EQ(to_hex(batch), to_hex(reference_plain));
         }
     }
 }
