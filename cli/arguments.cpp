@@ -1,11 +1,15 @@
 // The parser of korvane-cli's command line and the help texts it builds from the command table.
 #include "cli/arguments.h"
 
+#include "vault/program_version.h"
+
 namespace korvane::cli {
 namespace {
 
 const QString kVaultDir = QStringLiteral("--vault-dir");
 const QString kPasswordStdin = QStringLiteral("--password-stdin");
+const QString kHelp = QStringLiteral("--help");
+const QString kVersion = QStringLiteral("--version");
 
 const OptionSpec* find_option(const CommandInfo& command, const QString& name) {
     for (const OptionSpec& option : command.options) {
@@ -23,6 +27,17 @@ QString usage_line(const CommandInfo& command) {
 }
 
 }  // namespace
+
+// Their help lines are written out in program_help(), aligned by hand for the Chinese texts.
+const std::vector<OptionSpec>& global_options() {
+    static const std::vector<OptionSpec> options = {
+        {kVaultDir, QStringLiteral("文件夹"), QString()},
+        {kPasswordStdin, QString(), QString()},
+        {kHelp, QString(), QString()},
+        {kVersion, QString(), QString()},
+    };
+    return options;
+}
 
 Result<ParsedArguments> parse_arguments(const QStringList& arguments) {
     ParsedArguments parsed;
@@ -56,8 +71,10 @@ Result<ParsedArguments> parse_arguments(const QStringList& arguments) {
             return std::nullopt;
         };
 
-        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+        if (name == kHelp || name == QLatin1String("-h")) {
             parsed.help = true;
+        } else if (name == kVersion) {
+            parsed.version = true;
         } else if (name == kPasswordStdin) {
             parsed.password_stdin = true;
         } else if (name == kVaultDir) {
@@ -87,7 +104,7 @@ Result<ParsedArguments> parse_arguments(const QStringList& arguments) {
             return make_error(QStringLiteral("未知选项“%1”。").arg(name));
         }
     }
-    if (parsed.help || parsed.command == nullptr) return parsed;
+    if (parsed.help || parsed.version || parsed.command == nullptr) return parsed;
     const auto count = parsed.arguments.size();
     if (count < parsed.command->min_arguments) {
         return make_error(QStringLiteral("命令 %1 缺少参数：%2")
@@ -112,6 +129,7 @@ QString program_help() {
         "  --vault-dir 文件夹  密码库所在的文件夹（默认与 Korvane 程序相同）\n"
         "  --password-stdin    从标准输入逐行读取密码\n"
         "  -h, --help          显示帮助；写在命令之后时显示该命令的帮助\n"
+        "  --version           显示版本号\n"
         "\n"
         "命令：\n");
     for (const CommandInfo& command : command_infos()) {
@@ -138,6 +156,10 @@ QString command_help(const CommandInfo& command) {
         }
     }
     return help;
+}
+
+QString version_text() {
+    return QStringLiteral("korvane-cli %1\n").arg(QLatin1String(kProgramVersion));
 }
 
 }  // namespace korvane::cli

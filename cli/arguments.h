@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 #include "cli/command_table.h"
 #include "vault/result.h"
@@ -16,6 +17,7 @@ struct ParsedArguments {
     std::optional<QString> vault_dir;
     bool password_stdin = false;
     bool help = false;
+    bool version = false;
     const CommandInfo* command = nullptr;  // null when none was given
     QStringList arguments;                 // the positional ones
     QHash<QString, QString> options;       // name with "--" → value ("" for a flag)
@@ -24,11 +26,15 @@ struct ParsedArguments {
     QString value(const QString& option) const { return options.value(option); }
 };
 
+// The options every command takes, in the order --help lists them.
+const std::vector<OptionSpec>& global_options();
+
 // Global options may stand before the command or among its own; "--" ends the options. The
 // argument count is checked unless help was asked for.
 Result<ParsedArguments> parse_arguments(const QStringList& arguments);
 
 QString program_help();
 QString command_help(const CommandInfo& command);
+QString version_text();
 
 }  // namespace korvane::cli

@@ -17,6 +17,10 @@ int run(const QStringList& arguments, Console& console) {
                 .toLocal8Bit());
         return kExitUsage;
     }
+    if (parsed->version) {
+        console.write_out(version_text().toLocal8Bit());
+        return kExitSuccess;
+    }
     if (parsed->command == nullptr) {
         if (parsed->help) {
             console.write_out(program_help().toLocal8Bit());
@@ -35,7 +39,7 @@ int run(const QStringList& arguments, Console& console) {
 
 bool wants_clipboard(const QStringList& arguments) {
     Result<ParsedArguments> parsed = parse_arguments(arguments);
-    return parsed && parsed->command != nullptr && !parsed->help &&
+    return parsed && parsed->command != nullptr && !parsed->help && !parsed->version &&
            parsed->command->name == QLatin1String("clip");
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvane needs to build, run and test (clang, its runtime and python3
 # for the fuzz targets and their seed corpus, clang-format for the format check, dbus-daemon for the
-# screen-lock tests' private bus); skips what is present.
+# screen-lock tests' private bus, zsh for the syntax check of korvane-cli's zsh completion); skips
+# what is present.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,7 @@ packages=(
   libzxcvbn-dev
   fonts-wqy-microhei dbus-daemon
   clang libclang-rt-14-dev python3 clang-format
+  zsh
 )
 
 missing=()

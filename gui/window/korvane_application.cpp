@@ -17,6 +17,7 @@
 #include "gui/window/main_window.h"
 #include "gui/window/password_mask_style.h"
 #include "gui/window/vault_locker.h"
+#include "gui/window/window_arguments.h"
 #include "platform/unix_signal_watcher.h"
 #include "resources/resource_ids.h"
 #include "vault/file_io.h"
@@ -184,16 +185,6 @@ void KorvaneApplication::execute_command(int id) {
     if (id != res::kCmdAbout) return;
     AboutDialog dialog(frame_.get());
     run_modal(dialog);
-}
-
-QString vault_dir_from_arguments(const QStringList& arguments) {
-    const QString option = QStringLiteral("--vault-dir");
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments[i] == option && i + 1 < arguments.size()) return arguments[i + 1];
-        if (arguments[i].startsWith(option + QLatin1Char('=')))
-            return arguments[i].mid(option.size() + 1);
-    }
-    return default_vault_dir();
 }
 
 }  // namespace korvane

@@ -53,8 +53,4 @@ private:
     int exit_code_ = 0;
 };
 
-// The vault folder from the window's command line: --vault-dir DIR or --vault-dir=DIR, else
-// the default folder rule.
-QString vault_dir_from_arguments(const QStringList& arguments);
-
 }  // namespace korvane

@@ -17,6 +17,7 @@
 #include "support/file_helpers.h"
 #include "support/hostile_values.h"
 #include "support/legacy_files.h"
+#include "support/manual_page.h"
 #include "support/scratch_vault.h"
 #include "support/scripted_prompts.h"
 #include "tools/csv_export.h"
@@ -392,7 +393,30 @@ TEST(CliUsage, HelpAndCommandLineMistakes) {
         const auto [code, text] = run({command.name, "--help"});
         EXPECT_EQ(code, 0);
         EXPECT_TRUE(text.startsWith("用法：")) << text.toStdString();
+        for (const cli::OptionSpec& option : command.options) {
+            EXPECT_TRUE(text.contains("  " + option.name + " ")) << option.name.toStdString();
+        }
     }
+    for (const cli::OptionSpec& option : cli::global_options()) {
+        EXPECT_TRUE(help.contains(" " + option.name + " ")) << option.name.toStdString();
+        // The table names what the parser answers: each global option is taken before a command.
+        QStringList line{"korvane-cli", option.name};
+        if (!option.value_name.isEmpty()) line << "/nowhere";
+        EXPECT_TRUE(cli::parse_arguments(line + QStringList{"init"}).ok())
+            << option.name.toStdString();
+    }
+    // The version needs no vault and wins over a command, so a script can ask it anywhere.
+    QTemporaryDir empty;
+    for (const QStringList& asked :
+         {QStringList{"--version"}, {"--vault-dir", empty.filePath("none"), "ls", "--version"}}) {
+        const auto [code, text] = run(asked);
+        EXPECT_EQ(code, 0) << asked.join(' ').toStdString();
+        EXPECT_TRUE(QRegularExpression("^korvane-cli [0-9]+\\.[0-9]+(\\.[0-9]+)*\n$")
+                        .match(text)
+                        .hasMatch())
+            << text.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(empty.filePath("none")));
     for (const QStringList& wrong : {QStringList{},
                                      {"frobnicate"},
                                      {"show"},
@@ -401,6 +425,53 @@ TEST(CliUsage, HelpAndCommandLineMistakes) {
                                      {"--vault-dir"},
                                      {"show", "--show-password=yes", "1"}}) {
         EXPECT_EQ(run(wrong).first, cli::kExitUsage) << wrong.join(' ').toStdString();
+    }
+}
+
+// A command or option missing from the manual, or one the manual names that the program does not
+// have, is a manual out of step with the program.
+TEST(CliManual, NamesEveryCommandAndOptionAndNoOther) {
+    const ManualPage manual(QStringLiteral(KORVANE_CLI_MANUAL));
+    ASSERT_FALSE(manual.empty()) << KORVANE_CLI_MANUAL;
+
+    QStringList global;
+    for (const cli::OptionSpec& option : cli::global_options()) global.append(option.name);
+    EXPECT_EQ(long_options(manual.section("OPTIONS")).join(' ').toStdString(),
+              sorted_names(global).toStdString());
+
+    QStringList known = global;
+    QStringList table_commands;
+    for (const cli::CommandInfo& command : cli::command_infos()) {
+        table_commands.append(command.name);
+        for (const cli::OptionSpec& option : command.options) known.append(option.name);
+    }
+    QStringList manual_commands;
+    for (const auto& [name, text] : manual.subsections("COMMANDS")) {
+        manual_commands.append(name);
+        const cli::CommandInfo* command = cli::find_command(name);
+        if (command == nullptr) continue;  // reported by the list comparison below
+        QStringList own = global;
+        for (const cli::OptionSpec& option : command->options) own.append(option.name);
+        // Its own options all described, and no other command's option in its place.
+        const QStringList named = long_options(text);
+        for (const QString& option : own) {
+            if (!global.contains(option)) {
+                EXPECT_TRUE(named.contains(option))
+                    << name.toStdString() << " " << option.toStdString();
+            }
+        }
+        for (const QString& option : named) {
+            EXPECT_TRUE(own.contains(option)) << name.toStdString() << " " << option.toStdString();
+        }
+    }
+    EXPECT_EQ(manual_commands.join(' ').toStdString(), table_commands.join(' ').toStdString());
+
+    QString rest;
+    for (const char* section : {"SYNOPSIS", "DESCRIPTION", "EXIT STATUS", "EXAMPLES", "FILES"}) {
+        rest += manual.section(section);
+    }
+    for (const QString& option : long_options(rest)) {
+        EXPECT_TRUE(known.contains(option)) << option.toStdString();
     }
 }
 

@@ -599,10 +599,5 @@ TEST(ProgramRunTest, WrongPasswordEndsWithCodeZeroAndTouchesNothing) {
     EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
 }
 
-TEST(VaultDirArgument, CommandLineChoosesTheFolder) {
-    EXPECT_EQ(vault_dir_from_arguments({"korvane", "--vault-dir", "/some/where"}), "/some/where");
-    EXPECT_EQ(vault_dir_from_arguments({"korvane", "--vault-dir=/else"}), "/else");
-}
-
 }  // namespace
 }  // namespace korvane
