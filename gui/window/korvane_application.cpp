@@ -19,6 +19,7 @@
 #include "gui/window/vault_locker.h"
 #include "platform/unix_signal_watcher.h"
 #include "resources/resource_ids.h"
+#include "vault/default_vault_dir.h"
 #include "vault/file_io.h"
 
 namespace korvane {
