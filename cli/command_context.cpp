@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "cli/terminal_prompts.h"
+#include "vault/default_vault_dir.h"
 #include "vault/fault_injection.h"
 #include "vault/session_files.h"
 #include "vault/text.h"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvane needs to build, run and test (clang, its runtime and python3
 # for the fuzz targets and their seed corpus, clang-format for the format check, dbus-daemon for the
-# screen-lock tests' private bus, zsh for the syntax check of korvane-cli's zsh completion); skips
-# what is present.
+# screen-lock tests' private bus, zsh for the syntax check of korvane-cli's zsh completion,
+# rsvg-convert for the PNG icons, the desktop-file and AppStream validators, and dpkg-dev, file,
+# lintian and man-db for the Debian package and its check); skips what is present.
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,8 @@ packages=(
   fonts-wqy-microhei dbus-daemon
   clang libclang-rt-14-dev python3 clang-format
   zsh
+  librsvg2-bin desktop-file-utils appstream
+  dpkg-dev file lintian man-db
 )
 
 missing=()

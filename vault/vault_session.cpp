@@ -3,12 +3,10 @@
 
 #include <sys/stat.h>
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QSysInfo>
 
 #include "vault/atomic_file_writer.h"
@@ -506,12 +504,6 @@ Status VaultSession::change_master_password(const std::string& padded_password) 
     secure_wipe(master_password_);
     master_password_ = padded_password;
     return Status::success();
-}
-
-QString default_vault_dir() {
-    const QString program_dir = QCoreApplication::applicationDirPath();
-    if (!program_dir.isEmpty() && QFileInfo(program_dir).isWritable()) return program_dir;
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
 
 }  // namespace korvane

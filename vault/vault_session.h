@@ -98,8 +98,4 @@ private:
     std::unique_ptr<QLockFile> lock_file_;
 };
 
-// The vault folder when the front end is given none: the executable's folder if it is writable,
-// else the per-user data folder.
-QString default_vault_dir();
-
 }  // namespace korvane

@@ -20,6 +20,7 @@
 #include "gui/window/window_arguments.h"
 #include "platform/unix_signal_watcher.h"
 #include "resources/resource_ids.h"
+#include "vault/default_vault_dir.h"
 #include "vault/file_io.h"
 
 namespace korvane {

@@ -2,8 +2,8 @@
 // The parser of korvane's command line and its help and version texts.
 #include "gui/window/window_arguments.h"
 
+#include "vault/default_vault_dir.h"
 #include "vault/program_version.h"
-#include "vault/vault_session.h"
 
 namespace korvane {
 namespace {

@@ -15,6 +15,7 @@
 #include "support/raw_sqlite.h"
 #include "support/reference_cipher.h"
 #include "support/scripted_prompts.h"
+#include "vault/default_vault_dir.h"
 #include "vault/vault_codec.h"
 #include "vault/vault_statements.h"
 
@@ -708,6 +709,66 @@ TEST_F(VaultSessionTest, VaultFolderIsPrivateAndOneOthersCanWriteIsRefused) {
         EXPECT_EQ(folder_entries(dir_.path()), before);
     }
     ASSERT_EQ(::chmod(QFile::encodeName(dir_.path()).constData(), 0700), 0);
+}
+
+// Without --vault-dir: an executable in the install bindir (however that is reached) never
+// keeps its vault beside itself, whoever runs it; one in a build or unpacked folder does.
+TEST_F(VaultSessionTest, DefaultFolderIsTheProgramsOwnOnlyOutsideTheInstallBindir) {
+    const QString bindir = path("usr/bin");
+    const QString build = path("build/app");
+    const QString user = path("home/.local/share/korvane");
+    ASSERT_TRUE(QDir().mkpath(bindir) && QDir().mkpath(build));
+    ASSERT_EQ(::symlink(QFile::encodeName(path("usr")).constData(),
+                        QFile::encodeName(path("merged")).constData()),
+              0);
+    struct Case {
+        const char* name;
+        QString program_dir;
+        QString install_bindir;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"build folder", build, bindir, build},
+        {"install bindir", bindir, bindir, user},
+        {"bindir with a trailing slash", bindir + "/", bindir, user},
+        {"bindir through a link", path("merged/bin"), bindir, user},
+        {"bindir named through a link", bindir, path("merged/bin"), user},
+        {"bindir not installed", build, path("missing/bin"), build},
+        {"program folder unknown", QString(), bindir, user},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(choose_vault_dir({c.program_dir, c.install_bindir, user}), c.expected);
+    }
+}
+
+// The per-user folder is made owner-only down from the first missing folder; a folder that
+// already exists keeps its mode.
+TEST_F(VaultSessionTest, DefaultFolderIsCreatedPrivateWithItsMissingParents) {
+    const QString home = path("home");
+    ASSERT_TRUE(QDir().mkpath(home));
+    ASSERT_EQ(::chmod(QFile::encodeName(home).constData(), 0755), 0);
+    const QString folder = home + "/.local/share/korvane";
+    ASSERT_TRUE(create_private_folders(folder));
+    for (const QString& made : {home + "/.local", home + "/.local/share", folder}) {
+        SCOPED_TRACE(made.toStdString());
+        struct stat info {};
+        ASSERT_EQ(::stat(QFile::encodeName(made).constData(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0700u);
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(home).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0755u);
+
+    // Then the first start makes a new vault there.
+    ScriptedPrompts prompts;
+    prompts.new_password(kPassword).master_password(kPassword);
+    VaultSession doc(folder);
+    EXPECT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    EXPECT_EQ(prompts.log(), (std::vector<std::string>{"message", "new", "master"}));
+
+    write_file(path("plain"), "x");
+    EXPECT_FALSE(create_private_folders(path("plain/korvane")));
 }
 
 TEST_F(VaultSessionTest, LockFromAnotherHostNamesTheFileTheHostAndTheProcess) {

@@ -9,7 +9,7 @@
 #include <ostream>
 
 #include "support/manual_page.h"
-#include "vault/vault_session.h"
+#include "vault/default_vault_dir.h"
 
 namespace korvane {
 namespace {
