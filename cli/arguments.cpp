@@ -126,7 +126,7 @@ QString program_help() {
         "加 --password-stdin 时从标准输入读取，每个问题一行。\n"
         "\n"
         "全局选项：\n"
-        "  --vault-dir 文件夹  密码库所在的文件夹（默认与 Korvane 程序相同）\n"
+        "  --vault-dir 文件夹  密码库所在的文件夹（默认与 korvane 相同，见 man korvane）\n"
         "  --password-stdin    从标准输入逐行读取密码\n"
         "  -h, --help          显示帮助；写在命令之后时显示该命令的帮助\n"
         "  --version           显示版本号\n"

@@ -65,7 +65,7 @@ step "korvane-cli init in the per-user folder" init_default_vault
 step "man korvane" read_manual /usr/share/man/man1/korvane.1.gz
 step "man korvane-cli" read_manual /usr/share/man/man1/korvane-cli.1.gz
 step "desktop entry and metadata" sh tests/desktop/validate_desktop_files.sh \
-    /usr/share/applications/korvane.desktop /usr/share/metainfo/org.korvane.Korvane.metainfo.xml
+    /usr/share/applications/korvane.desktop /usr/share/metainfo/org.korvane.korvane.metainfo.xml
 step "remove" "${sudo_cmd[@]}" apt-get remove -y -q korvane
 # A package no repository lists is purged by dpkg; apt cannot find it once it is removed.
 step "purge" "${sudo_cmd[@]}" dpkg --purge korvane
