@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the korvane program.
 #include <QStringList>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window benchmarks need to unlock a vault without windows.
 #pragma once
 

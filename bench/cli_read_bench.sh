@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-command speed and peak memory of korvane-cli's read-only commands (ls, export-csv) on one
 # sealed vault, against the sqlite3 command-line shell running the same query on the plain
 # database and against `korvane-cli categories` on the same vault, which is one decipher of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vault file codec speed: unlocking (decipher) and locking (encipher, with the read-back check)
 // a 64 MiB vault against a durable copy of the same file and against the cipher alone on the
 // same bytes in memory, and against the two done in one pass, all in one run. Then a whole

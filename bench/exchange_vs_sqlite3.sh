@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Whole-command comparison of `korvane-cli import db` and `korvane-cli sync` against the sqlite3
 # CLI doing the same rows: ATTACH + INSERT…SELECT for the import, ATTACH + INSERT…EXCEPT for the
 # sync, each in one transaction. Prints the median wall time and peak RSS of each over RUNS runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record list fill speed: RecordList::fill_list of 100 000 root records against the bare SQLite
 // query reading the same rows into std::strings, in the same run on the same vault; and the
 // whole unlock (decipher, open, first fill) against the cipher alone plus that bare query.

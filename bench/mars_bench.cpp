@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of MarsCipher against Crypto++'s MARS on 1 MiB buffers, block by block, and of the
 // codec's BlockCipherPool (every core) against the same single-thread Crypto++ reference. All in
 // wall-clock time: a pool's work is spread over threads the CPU-time clock does not see.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Read-only commands in-process: `korvane-cli ls` and `export-csv` on a sealed vault (deciphered
 // into memory, queried, written out as the rows are read) against their two parts measured
 // alone in the same run: one decipher of the vault into memory, and the bare query of the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of listing the record tree's root and decoding its texts for display.
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Search speed per keystroke: search::find_records over 100 000 records against the bare
 // "bt LIKE ? OR name LIKE ? OR bz LIKE ?" query over the same table, stepped by hand into plain
 // strings, for a Latin text, a Chinese text and a text nothing holds. The bare query is only a

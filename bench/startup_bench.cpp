@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and category switches of the real window, offscreen: from the password given at the
 // login to the main window shown with the root view filled and laid out, against the cipher
 // alone over as many bytes as user.dat plus the bare root query; and a switch of the tree's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synchronisation speed: merging 100 000 source records (half already present) into a vault of
 // 100 000, against a plain insert of the 50 000 new rows in one transaction and against SQLite's
 // own ATTACH + INSERT…EXCEPT; the import of 100 000 records into an empty vault against ATTACH +

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parser of korvane-cli's command line and the help texts it builds from the command table.
 #include "cli/arguments.h"
 

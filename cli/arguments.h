@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line: global options, parsing against the command table, and the help texts.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvane-cli's entry point: parses the command line, answers --help, and runs the command's
 // handler from the command table.
 #include "cli/cli.h"

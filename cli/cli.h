@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvane-cli's entry point, callable in-process: one command line in, one exit code out.
 #pragma once
 

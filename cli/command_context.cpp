@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every korvane-cli command shares: output, the unlocked vault and the argument checks.
 #include "cli/command_context.h"
 

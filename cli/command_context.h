@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CommandContext: what every korvane-cli command shares, from the console and the parsed command
 // line to the unlocked vault and the checks of record numbers, fields, categories and output paths.
 #pragma once

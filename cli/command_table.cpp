@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command table: every command's name, arguments, help texts, options and handler, once.
 #include "cli/command_table.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one table of korvane-cli's commands: name, arguments, help texts, options and handler.
 #pragma once
 

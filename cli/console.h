@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Console: what the command-line front end reads and writes, so that tests can run it in-process.
 #pragma once
 

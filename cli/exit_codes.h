@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command-line front end's exit codes and the failure that carries one.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of korvane-cli.
 #include <QCoreApplication>
 #include <QGuiApplication>

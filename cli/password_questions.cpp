@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PasswordQuestions: reading, encoding and the new-password and file-tool checks.
 #include "cli/password_questions.h"
 

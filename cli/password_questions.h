@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PasswordQuestions: the passwords a command needs, typed at the terminal or read from standard
 // input, encoded and checked as the window's dialogs do.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RowOutput: escaping straight into a byte buffer that goes out in chunks.
 #include "cli/row_output.h"
 

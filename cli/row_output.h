@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RowOutput: tab-separated lines written to standard output while the rows are still being read,
 // so a long listing never gathers in memory.
 #pragma once

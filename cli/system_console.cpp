@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SystemConsole: poll-based line reads that a signal can interrupt, and the no-echo prompt.
 #include "cli/system_console.h"
 

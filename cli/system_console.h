@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SystemConsole: the real standard streams, the controlling terminal and termination signals.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TerminalPrompts: messages to standard error, passwords through PasswordQuestions.
 #include "cli/terminal_prompts.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TerminalPrompts: the vault session's questions and messages on the terminal.
 #pragma once
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A static library of widget code; each dialog's Designer file lies beside its class.
 function(korvane_widget_library name dir)
   file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # zxcvbn, the password strength estimator (Debian's libzxcvbn-dev), as the target Zxcvbn::Zxcvbn.
 # Shared by the main build and the fuzz project, which both compile tools/.
 if(NOT TARGET Zxcvbn::Zxcvbn)

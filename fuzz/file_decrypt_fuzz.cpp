@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the file tool's deciphering of an arbitrary sealed byte string.
 #include <cstdlib>
 

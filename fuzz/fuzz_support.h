@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the fuzz targets share: the fixed passwords and a scratch folder for file-based APIs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one input shape both legacy targets use: a whole legacy file, header then body.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the fixed-slot legacy vault file, parsed directly and read from disk.
 #include "legacy_common.h"
 

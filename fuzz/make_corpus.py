@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Seed corpora for the fuzz targets: small valid inputs, written to CORPUS/<target>/."""
 import hashlib
 import os

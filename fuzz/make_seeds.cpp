@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helper for make_corpus.py: enciphers plain seeds with the repo's MARS, which Python lacks.
 #include <QFile>
 #include <cstdio>

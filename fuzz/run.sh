@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz project, seeds the corpora and runs each named target; non-zero on any crash.
 set -euo pipefail
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: another vault's SQLite file read, imported and synchronised into a new vault.
 #include <QFile>
 

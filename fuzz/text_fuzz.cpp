@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: GBK decoding, validation, cutting at character boundaries and the round trip.
 #include <cstdlib>
 

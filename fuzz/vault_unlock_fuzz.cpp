@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: unlocking an arbitrary user.dat and reading the database it yields.
 #include <QFile>
 

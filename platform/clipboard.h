@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one way text reaches the clipboard, and the way it is emptied.
 #pragma once
 

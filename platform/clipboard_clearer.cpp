@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ClipboardClearer: the deadline, the countdown and the check that the clipboard is still ours.
 #include "platform/clipboard_clearer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ClipboardClearer: puts a secret on the clipboard and takes it off again after a delay.
 #pragma once
 

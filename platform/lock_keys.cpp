@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lock keys' lights; on X11 the state comes from the keyboard extension.
 #include "platform/lock_keys.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // read_lock_keys: the Caps, Num and Scroll Lock lights as the desktop reports them.
 #pragma once
 

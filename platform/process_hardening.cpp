@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // harden_process: no core dumps, not dumpable (which also keeps same-user ptrace out on Linux).
 #include "platform/process_hardening.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeps a crashing process from writing the open vault into a core file, and other processes of
 // the same user from reading its memory through ptrace.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ScreenLockWatcher: the D-Bus signals of the screen savers and of logind.
 #include "platform/screen_lock_watcher.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ScreenLockWatcher: tells when the desktop locks its screen or the machine is about to sleep.
 #pragma once
 

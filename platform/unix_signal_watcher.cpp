@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UnixSignalWatcher: the self-pipe trick; the handler only writes one byte.
 #include "platform/unix_signal_watcher.h"
 

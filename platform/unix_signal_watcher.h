@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UnixSignalWatcher: turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the event loop, so
 // that a kill or a logout ends the program through the normal shutdown.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every fixed number of the program: dialogs, controls, commands, menus, toolbars, icons and
 // strings. Stored files never hold these; they keep menus, keys and texts consistent.
 #pragma once

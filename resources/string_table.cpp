@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The string table's entries.
 #include "resources/string_table.h"
 

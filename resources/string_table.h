@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The string table: status-bar prompts, tooltips and fixed texts, looked up by id.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the layer arrows: every #include "..." of our own headers must point down a layer or
 # sideways within its own folder, and the layers without widgets must not include Qt Widgets.
 # Prints each offence as "file:line: include" and exits 1 if there is any, 0 otherwise.

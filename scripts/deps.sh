@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Korvane needs to build, run and test (clang, its runtime and python3
 # for the fuzz targets and their seed corpus, clang-format for the format check, dbus-daemon for the
 # screen-lock tests' private bus, zsh for the syntax check of korvane-cli's zsh completion,

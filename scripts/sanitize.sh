@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
 # (leak checks included) and runs every test under them; any report fails the run.
 set -euo pipefail

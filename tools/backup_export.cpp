@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backup export through sqlite3_backup_* into an AtomicFileWriter's temporary file.
 #include "tools/backup_export.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backup export: an unencrypted, consistent copy of the open vault database.
 #pragma once
 

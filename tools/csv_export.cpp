@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSV export: building the file's bytes from table userpass and writing them atomically.
 #include "tools/csv_export.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSV export: every record of the vault as comma-separated GBK text, and writing it to a file.
 #pragma once
 

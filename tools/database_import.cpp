@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Appending a database-version vault's records and categories to the open vault.
 #include "tools/database_import.h"
 

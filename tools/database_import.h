@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import of a database-version vault: every record and category appended, duplicates kept.
 #pragma once
 

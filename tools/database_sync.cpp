@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synchronisation against an index of the vault's records and a set of its categories, built
 // once, with the source's rows streamed through one prepared insert.
 #include "tools/database_sync.h"

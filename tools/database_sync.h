@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synchronisation: merging another database-version vault into the open one without
 // adding records or categories it already holds.
 #pragma once

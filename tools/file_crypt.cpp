@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file encryption tool's format, streamed block by block between two devices.
 #include "tools/file_crypt.h"
 

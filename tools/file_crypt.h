@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file encryption tool: one clear fill-count byte P, then the plain bytes and P fill bytes
 // as MARS ECB blocks under the password exactly as typed.
 #pragma once

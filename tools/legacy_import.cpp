@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading, deciphering and parsing the older vault files, and inserting their records.
 #include "tools/legacy_import.h"
 

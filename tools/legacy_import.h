@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import of the two older enciphered vault files: the fixed-slot "old" file and the
 // record-stream "new" file, both with an MD5 password check and MARS ECB blocks.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Password generation with QRandomGenerator::system(): one of each class, the rest uniform
 // over the union, then a Fisher-Yates shuffle so the guaranteed ones sit anywhere.
 #include "tools/password_generator.h"

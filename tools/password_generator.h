@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Password generator: random passwords from chosen character classes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Password strength: zxcvbn's estimate in bits, cut into five bands.
 #include "tools/password_strength.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Password strength: how hard a password is to guess, in five levels the user can read.
 #pragma once
 

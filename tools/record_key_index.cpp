@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordKeyIndex: the vault's records as digests in an open-addressed table, checked against
 // the stored row whenever a digest matches.
 #include "tools/record_key_index.h"

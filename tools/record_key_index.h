@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordKeyIndex: which records a vault holds, kept as a 64-bit digest and a row id per record
 // instead of the records themselves.
 #pragma once

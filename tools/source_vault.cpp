@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a database-version vault as an untrusted file, checking its shape and reading the
 // columns the vault's schema declares, by name.
 #include "tools/source_vault.h"

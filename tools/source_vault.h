@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading another database-version vault (plain SQLite with tables userpass and type).
 #pragma once
 

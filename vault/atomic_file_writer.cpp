@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AtomicFileWriter: temporary file beside the target, flushed, then renamed over it.
 #include "vault/atomic_file_writer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AtomicFileWriter: writes a file under a temporary name beside its target, flushes it to disk
 // and renames it into place, so a reader only ever sees the old file or the whole new one. A
 // target that is a symbolic link stays one: the file at the end of its chain is replaced.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BlockCipherPool: one share of blocks per worker thread.
 #include "vault/block_cipher_pool.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BlockCipherPool: MARS over the whole blocks of a buffer, split between worker threads.
 #pragma once
 

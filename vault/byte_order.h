@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Little-endian 32-bit loads and stores, as MARS, MD5 and the legacy file headers lay words out.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chunk_checksum: four independent multiply-rotate lanes over 8-byte words, folded together.
 #include "vault/chunk_checksum.h"
 

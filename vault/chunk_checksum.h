@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chunk_checksum: a fast 64-bit fingerprint of a buffer, to tell whether bytes read back from
 // disk are the bytes that were written. It guards against the disk, not against an attacker.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DatabaseImage: sqlite3_malloc64 memory that is wiped before it is freed.
 #include "vault/database_image.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DatabaseImage: a plain vault database held in memory only, for a session that reads and never
 // writes, so that no plain page ever reaches the disk.
 #pragma once

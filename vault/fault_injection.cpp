@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The test-only fault hook behind fault::should_fail.
 #include "vault/fault_injection.h"
 

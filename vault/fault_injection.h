@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test-only hook at each file operation of the vault: lets tests fail a step or kill the
 // process there. Compiles to nothing unless KORVANE_FAULT_INJECTION is defined.
 #pragma once

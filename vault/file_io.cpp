@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exact reads and native paths.
 #include "vault/file_io.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small file helpers every layer shares: exact reads and paths as the user writes them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MarsCipher: MARS key expansion and the unrolled block encryption and decryption.
 #include "vault/mars_cipher.h"
 

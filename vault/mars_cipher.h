@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MarsCipher: the MARS block cipher (revised key schedule) on 16-byte blocks.
 #pragma once
 

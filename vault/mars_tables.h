@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Constant tables of the MARS block cipher: the 512-word S-box and the key fix-up patterns.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Md5Digest: the RFC 1321 compression function, buffering and padding.
 #include "vault/md5_digest.h"
 

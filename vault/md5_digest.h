@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Md5Digest: the RFC 1321 message digest, used to check the passwords of legacy vault files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record search: a byte prefilter inside SQLite, then a check of each candidate as decoded text.
 #include "vault/record_search.h"
 

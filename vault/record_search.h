@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding records by a text in their title, account or remark, for the window and the CLI alike.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Result and Status: a value or a user-facing error message, returned across layers instead of
 // exceptions.
 #pragma once

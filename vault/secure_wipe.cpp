@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // secure_wipe: a volatile write loop the compiler must keep, whatever it proves about the buffer.
 #include "vault/secure_wipe.h"
 

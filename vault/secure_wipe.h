@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Overwriting secrets (master passwords, deciphered buffers) before their memory is given back,
 // in a way the optimiser may not drop as a dead store.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SessionFiles: resolving a path as the system would and comparing it with the session's files.
 #include "vault/session_files.h"
 

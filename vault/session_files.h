@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SessionFiles: the files an unlocked vault keeps in its folder, and the refusal to write a
 // user-named output over any of them.
 #pragma once

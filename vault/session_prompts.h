@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SessionPrompts: the questions and messages the vault start-up and shutdown need from the
 // user. The window layer answers with real dialogs, tests with scripted answers.
 #pragma once

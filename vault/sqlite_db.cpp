@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SqliteDb, SqliteStatement and SqliteTransaction over the sqlite3 C API.
 #include "vault/sqlite_db.h"
 

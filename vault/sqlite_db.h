@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SqliteDb and SqliteStatement: a thin owner of a sqlite3 connection with bound parameters.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GBK encoding and decoding through glibc iconv, character-boundary cutting and password padding.
 #include "vault/text.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion between the UI's QString and the vault's code page 936 (GBK) byte strings.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VaultCodec: block-wise MARS encipherment of the working database, written atomically.
 #include "vault/vault_codec.h"
 

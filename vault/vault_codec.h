@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VaultCodec: turns the plain working database into the enciphered vault file and back.
 // user.dat is the working file's whole 16-byte blocks, each MARS-enciphered on its own under
 // the master password's bytes (no header, no salt, no padding).

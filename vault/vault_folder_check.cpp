@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folder permissions and file kinds of the vault folder, looked at with lstat/stat only.
 #include "vault/vault_folder_check.h"
 

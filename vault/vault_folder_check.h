@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the vault folder and the names in it must be before anything is opened: a folder only
 // its owner can write, and regular files (user.dat may be a link to one) where files belong.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VaultRecord and RecordSummary: rows of table userpass as the vault's GBK byte strings.
 #pragma once
 

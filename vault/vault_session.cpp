@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VaultSession: vault start-up (create, recover, unlock) and shutdown (lock).
 #include "vault/vault_session.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VaultSession: the life of one unlocked vault, from finding its files at start-up to enciphering
 // the working database again at shutdown.
 #pragma once

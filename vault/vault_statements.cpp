@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vault's SQL statements over tables userad, type and userpass.
 #include "vault/vault_statements.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every statement the program runs against a vault database, one function each. Values are
 // bound as parameters, so any byte string (quotes included) is stored and matched as typed.
 #pragma once

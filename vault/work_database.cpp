@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening, checking, shrinking and copying the plain working database.
 #include "vault/work_database.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connections that write the plain working database, and what the session does to it as a
 // whole: its settings, a quick integrity check, shrinking and copying it out.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Identity, header and schema checks of the plain working database.
 #include "vault/work_file_check.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks that the plain working file is still the vault database the session opened: the same
 // file, owned by this user, with a whole SQLite image and the vault's own tables.
 #pragma once

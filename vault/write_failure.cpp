@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Write failures: a full disk or a file-size limit in Chinese, anything else as the system says.
 #include "vault/write_failure.h"
 

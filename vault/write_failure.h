@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cause of a failed write in the user's words. A full disk is the one failure a user can
 // act on, so it is named plainly instead of with the system's English (or no) text.
 #pragma once

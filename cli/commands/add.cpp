@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // add: a new record from the field options, its number on standard output.
 #include <QString>
 #include <string>

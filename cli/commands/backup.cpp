@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // backup: the vault as an unencrypted database file.
 #include <QString>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // categories: the vault's categories, one line each, in the order they were made.
 #include <QString>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // clip: copies a record's password to the clipboard and clears it after a while.
 #include <QEventLoop>
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The handlers of korvane-cli's commands, one file each under cli/commands/.
 #pragma once
 

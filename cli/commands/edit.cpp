@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // edit: changes the fields given and leaves the others as they are.
 #include <QString>
 #include <utility>

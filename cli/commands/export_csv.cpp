@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // export-csv: every record as comma-separated text, as the window exports it.
 #include <QString>
 

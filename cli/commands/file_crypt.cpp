@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // encrypt-file and decrypt-file: the file tool, with a typed password or the master password.
 #include "tools/file_crypt.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // find: the records of every category whose title, account or remark holds a text, as ls lists
 // them plus their category.
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // generate: a random password; needs no vault.
 #include <QString>
 

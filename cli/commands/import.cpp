@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // import: records from an older vault file or from a database vault.
 #include <QString>
 

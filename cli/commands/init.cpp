@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // init: creates a new vault in the chosen folder, the new password typed twice.
 #include <QString>
 

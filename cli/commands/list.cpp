@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ls: the records of the root view or of one category, one tab-separated line each.
 #include <QString>
 #include <optional>

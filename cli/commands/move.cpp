@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mv: moves one record to an existing category or the root.
 #include <QString>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // passwd: changes the master password.
 #include <QString>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // show: one record, its password hidden unless asked for.
 #include <QString>
 

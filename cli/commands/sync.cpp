@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sync: adds the records and categories of another database vault that this one lacks.
 #include <QString>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ChangePasswordDialog: the new-password dialog of the first run and of the password change.
 #include "gui/auth/change_password_dialog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ChangePasswordDialog: takes a new master password typed twice and hands back its padded GBK
 // bytes.
 #pragma once

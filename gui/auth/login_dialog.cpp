@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LoginDialog: the password prompt shown before the vault is deciphered.
 #include "gui/auth/login_dialog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LoginDialog: asks for the master password at start-up and hands back its padded GBK bytes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // QtSessionPrompts: SessionPrompts on LoginDialog, ChangePasswordDialog and show_message.
 #include "gui/auth/qt_session_prompts.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // QtSessionPrompts: answers the vault start-up's questions with the real dialogs.
 #pragma once
 

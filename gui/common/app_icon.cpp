@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // app_icon: the compiled-in picture.
 #include "gui/common/app_icon.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // use_resizable_frame: the flags and size limits of a small dialog's window.
 #include "gui/common/dialog_frame.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window frame the program's small dialogs share: resizable, with a maximise button.
 #pragma once
 

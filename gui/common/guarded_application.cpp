@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GuardedApplication: catches in notify(), marks the failure and ends the event loops.
 #include "gui/common/guarded_application.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GuardedApplication: the QApplication that keeps exceptions from unwinding through Qt.
 #pragma once
 

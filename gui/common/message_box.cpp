@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // show_message: QMessageBox with the program's captions and button sets.
 #include "gui/common/message_box.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One way to ask or tell the user something in a message box with the program's fixed texts.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The quitting and failure marks as dynamic properties of QCoreApplication::instance().
 #include "gui/common/program_state.h"
 

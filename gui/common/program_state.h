@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the program is ending, and why, kept as properties of the application object.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // run_modal: resets the answer, refuses to ask while quitting, and cancels a run the quit ended.
 #include "gui/common/run_modal.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // run_modal: the one way the program runs a modal dialog or message box.
 #pragma once
 

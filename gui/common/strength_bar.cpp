@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // StrengthBar: the bar's length and colour for each level, and its texts.
 #include "gui/common/strength_bar.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // StrengthBar: a password's strength as a coloured bar and the level's name.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform file dialogs behind FileChooser, and the replaceable chooser the commands use.
 #include "gui/tools/file_chooser.h"
 

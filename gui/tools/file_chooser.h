@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FileChooser: how the tools ask for a file name, replaceable so tests can answer for the user.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FileCryptDialog: password checks, result names and messages around the file tool.
 #include "gui/tools/file_crypt_dialog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FileCryptDialog: enciphers or deciphers one file with a password into a new file beside it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ImportDialog: the password prompt for the enciphered files and the messages of each import.
 #include "gui/tools/import_dialog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ImportDialog: adds the records of an old or new vault file, or of a database-version vault.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PasswordGeneratorDialog: reads the classes and length, shows the result or why there is none.
 #include "gui/tools/password_generator_dialog.h"
 

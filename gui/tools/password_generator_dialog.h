@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PasswordGeneratorDialog: random passwords of a chosen length from chosen character classes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SyncDialog: browse, run the merge through the work layer, report a source it cannot read.
 #include "gui/tools/sync_dialog.h"
 

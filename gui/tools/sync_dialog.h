@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SyncDialog: picks another database-version vault and merges it into the open vault.
 #pragma once
 

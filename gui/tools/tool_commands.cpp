@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data exchange commands: file choice, the work layer's call and the message boxes.
 #include "gui/tools/tool_commands.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's handlers of the data exchange commands: each gathers input, runs the tool
 // and shows the outcome; the main window only calls them and refreshes what they report.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AboutDialog: a small box with the application icon and the version line.
 #include "gui/window/about_dialog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // AboutDialog: the program's name, version and credits.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CategoryNameDialog: one edit, OK and Cancel.
 #include "gui/window/category_name_dialog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CategoryNameDialog: asks for the name of a new category.
 #pragma once
 

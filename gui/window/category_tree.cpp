@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CategoryTree: category tree, its commands and the drop of a dragged record.
 #include "gui/window/category_tree.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CategoryTree: the category tree, the left pane. A root "我的密码" with one child per category;
 // selecting an item shows its records, and a record dropped on an item moves there.
 #pragma once

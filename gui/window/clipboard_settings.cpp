@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ClipboardSettings: reading and writing the clipboard delay in the per-user native settings.
 #include "gui/window/clipboard_settings.h"
 

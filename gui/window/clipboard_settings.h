@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ClipboardSettings: the stored delay after which a copied password leaves the clipboard.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CommandRouter: actions, the routing chain and update rules.
 #include "gui/window/command_router.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CommandRouter: one QAction per command id (plus popup entries with their own texts), routed
 // to the active pane, then the frame, then the application, with update rules applied before
 // menus open and after every command.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command table, res::kMainMenu and the popup menus, res::kMainToolbar, the accelerators.
 #include "gui/window/command_table.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command vocabulary: each command's menu text and picture, the menus, the toolbar and the
 // accelerator table.
 #pragma once

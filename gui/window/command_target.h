@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CommandTarget: a window that handles some of the program's command ids.
 #pragma once
 

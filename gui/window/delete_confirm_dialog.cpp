@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DeleteConfirmDialog: the four-answer question of a record deletion.
 #include "gui/window/delete_confirm_dialog.h"
 

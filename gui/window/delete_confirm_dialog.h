@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DeleteConfirmDialog: asks whether to delete one record, with yes, yes to all, no and cancel.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FloatWindow: collecting dropped texts, its two popup menus and the view/edit dialog.
 #include "gui/window/float_window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FloatWindow: the small always-on-top picture that collects dropped texts for a new record.
 #pragma once
 

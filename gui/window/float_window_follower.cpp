@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FloatWindowFollower: the floating window's place and visibility, driven by the main window's
 // show, move and window-state events.
 #include "gui/window/float_window_follower.h"

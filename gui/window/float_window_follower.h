@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FloatWindowFollower: keeps the floating window beside the main window as that one is shown,
 // moved, minimised and restored.
 #pragma once

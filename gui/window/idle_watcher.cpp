@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // IdleWatcher: an application-wide input filter and a clock that is checked every few seconds.
 #include "gui/window/idle_watcher.h"
 

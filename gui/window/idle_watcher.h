@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // IdleWatcher: says when the user has given the program no input for a set number of minutes.
 #pragma once
 

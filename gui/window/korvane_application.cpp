@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // KorvaneApplication: start-up order, the event loop and the shutdown that enciphers the vault.
 #include "gui/window/korvane_application.h"
 

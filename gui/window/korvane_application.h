@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // KorvaneApplication: the program's life in order: vault start-up, main window, event loop,
 // shutdown.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lock-key indicators: status-bar panes polling the lights that platform/lock_keys reads.
 #include "gui/window/lock_key_indicators.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LockKeyIndicators: the status bar's 大写 / 数字 / 滚动 panes, following the lock keys.
 #pragma once
 

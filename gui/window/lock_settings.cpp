@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LockSettings: reading and writing the lock triggers in the per-user native settings.
 #include "gui/window/lock_settings.h"
 

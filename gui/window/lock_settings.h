@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LockSettings: when the running program locks the vault on its own.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow: building the main window, the talk between its panes and the frame's commands.
 #include "gui/window/main_window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MainWindow: the main window. Menu bar, toolbar, status bar, the splitter with the category
 // tree and the record list and the wiring between them, the tray icon, the floating window, and
 // the frame's share of the command routing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Menu and toolbar construction from the command table.
 #include "gui/window/menu_builder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds menus and the toolbar from the command table, with the router's shared actions.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // OptionsDialog: between the settings store and the check boxes and spin boxes.
 #include "gui/window/options_dialog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // OptionsDialog: the clipboard delay and the lock triggers, as the user sets them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PasswordMaskStyle: the '*' mask over any base style, and putting it under the application.
 #include "gui/window/password_mask_style.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PasswordMaskStyle: the program's base style, which masks password boxes with '*'.
 #pragma once
 

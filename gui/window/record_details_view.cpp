@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordDetailsView: QTreeView as a flat three-column table with the record list's own mouse,
 // focus and drag rules.
 #include "gui/window/record_details_view.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordDetailsView: the record list in details mode, one row per record with three columns.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dragging a record out of the record list.
 #include "gui/window/record_drag.h"
 

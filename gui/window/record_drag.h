@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dragging one record out of either record view onto the category tree.
 #pragma once
 

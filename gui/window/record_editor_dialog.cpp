@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordEditorDialog: the record editor used for new records, changes and the floating window.
 #include "gui/window/record_editor_dialog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordEditorDialog: shows and edits the title, account, password and remark of one record.
 #pragma once
 

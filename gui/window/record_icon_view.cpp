@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordIconView: QListView set up for the three icon layouts, with the record list's own
 // mouse, focus and drag rules.
 #include "gui/window/record_icon_view.h"

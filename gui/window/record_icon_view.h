@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordIconView: the record list in large icons, small icons or list mode.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordList: the record list's views, its fill from the vault and its record commands.
 #include "gui/window/record_list.h"
 

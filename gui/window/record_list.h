@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordList: the record list, the right pane. Shows the records of the category the main window
 // hands it in one of four modes and runs the record commands.
 #pragma once

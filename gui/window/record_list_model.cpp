@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordListModel: rows kept as the vault's bytes, decoded only when a view asks for them.
 #include "gui/window/record_list_model.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordListModel: the record list's rows (title, account, start of the remark, and for search
 // results the category) as a table model.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordPaneInput: the shared record-view input rules.
 #include "gui/window/record_pane_input.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordPaneInput: the mouse, focus, key and drag rules both record views share, kept in one
 // place so the icon layouts and the details table cannot drift apart.
 #pragma once

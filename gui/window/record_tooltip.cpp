@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // record_tooltip: the labelled lines of a record's tooltip, kept plain text whatever it holds.
 #include "gui/window/record_tooltip.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // record_tooltip: the text a record list item shows when the pointer rests on it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SearchBox: the search field's keys.
 #include "gui/window/search_box.h"
 

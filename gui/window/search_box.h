@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SearchBox: the toolbar's search field. What is typed searches every category at once.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // StyleSettings: reading and writing bXPMode in the per-user native settings store.
 #include "gui/window/style_settings.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // StyleSettings: the stored number of the chosen look, the program's one lasting window setting.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TrayIcon over QSystemTrayIcon, following the notification area as it comes and goes.
 #include "gui/window/tray_icon.h"
 

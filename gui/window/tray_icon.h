@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TrayIcon: the notification-area icon with its tooltip, left-click restore and res::kTrayMenu,
 // shown while the desktop has a notification area.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UnlockPanel: the locked window's content, centred in the space the panes had.
 #include "gui/window/unlock_panel.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UnlockPanel: what the main window shows while the vault is locked, a password box and 解锁.
 #pragma once
 

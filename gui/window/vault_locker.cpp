@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VaultLocker: the lock path (cancel dialogs, forget what is shown, seal, let go of the folder)
 // and the unlock path (a fresh start of the session with the panel's password).
 #include "gui/window/vault_locker.h"

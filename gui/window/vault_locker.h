@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VaultLocker: locks the vault while the program runs and unlocks it again from the main window.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VisualStyle: mapping looks to commands and sheets, and applying a sheet program-wide.
 #include "gui/window/visual_style.h"
 

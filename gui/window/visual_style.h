@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VisualStyle: the four program-wide looks of menus, toolbars and dialogs, and the one in force.
 #pragma once
 

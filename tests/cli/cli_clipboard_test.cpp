@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // clip on an offscreen QGuiApplication: the password reaches the clipboard through the program's
 // put_text_on_clipboard, the vault is locked during the wait, and only our password is cleared.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvane-cli's record, category and tool commands, run in-process against a vault made by the
 // window's code paths and read back the same way.
 #include <gtest/gtest.h>

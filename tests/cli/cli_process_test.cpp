@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built korvane-cli as a child process: exit codes, the password on standard input, the
 // single-instance lock in both directions and SIGTERM while the vault is open.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // korvane-cli's vault session: creation, unlocking, locking again, recovery and refusals,
 // checked on the files the window's code then finds.
 #include <gtest/gtest.h>

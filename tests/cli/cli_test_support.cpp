@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FakeConsole, the offscreen application and the window-side vault helpers.
 #include "cli_test_support.h"
 

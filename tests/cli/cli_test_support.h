@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the korvane-cli suites: a console with scripted input, and a vault made and read
 // back through the window's own code paths (VaultSession and the statements).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real console's input: lines from a pipe, interruption by the signal pipe, and the
 // no-echo prompt on a pseudo-terminal.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A disk that fills up while the vault is unlocked, edited, locked or given a new password: the
 // folder still opens with the password in force at the last completed change, every completed
 // change is there, nothing half-written is left, and each failure reached the user in words.

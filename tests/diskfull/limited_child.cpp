@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The forked child behind run_limited, and its two ways of running out of room.
 #include "diskfull/limited_child.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a scenario in a forked child whose writes really fail once a chosen amount of room is
 // used up: on a small tmpfs filled up to the last few bytes, or under RLIMIT_FSIZE.
 #pragma once

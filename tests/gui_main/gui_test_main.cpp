@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // main() of the widget test suites: the program's offscreen application object with settings
 // kept in a temporary folder, then every test.
 #include <gtest/gtest.h>

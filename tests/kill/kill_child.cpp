@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Child process for the kill tests: runs unlock, edit and lock cycles on a real vault until killed.
 //
 // Usage: korvane_kill_child VAULT_DIR JOURNAL SEED PASSWORD [FAULT_POINT COUNT]

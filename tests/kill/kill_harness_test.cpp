@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kill tests: SIGKILL the vault child at random moments and at each file step, then check that
 // a fresh start in the same folder unlocks and holds every record the child had finished.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Process hardening, checked in a forked child so the test process keeps its own limits.
 #include "platform/process_hardening.h"
 

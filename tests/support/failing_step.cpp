@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FailingStep: the fault hook that refuses the one named step.
 #include "support/failing_step.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FailingStep: makes one named file step of the vault fail while it lives.
 #pragma once
 

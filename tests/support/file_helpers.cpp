@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File helpers for tests, independent of the code under test.
 #include "support/file_helpers.h"
 

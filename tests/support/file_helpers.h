@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small file helpers for tests: whole-file reads and writes, folder listings, raw SQLite.
 #pragma once
 

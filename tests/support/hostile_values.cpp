@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hostile value table and GBK byte generators.
 #include "support/hostile_values.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Values that break naive SQL quoting, printf-style formatting, GBK byte handling or length
 // limits, and the record fields they are put into; shared by the suites that store text.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Legacy file bodies and their sealing.
 #include "support/legacy_files.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The legacy vault files, old and new, built byte by byte and sealed with the Crypto++ reference.
 #pragma once
 

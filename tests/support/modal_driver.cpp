@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ModalDriver: a 5 ms poll of the active modal window; and the dialog helpers built on it.
 #include "support/modal_driver.h"
 

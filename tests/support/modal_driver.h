@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ModalDriver: answers the modal windows a widget test provokes; and the small helpers that find,
 // show and type into dialogs, for the offscreen widget suites.
 #pragma once

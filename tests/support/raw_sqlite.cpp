@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plain sqlite3 queries for tests.
 #include "support/raw_sqlite.h"
 

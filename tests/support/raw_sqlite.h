@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RawSqlite: plain sqlite3 access for tests, independent of the vault's own SqliteDb wrapper.
 #pragma once
 

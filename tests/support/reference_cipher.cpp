@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Crypto++-backed MARS ECB and MD5 used as a second opinion on what the vault writes.
 #include "support/reference_cipher.h"
 

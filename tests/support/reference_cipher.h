@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Independent MARS ECB and MD5 built on Crypto++, for tests that check vault bytes on disk.
 #pragma once
 

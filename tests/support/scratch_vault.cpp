@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ScratchVault and the plain-sqlite3 source vaults.
 #include "support/scratch_vault.h"
 

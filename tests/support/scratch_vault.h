@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ScratchVault: a new vault database in a folder of its own; and source vaults written with
 // plain sqlite3, for the suites that import, export or compare databases.
 #pragma once

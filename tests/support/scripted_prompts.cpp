@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ScriptedPrompts: scripted answers for the vault start-up.
 #include "support/scripted_prompts.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ScriptedPrompts: answers the vault start-up's questions from a script and records messages.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SessionVault: start-up answered by ScriptedPrompts, every outcome checked.
 #include "support/session_vault.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A vault folder driven through the real session code: VaultSession start-up, unlock and lock.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Database import and synchronisation from database-version vaults written with plain sqlite3.
 #include <gtest/gtest.h>
 

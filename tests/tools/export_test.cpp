@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSV export and backup export: the exact bytes written, replacing targets, and failures.
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file encryption tool: exact enciphered bytes against Crypto++, round trips, refusals.
 #include "tools/file_crypt.h"
 

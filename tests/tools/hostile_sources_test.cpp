@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import and synchronisation sources carrying hostile text: every value lands in the vault byte
 // for byte, and stays so after the session has locked the vault and unlocked it again.
 #include <gtest/gtest.h>

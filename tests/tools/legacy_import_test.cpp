@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Legacy vault files written by an independent Crypto++ writer: records, padding of the
 // password, wrong passwords, and files outside the format refused with nothing inserted.
 #include "tools/legacy_import.h"

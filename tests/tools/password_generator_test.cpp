@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The password generator: length, classes, presence of each checked class, refusals.
 #include "tools/password_generator.h"
 

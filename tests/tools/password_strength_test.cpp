@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Password strength: zxcvbn's estimates cut into five bands, near each band's edges.
 #include "tools/password_strength.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chunk_checksum: the changes a disk can make to a chunk must show in its checksum.
 #include "vault/chunk_checksum.h"
 

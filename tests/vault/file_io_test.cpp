@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // read_fully against a device that hands back its bytes a few at a time, as pipes and some file
 // systems do.
 #include "vault/file_io.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hostile text in every field of every statement path: stored and read back byte for byte,
 // also after the session has locked the vault to user.dat and unlocked it again.
 #include <gtest/gtest.h>

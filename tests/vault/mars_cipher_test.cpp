@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of MarsCipher: published known answers, agreement with Crypto++, key length handling.
 #include "vault/mars_cipher.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of Md5Digest: the RFC 1321 suite, incremental updates, padding edges and reuse.
 #include "vault/md5_digest.h"
 

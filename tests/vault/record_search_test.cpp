@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record search against real database files: what matches, what never does, and the GBK bytes
 // that look like a match without being one.
 #include "vault/record_search.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the sqlite3 wrapper: opening, binary-safe texts, error reporting, transactions.
 #include "vault/sqlite_db.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of GBK conversion, character-boundary cutting and master password padding.
 #include "vault/text.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VaultCodec: the enciphered file's exact bytes, the password test, and what failures leave.
 #include "vault/vault_codec.h"
 

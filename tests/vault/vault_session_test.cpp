@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // VaultSession: every start-up branch, shutdown, and the files each one leaves behind.
 #include "vault/vault_session.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the vault statements against real database files, checked through plain sqlite3.
 #include "vault/vault_statements.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ChangePasswordDialog: matching entries padded, mismatches and over-long entries refused with
 // the dialog left open, cancel, focus and tab order.
 #include "gui/auth/change_password_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LoginDialog: padding of the typed password, refusal of characters GBK cannot hold, cancel,
 // focus and tab order.
 #include "gui/auth/login_dialog.h"

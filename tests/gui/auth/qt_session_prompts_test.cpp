@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // QtSessionPrompts: the start-up's questions answered through the real modal dialogs.
 #include "gui/auth/qt_session_prompts.h"
 

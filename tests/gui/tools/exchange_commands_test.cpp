@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record list's data exchange commands: CSV and backup export, import and sync, driven
 // through their dialogs against a real unlocked vault.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FileCryptDialog: password checks, the result files beside the chosen one, and a round trip
 // checked against an independent MARS.
 #include "gui/tools/file_crypt_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PasswordGeneratorDialog: each check box chooses its characters, refusals, copying, and the
 // strength bar.
 #include "gui/tools/password_generator_dialog.h"

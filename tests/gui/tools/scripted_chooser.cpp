@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ScriptedChooser: queued answers, recorded calls.
 #include "scripted_chooser.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ScriptedChooser: answers the tools' file dialogs from a queue and records every call.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ToolDialogTest: the vault is created and unlocked before each test, the chooser checked after.
 #include "tool_dialog_test.h"
 

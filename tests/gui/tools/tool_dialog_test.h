@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ToolDialogTest: the fixture of the tool dialog tests, an unlocked vault and a scripted chooser.
 #pragma once
 

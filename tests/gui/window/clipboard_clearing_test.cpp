@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A copied password leaving the clipboard: the clearer on a clock the test moves, the stored
 // delay's and lock triggers' ranges, the options dialog that sets them, and the main window's
 // copy command with its status-bar countdown.

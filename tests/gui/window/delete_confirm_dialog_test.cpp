@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DeleteConfirmDialog: each way of answering, the buttons' order on screen, and repeated runs of
 // one dialog object.
 #include "gui/window/delete_confirm_dialog.h"

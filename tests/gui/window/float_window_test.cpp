@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floating window inside the running program: drops collected into fields, the view/edit
 // dialog, writing the record through the main window, and showing or hiding the window.
 #include "gui/window/float_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as a user meets it: start-up, routing of commands to the active pane, the
 // category tree, dragging a record onto a category, and the way out.
 #include "gui/window/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program ending while it asks something: a termination signal cancels the open question and
 // every later one, and an exception out of a handler still ends with the vault sealed.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordEditorDialog: captions and the password mask, saving and cancelling, Enter, the copy
 // button, the strength bar, and bytes that must come back exactly as the caller gave them.
 #include "gui/window/record_editor_dialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordListModel: the cut remark column and the single reset per fill.
 #include "gui/window/record_list_model.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordList over a real vault, in a main window with its category tree: fills, copy, the editor
 // and delete flows, view modes, dragging and the password change, checked through what the
 // database file holds.

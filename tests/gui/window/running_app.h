@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A started program (new vault, main window up) for the window suites, shut down quietly after
 // each test.
 #pragma once

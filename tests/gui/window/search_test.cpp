@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search field in the running program: filtering across categories while typing, the 类别
 // column, the ways out of a search, and records deleted or edited from the results.
 #include <gtest/gtest.h>

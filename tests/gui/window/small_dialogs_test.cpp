@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small dialogs and message boxes: CategoryNameDialog, AboutDialog, show_message, and the
 // window frame every small dialog gets.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The four looks and the stored look number: what each look draws, where the number is kept,
 // and how the main window reads, shows and writes it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Locking the vault while the program runs: the lock path and what it leaves, the unlock and its
 // refusals, dialogs cancelled by a lock, the idle lock and the desktop's screen lock.
 #include "gui/window/vault_locker.h"
