@@ -12,12 +12,11 @@ umask 022
 build=build-package
 # Debian's own compiler and linker flags, hardening included (lintian checks for it). Passed as
 # cache values, not through the environment, so that a second run with other flags uses them;
-# CMake never reads CPPFLAGS, where _FORTIFY_SOURCE is. -fno-ident keeps the compiler's version
-# string out of the stripped programs (lintian: binary-has-unneeded-section).
+# CMake never reads CPPFLAGS, where _FORTIFY_SOURCE is.
 flag() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_BENCH=OFF -DKORVANE_FAULT_INJECTION=OFF \
-    -DCMAKE_CXX_FLAGS="$(flag CPPFLAGS) $(flag CXXFLAGS) -fno-ident" -DCMAKE_EXE_LINKER_FLAGS="$(flag LDFLAGS)"
+    -DCMAKE_CXX_FLAGS="$(flag CPPFLAGS) $(flag CXXFLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(flag LDFLAGS)"
 cmake --build "$build" -j2
 rm -f "$build"/korvane_*.deb
 (cd "$build" && cpack -G DEB)
