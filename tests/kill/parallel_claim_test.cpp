@@ -24,10 +24,10 @@ namespace {
 
 using testing::ScriptedPrompts;
 
-constexpr int kRounds = 40;
-constexpr int kWindowsPerRound = 3;
+constexpr int kRounds = 80;
+constexpr int kWindowsPerRound = 4;
 #ifdef KORVANE_CLI_PATH
-constexpr int kCommandsPerRound = 3;
+constexpr int kCommandsPerRound = 4;
 #else
 constexpr int kCommandsPerRound = 0;
 #endif
