@@ -13,12 +13,19 @@
 #include "vault/fault_injection.h"
 #include "vault/session_files.h"
 #include "vault/text.h"
+#include "vault/vault_folder_check.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::cli {
 namespace {
 
 const QString kVaultMissing = QStringLiteral("密码库不存在，请先运行 korvane-cli init");
+
+Result<VaultPresence> vault_presence_in(const QString& dir) {
+    const QDir folder(dir);
+    return vault_presence(folder.filePath(QLatin1String(VaultSession::kVaultFileName)),
+                          folder.filePath(QLatin1String(VaultSession::kWorkFileName)));
+}
 
 }  // namespace
 
@@ -81,11 +88,10 @@ QString CommandContext::vault_dir() const {
 }
 
 bool CommandContext::vault_exists(const QString& dir) {
-    const QDir folder(dir);
-    const QFileInfo work(folder.filePath(QLatin1String(VaultSession::kWorkFileName)));
-    // An empty working file holds nothing; the session treats it as absent.
-    return QFileInfo::exists(folder.filePath(QLatin1String(VaultSession::kVaultFileName))) ||
-           (work.exists() && work.size() > 0);
+    // A vault that cannot be looked at is none that init would overwrite; the session's own
+    // folder checks then name the problem.
+    const Result<VaultPresence> presence = vault_presence_in(dir);
+    return presence.ok() && *presence == VaultPresence::Present;
 }
 
 int CommandContext::with_vault(const std::function<int(VaultSession&)>& body) {
@@ -100,7 +106,11 @@ int CommandContext::run_with_vault(const std::function<int(VaultSession&)>& body
                                    VaultSession::Access access) {
     const QString dir = vault_dir();
     // Checked first because the session would create a vault (and its folder) otherwise.
-    if (!vault_exists(dir)) return fail(kExitFile, kVaultMissing);
+    // "No vault" is said only of a folder that plainly has none: a link that leads nowhere
+    // or a folder that cannot be entered is named, since init would not help there.
+    const Result<VaultPresence> presence = vault_presence_in(dir);
+    if (!presence) return fail(kExitFile, presence.error());
+    if (*presence == VaultPresence::Absent) return fail(kExitFile, kVaultMissing);
     VaultSession doc(dir, access);
     TerminalPrompts prompts(console_, questions_, doc.work_path(),
                             TerminalPrompts::Creation::Refused);

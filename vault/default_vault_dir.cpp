@@ -48,10 +48,22 @@ bool create_private_folders(const QString& dir) {
     return QFileInfo(absolute).isDir();
 }
 
+QString user_data_home(const QString& xdg_data_home, const QString& home) {
+    if (!xdg_data_home.isEmpty() && QDir::isAbsolutePath(xdg_data_home)) return xdg_data_home;
+    return home + QStringLiteral("/.local/share");
+}
+
 QString default_vault_dir() {
+    // Qt takes $XDG_DATA_HOME as it is, relative too; only the part below the data home
+    // (the program's own folder name) is taken from it.
+    const QString generic = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString app = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString below = app.startsWith(generic) ? app.mid(generic.size()) : QString();
+    const QString user_dir =
+        QDir::cleanPath(user_data_home(qEnvironmentVariable("XDG_DATA_HOME"), QDir::homePath()) +
+                        (below.isEmpty() ? QStringLiteral("/korvane") : below));
     const QString dir = choose_vault_dir(
-        {QCoreApplication::applicationDirPath(), QStringLiteral(KORVANE_INSTALL_BINDIR),
-         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)});
+        {QCoreApplication::applicationDirPath(), QStringLiteral(KORVANE_INSTALL_BINDIR), user_dir});
     // A folder that cannot be made is reported by the session's folder check, in its own words.
     (void)create_private_folders(dir);
     return dir;

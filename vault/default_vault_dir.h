@@ -23,6 +23,11 @@ QString choose_vault_dir(const VaultDirPlaces& places);
 // left exactly as it is.
 bool create_private_folders(const QString& dir);
 
+// The per-user data folder of the XDG base directory rules: $XDG_DATA_HOME, or
+// $HOME/.local/share when that is unset, empty or relative (the rules call a relative value
+// invalid, and one would name a different folder in every working directory).
+QString user_data_home(const QString& xdg_data_home, const QString& home);
+
 // choose_vault_dir for this program; the per-user folder is created when missing, so that the
 // first start of an installed program finds a folder to make its vault in.
 QString default_vault_dir();

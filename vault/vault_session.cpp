@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSysInfo>
 
 #include "vault/atomic_file_writer.h"
 #include "vault/file_io.h"
@@ -147,7 +146,8 @@ StartOutcome VaultSession::start(SessionPrompts& prompts) {
 }
 
 std::optional<StartOutcome> VaultSession::check_folder(SessionPrompts& prompts) {
-    // Before the lock file is touched: QLockFile would block reading a FIFO at its name.
+    // Before the lock file is touched, so that nothing ever opens a FIFO or follows a link at
+    // one of the vault's names.
     Status checked = prepare_vault_folder(vault_dir_);
     if (checked) checked = check_vault_entries(vault_path_, work_path_, lock_path_);
     if (checked) return std::nullopt;
@@ -156,35 +156,27 @@ std::optional<StartOutcome> VaultSession::check_folder(SessionPrompts& prompts) 
 }
 
 std::optional<StartOutcome> VaultSession::claim_folder(SessionPrompts& prompts) {
-    lock_file_ = std::make_unique<QLockFile>(lock_path_);
-    // A live instance keeps its lock however long it runs; only a dead one's lock is stale.
-    lock_file_->setStaleLockTime(0);
-    if (lock_file_->tryLock(0)) return std::nullopt;
-    qint64 pid = 0;
-    QString host, app;
-    const bool has_holder = lock_file_->getLockInfo(&pid, &host, &app);
-    if (lock_file_->error() == QLockFile::LockFailedError && !has_holder) {
-        // A process killed while taking the lock leaves it empty: nobody holds it.
-        lock_file_->removeStaleLockFile();
-        if (lock_file_->tryLock(0)) return std::nullopt;
-    }
-    const bool busy = lock_file_->error() == QLockFile::LockFailedError;
+    lock_file_ = std::make_unique<FolderLock>(lock_path_);
+    const FolderLock::Claim claim = lock_file_->claim();
+    if (claim.outcome == FolderLock::Outcome::Claimed) return std::nullopt;
     lock_file_.reset();
-    if (busy && has_holder && !host.isEmpty() && host != QSysInfo::machineHostName()) {
-        // Whether a process on another computer still runs cannot be told from here.
-        prompts.show_message(
-            QStringLiteral("密码库正被另一台计算机上的程序使用：锁文件“%1”属于计算机“%2”上"
-                           "进程号为 %3 的程序。\n只有在确认那个程序已经结束之后，"
-                           "才可以删除这个锁文件再打开密码库。")
-                .arg(native_path(lock_path_), host)
-                .arg(pid),
-            kErrorCaption);
-        return StartOutcome::Busy;
-    }
-    if (busy) {
-        prompts.show_message(QStringLiteral("程序已经在运行，同一个密码库不能同时打开两次。"),
-                             kErrorCaption);
-        return StartOutcome::Busy;
+    switch (claim.outcome) {
+        case FolderLock::Outcome::HeldElsewhere:
+            prompts.show_message(
+                QStringLiteral("密码库正被另一台计算机上的程序使用：锁文件“%1”属于计算机“%2”上"
+                               "进程号为 %3 的程序。\n只有在确认那个程序已经结束之后，"
+                               "才可以删除这个锁文件再打开密码库。")
+                    .arg(native_path(lock_path_), claim.holder.host)
+                    .arg(claim.holder.pid),
+                kErrorCaption);
+            return StartOutcome::Busy;
+        case FolderLock::Outcome::HeldHere:
+            prompts.show_message(QStringLiteral("程序已经在运行，同一个密码库不能同时打开两次。"),
+                                 kErrorCaption);
+            return StartOutcome::Busy;
+        case FolderLock::Outcome::CannotWrite:
+        case FolderLock::Outcome::Claimed:
+            break;
     }
     prompts.show_message(
         QStringLiteral("无法在文件夹“%1”中写入文件。").arg(native_path(vault_dir_)), kErrorCaption);
@@ -403,7 +395,6 @@ Status VaultSession::lock() {
         secure_wipe(master_password_);
         return Status::success();
     }
-    vacuum_if_sparse(db_);
     Status sealed = seal_work_file();
     secure_wipe(master_password_);
     return sealed;

@@ -3,13 +3,13 @@
 // the working database again at shutdown.
 #pragma once
 
-#include <QLockFile>
 #include <QString>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "vault/database_image.h"
+#include "vault/folder_lock.h"
 #include "vault/result.h"
 #include "vault/session_prompts.h"
 #include "vault/sqlite_db.h"
@@ -96,7 +96,7 @@ private:
     QString work_path_;
     QString lock_path_;
     FileIdentity work_identity_;  // of work_path_ as the session opened it
-    std::unique_ptr<QLockFile> lock_file_;
+    std::unique_ptr<FolderLock> lock_file_;
 };
 
 }  // namespace korvane

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Opening, checking, shrinking and copying the plain working database.
+// Opening, checking and copying the plain working database.
 #include "vault/work_database.h"
 
 #include <sqlite3.h>
@@ -10,15 +10,6 @@
 
 namespace korvane {
 namespace {
-
-Result<std::int64_t> pragma_number(SqliteDb& db, std::string_view sql) {
-    Result<SqliteStatement> stmt = db.prepare(sql);
-    if (!stmt) return make_error(stmt.error());
-    const bool row = stmt->step();
-    if (stmt->failed()) return make_error(stmt->error());
-    if (!row) return make_error(QStringLiteral("数据库错误：没有结果"));
-    return stmt->column_int64(0);
-}
 
 Status copy_pages(sqlite3* source, sqlite3* target) {
     sqlite3_backup* backup = sqlite3_backup_init(target, "main", source, "main");
@@ -61,13 +52,6 @@ Status quick_check(SqliteDb& db) {
         return make_error(QStringLiteral("数据库已损坏（完整性检查未通过）"));
     }
     return Status::success();
-}
-
-void vacuum_if_sparse(SqliteDb& db) {
-    Result<std::int64_t> free_pages = pragma_number(db, "PRAGMA freelist_count");
-    Result<std::int64_t> pages = pragma_number(db, "PRAGMA page_count");
-    if (!free_pages || !pages || *free_pages <= *pages / 4) return;
-    (void)db.exec("VACUUM");
 }
 
 Status backup_into_new_file(SqliteDb& source, const QString& target_path) {

@@ -161,7 +161,13 @@ TEST_F(CliCommandsTest, ReadOnlyCommandsLeaveTheVaultFileAndWriteNoPlainFile) {
         fault::set_hook(look_during_command);
         FolderWatch watch(vault_dir());
         const CliRun run = cli(arguments);
-        const QStringList touched = watch.touched();
+        QStringList touched = watch.touched();
+        // The lock is written in a private file of its own before it takes its name.
+        touched.removeIf([](const QString& name) {
+            return QRegularExpression("^user\\.lock\\.\\d+\\.[0-9a-f]{8}\\.part$")
+                .match(name)
+                .hasMatch();
+        });
         g_during = nullptr;
         EXPECT_EQ(run.exit_code, 0) << run.err.toStdString();
         EXPECT_TRUE(during.ran);

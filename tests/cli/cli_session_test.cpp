@@ -72,6 +72,11 @@ TEST_F(CliSessionTest, InitRefusesWhatTheNewPasswordDialogRefuses) {
 
 TEST_F(CliSessionTest, CommandsWithoutAVaultCreateNothing) {
     const QString missing = vault_dir() + "/not/there";
+    for (const char* name : {"dangling", "looped"}) ASSERT_TRUE(QDir().mkdir(file(name)));
+    ASSERT_TRUE(QFile::link("gone.dat", file("dangling") + "/user.dat"));
+    ASSERT_TRUE(QFile::link("user.dat", file("looped") + "/user.dat"));
+    write_file(file("plain"), "x");
+    const QStringList made = folder_entries(files_.path());
     for (const QStringList& command : {QStringList{"ls"},
                                        {"categories"},
                                        {"show", "1"},
@@ -83,19 +88,33 @@ TEST_F(CliSessionTest, CommandsWithoutAVaultCreateNothing) {
                                        {"backup", file("b")},
                                        {"export-csv", file("c")},
                                        {"import", "db", "x"}}) {
-        for (const QString& dir : {vault_dir(), missing}) {
+        // A folder that plainly has no vault is told to run init; any other reason to find
+        // none is named instead, since init would not help there.
+        const std::pair<QString, const char*> folders[] = {
+            {vault_dir(), "密码库不存在，请先运行 korvane-cli init"},
+            {missing, "密码库不存在，请先运行 korvane-cli init"},
+            {file("dangling"), "不存在，密码库无法打开"},
+            {file("looped"), "绕成了一个圈"},
+            {file("plain"), "不是文件夹"},
+        };
+        for (const auto& [dir, says] : folders) {
             FakeConsole console("master\nmaster\nmaster\n");
             const int code = cli::run(
                 QStringList{"korvane-cli", "--vault-dir", dir, "--password-stdin"} + command,
                 console);
             EXPECT_EQ(code, cli::kExitFile) << command.join(' ').toStdString();
-            EXPECT_TRUE(console.err.contains("密码库不存在，请先运行 korvane-cli init"));
+            EXPECT_TRUE(QString::fromUtf8(console.err).contains(QString::fromUtf8(says)))
+                << console.err.toStdString();
+            if (dir != vault_dir() && dir != missing) {
+                EXPECT_FALSE(console.err.contains("请先运行")) << console.err.toStdString();
+            }
             EXPECT_EQ(console.lines_read, 0);
         }
     }
     EXPECT_TRUE(entries().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(vault_dir() + "/not"));
-    EXPECT_TRUE(folder_entries(files_.path()).isEmpty());
+    EXPECT_EQ(folder_entries(files_.path()), made);
+    EXPECT_TRUE(QFileInfo(file("dangling") + "/user.dat").isSymLink());
 }
 
 TEST_F(CliSessionTest, AWrongPasswordLeavesTheVaultByteIdentical) {

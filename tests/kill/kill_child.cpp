@@ -2,6 +2,7 @@
 // Child process for the kill tests: runs unlock, edit and lock cycles on a real vault until killed.
 //
 // Usage: korvane_kill_child VAULT_DIR JOURNAL SEED PASSWORD [FAULT_POINT COUNT]
+//        korvane_kill_child --add VAULT_DIR PASSWORD TITLE
 // The journal gets "begin <kind> <value>" before and "done <kind> <value>" after each step, each
 // line synced to disk before the step goes on, so the parent knows what must have survived.
 #include <fcntl.h>
@@ -74,9 +75,39 @@ std::string password_for(long seed, long n) {
     return password;
 }
 
+// One window-style run that others start at the same moment: unlock, add TITLE, lock, let go
+// of the folder as the window does while locked, claim it again and add TITLE-again.
+// Exit 0: both added; 3: the folder was busy and nothing was added; 5: the first was added and
+// the second claim found the folder busy; anything else is a failure the parent reports.
+int add_once(const QString& vault_dir, const std::string& password, const std::string& title) {
+    VaultSession doc(vault_dir);
+    for (const std::string& added : {title, title + "-again"}) {
+        korvane::testing::ScriptedPrompts prompts;
+        prompts.master_password(password);
+        const StartOutcome outcome = doc.start(prompts);
+        if (outcome == StartOutcome::Busy) return added == title ? 3 : 5;
+        if (outcome != StartOutcome::Unlocked) {
+            for (const auto& message : prompts.messages()) {
+                std::fprintf(stderr, "%s\n", message.text.toLocal8Bit().constData());
+            }
+            return 4;
+        }
+        korvane::VaultRecord record;
+        record.title = added;
+        record.category = korvane::kRootCategory;
+        if (!korvane::statements::insert_record(doc.db(), record).ok()) return 6;
+        if (!doc.lock().ok()) return 7;
+        doc.release_folder();
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--add") == 0) {
+        return add_once(QString::fromLocal8Bit(argv[2]), argv[3], argv[4]);
+    }
     if (argc != 5 && argc != 7) {
         std::fprintf(stderr,
                      "usage: korvane_kill_child VAULT_DIR JOURNAL SEED PASSWORD [POINT COUNT]\n");

@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include "support/file_helpers.h"
@@ -18,6 +22,7 @@
 #include "support/scripted_prompts.h"
 #include "vault/default_vault_dir.h"
 #include "vault/vault_codec.h"
+#include "vault/vault_folder_check.h"
 #include "vault/vault_statements.h"
 
 namespace korvane {
@@ -580,13 +585,20 @@ TEST_F(VaultSessionTest, VaultNamesThatAreNoRegularFileAreRefusedBeforeAnyQuesti
         const char* name;
         const char* file;
         int kind;  // 0 FIFO, 1 folder, 2 link to a missing file, 3 link to a regular file,
-                   // 4 link to a device
+                   // 4 link to a device, 5 link to itself
+        const char* says = "";
     };
     const Case cases[] = {
-        {"FIFO vault", "user.dat", 0},          {"FIFO working file", "user.tmp", 0},
-        {"FIFO lock", "user.lock", 0},          {"folder vault", "user.dat", 1},
-        {"dangling vault link", "user.dat", 2}, {"linked working file", "user.tmp", 3},
-        {"linked lock", "user.lock", 3},        {"vault linked to a device", "user.dat", 4},
+        {"FIFO vault", "user.dat", 0},
+        {"FIFO working file", "user.tmp", 0},
+        {"FIFO lock", "user.lock", 0},
+        {"folder vault", "user.dat", 1},
+        {"dangling vault link", "user.dat", 2},
+        {"linked working file", "user.tmp", 3},
+        {"linked lock", "user.lock", 3},
+        {"vault linked to a device", "user.dat", 4},
+        {"dangling vault link names the missing file", "user.dat", 2, "missing”不存在"},
+        {"vault link in a loop is called one", "user.dat", 5, "绕成了一个圈"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -609,6 +621,9 @@ TEST_F(VaultSessionTest, VaultNamesThatAreNoRegularFileAreRefusedBeforeAnyQuesti
             case 4:
                 ASSERT_EQ(::symlink("/dev/null", name.constData()), 0);
                 break;
+            case 5:
+                ASSERT_EQ(::symlink(c.file, name.constData()), 0);
+                break;
         }
         const QStringList before = folder_entries(dir.path());
         ScriptedPrompts prompts;
@@ -617,8 +632,9 @@ TEST_F(VaultSessionTest, VaultNamesThatAreNoRegularFileAreRefusedBeforeAnyQuesti
         EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
         EXPECT_EQ(prompts.log(), std::vector<std::string>{"message"});
         if (!prompts.messages().empty()) {
-            EXPECT_TRUE(prompts.messages()[0].text.contains(
-                QDir::toNativeSeparators(dir.filePath(c.file))));
+            const QString& text = prompts.messages()[0].text;
+            EXPECT_TRUE(text.contains(QDir::toNativeSeparators(dir.filePath(c.file))));
+            EXPECT_TRUE(text.contains(QString::fromUtf8(c.says))) << text.toStdString();
         }
         EXPECT_EQ(folder_entries(dir.path()), before);
     }
@@ -741,6 +757,17 @@ TEST_F(VaultSessionTest, DefaultFolderIsTheProgramsOwnOnlyOutsideTheInstallBindi
         SCOPED_TRACE(c.name);
         EXPECT_EQ(choose_vault_dir({c.program_dir, c.install_bindir, user}), c.expected);
     }
+    // The per-user data home: a relative $XDG_DATA_HOME is invalid and ignored.
+    const QString home = "/home/u";
+    const std::pair<QString, QString> data_homes[] = {
+        {"/data/xdg", "/data/xdg"},           {"", "/home/u/.local/share"},
+        {"rel/data", "/home/u/.local/share"}, {"./data", "/home/u/.local/share"},
+        {"~/data", "/home/u/.local/share"},
+    };
+    for (const auto& [xdg, expected] : data_homes) {
+        SCOPED_TRACE(xdg.toStdString());
+        EXPECT_EQ(user_data_home(xdg, home), expected);
+    }
 }
 
 // The per-user folder is made owner-only down from the first missing folder; a folder that
@@ -813,47 +840,256 @@ TEST_F(VaultSessionTest, WorkingFileCutShortNeverWinsOverACompleteVault) {
     EXPECT_TRUE(prompts.messages()[0].text.contains(QStringLiteral("明文，未加密")));
 }
 
-TEST_F(VaultSessionTest, DeletedRecordsLeaveNoPlainTraceAndTheVaultShrinks) {
+// A record's number is its OID: the window, korvane-cli and the user's scripts name records by
+// it, so it must not change while the record exists, however sparse the vault has become.
+// Deleted secrets are zeroed in place (secure_delete) instead of being cut out of the file.
+TEST_F(VaultSessionTest, DeletedRecordsLeaveNoPlainTraceAndEveryNumberStays) {
     make_vault(kPassword);
-    qint64 full_size = 0;
+    const std::string numbered = "select OID||' '||bt from userpass order by OID";
+    std::string before;
     {
         auto doc = open_vault();
         ASSERT_TRUE(doc);
-        // Sorts and VACUUM keep their scratch pages in memory, never in the temporary folder.
+        // Sorts keep their scratch pages in memory, never in the temporary folder.
         {
             Result<SqliteStatement> temp_store = doc->db().prepare("PRAGMA temp_store");
             ASSERT_TRUE(temp_store.ok() && temp_store->step());
             EXPECT_EQ(temp_store->column_int64(0), 2);
         }
-        for (int i = 0; i < 200; ++i) {
-            VaultRecord secret = record("secret-marker-" + std::to_string(i));
-            secret.remark = std::string(1000, 'z');
-            ASSERT_TRUE(statements::insert_record(doc->db(), secret).ok());
+        // Kept records among long deleted ones, so that most pages end up free.
+        for (int i = 0; i < 40; ++i) {
+            VaultRecord entry = record(i % 8 == 0 ? "old-" + std::to_string(i)
+                                                  : "secret-marker-" + std::to_string(i));
+            if (i % 8 != 0) entry.remark = std::string(3000, 'z');
+            ASSERT_TRUE(statements::insert_record(doc->db(), entry).ok());
         }
-        ASSERT_TRUE(doc->db().exec("delete from userpass where bt <> 'secret-marker-0'").ok());
+        ASSERT_TRUE(doc->db().exec("delete from userpass where bt like 'secret-marker-%'").ok());
         EXPECT_EQ(read_file(path("user.tmp")).find("secret-marker-1"), std::string::npos);
-        full_size = QFileInfo(path("user.tmp")).size();
+        before = query_sqlite(path("user.tmp"), numbered);
         ASSERT_TRUE(doc->lock().ok());
         // The key is not kept past the lock.
         EXPECT_TRUE(doc->master_password().empty());
     }
-    EXPECT_LT(QFileInfo(path("user.dat")).size(), full_size / 4);
-    EXPECT_EQ(query_sealed(kPassword, "select bt from userpass"), "secret-marker-0");
+    EXPECT_EQ(before.rfind("1 old-0\n", 0), 0u) << before;  // the query does see the rows
+    const std::string sealed = reference_mars_ecb(kPassword, read_file(path("user.dat")), false);
+    EXPECT_EQ(sealed.find("secret-marker-1"), std::string::npos);
+    EXPECT_EQ(query_sealed(kPassword, numbered), before);
 
-    // A VACUUM that cannot run (here a statement still reading) is skipped, not a failed lock.
+    // Unlocked again, edited and locked again: still the same numbers.
     auto doc = open_vault();
     ASSERT_TRUE(doc);
-    for (int i = 0; i < 100; ++i) {
-        ASSERT_TRUE(statements::insert_record(doc->db(), record(std::string(1000, 'g'))).ok());
+    EXPECT_EQ(query_sqlite(path("user.tmp"), numbered), before);
+    ASSERT_TRUE(doc->db().exec("delete from userpass where bt = 'old-8'").ok());
+    ASSERT_TRUE(doc->lock().ok());
+    std::string without = before;
+    const std::size_t gone = without.find("9 old-8\n");
+    ASSERT_NE(gone, std::string::npos) << before;
+    without.erase(gone, std::string("9 old-8\n").size());
+    EXPECT_EQ(query_sealed(kPassword, numbered), without);
+}
+
+// A pid that no process has: a child's, once it has ended and been reaped.
+qint64 ended_pid() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+// A lock file is removed only once its holder is proven gone: nobody holds its flock (which
+// every live holder, this version's or an older QLockFile's, keeps) and the pid is dead or no
+// living holder shows up within the grace. A lock still being written, or held, never is.
+TEST_F(VaultSessionTest, ALockIsTakenOverOnlyFromAHolderProvenGone) {
+    make_vault(kPassword);
+    const std::string host = QSysInfo::machineHostName().toStdString();
+    const std::string self = std::to_string(::getpid());
+    const std::string exe =
+        QFileInfo(QFileInfo("/proc/self/exe").symLinkTarget()).fileName().toStdString();
+    const std::string dead = std::to_string(ended_pid());
+    enum class Held { No, Flock, QtLockFile };
+    struct Case {
+        const char* name;
+        std::string content;
+        Held held;
+        StartOutcome expected;
+    };
+    const Case cases[] = {
+        {"empty, its claimant killed", "", Held::No, StartOutcome::Unlocked},
+        {"dead pid of this computer", dead + "\nkorvane\n" + host + "\n", Held::No,
+         StartOutcome::Unlocked},
+        {"dead pid, no host", dead + "\nkorvane\n\n", Held::No, StartOutcome::Unlocked},
+        {"pid now running another program", self + "\nkorvane-gone\n" + host + "\n", Held::No,
+         StartOutcome::Unlocked},
+        {"live pid but no flock: the pid was given out again",
+         self + "\n" + exe + "\n" + host + "\n", Held::No, StartOutcome::Unlocked},
+        {"live holder", self + "\n" + exe + "\n" + host + "\n", Held::Flock, StartOutcome::Busy},
+        {"dead pid but the flock held: an older version's file reused",
+         dead + "\nx\n" + host + "\n", Held::Flock, StartOutcome::Busy},
+        {"being written: flock taken, no content yet", "", Held::Flock, StartOutcome::Busy},
+        {"an older installation's QLockFile", "", Held::QtLockFile, StartOutcome::Busy},
+    };
+    const QString lock = path("user.lock");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QLockFile older(lock);
+        int fd = -1;
+        if (c.held == Held::QtLockFile) {
+            ASSERT_TRUE(older.tryLock(0));
+        } else {
+            write_file(lock, c.content);
+        }
+        if (c.held == Held::Flock) {
+            fd = ::open(QFile::encodeName(lock).constData(), O_RDONLY);
+            ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+        }
+        const std::string content = read_file(lock);
+        {
+            ScriptedPrompts prompts;
+            prompts.master_password(kPassword);
+            VaultSession doc(dir_.path());
+            EXPECT_EQ(doc.start(prompts), c.expected);
+            if (c.expected == StartOutcome::Busy) {
+                ASSERT_EQ(prompts.messages().size(), 1u);
+                EXPECT_TRUE(prompts.messages()[0].text.contains("程序已经在运行"));
+                EXPECT_EQ(read_file(lock), content);
+                EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
+            } else {
+                EXPECT_TRUE(prompts.messages().empty());
+                // Now this session's, held by its flock.
+                const int taken = ::open(QFile::encodeName(lock).constData(), O_RDONLY);
+                EXPECT_NE(::flock(taken, LOCK_EX | LOCK_NB), 0);
+                ::close(taken);
+            }
+        }
+        if (fd >= 0) ::close(fd);
+        if (c.held == Held::QtLockFile) older.unlock();
+        QFile::remove(lock);
+        EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
     }
-    ASSERT_TRUE(doc->db().exec("delete from userpass where bt <> 'secret-marker-0'").ok());
-    const qint64 sparse_size = QFileInfo(path("user.tmp")).size();
-    Result<SqliteStatement> reading = doc->db().prepare("select bt from userpass");
-    ASSERT_TRUE(reading.ok() && reading->step());
-    Status locked = doc->lock();
-    ASSERT_TRUE(locked.ok()) << locked.error().toStdString();
-    EXPECT_EQ(QFileInfo(path("user.dat")).size(), sparse_size);
-    EXPECT_EQ(query_sealed(kPassword, "select bt from userpass"), "secret-marker-0");
+
+    // And the other way round: an older installation reads this lock's holder, and with a
+    // stale time of 0 (a live holder is never stale) it neither takes nor removes it.
+    ScriptedPrompts prompts;
+    prompts.master_password(kPassword);
+    VaultSession doc(dir_.path());
+    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    QLockFile older(lock);
+    older.setStaleLockTime(0);
+    EXPECT_FALSE(older.tryLock(0));
+    qint64 pid = 0;
+    QString holder_host, app;
+    ASSERT_TRUE(older.getLockInfo(&pid, &holder_host, &app));
+    EXPECT_EQ(pid, ::getpid());
+    EXPECT_EQ(holder_host, QSysInfo::machineHostName());
+    EXPECT_EQ(app.toStdString(), exe);
+    EXPECT_TRUE(QFileInfo::exists(lock));
+    ASSERT_TRUE(doc.lock().ok());
+    doc.release_folder();
+    EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
+}
+
+// Whether a folder holds a vault, told apart from why that cannot be seen; only a folder that
+// plainly has none is Absent (korvane-cli then says to run init).
+TEST_F(VaultSessionTest, WhetherAVaultIsThereIsToldApartFromWhyItCannotBeSeen) {
+    enum Make {
+        Nothing,
+        Vault,
+        EmptyWork,
+        Work,
+        Dangling,
+        DanglingBesideWork,
+        Loop,
+        NotAFolder,
+        FolderLinkDangling,
+        Unenterable
+    };
+    struct Case {
+        const char* name;
+        Make make;
+        const char* answer;  // "absent", "present" or what the error says
+    };
+    const Case cases[] = {
+        {"empty folder", Nothing, "absent"},
+        {"empty working file alone", EmptyWork, "absent"},
+        {"vault", Vault, "present"},
+        {"working file left by a crash", Work, "present"},
+        {"dangling vault link", Dangling, "不存在"},
+        {"dangling vault link beside its working file", DanglingBesideWork, "present"},
+        {"vault link in a loop", Loop, "绕成了一个圈"},
+        {"folder name is a file", NotAFolder, "不是文件夹"},
+        {"folder is a dangling link", FolderLinkDangling, "不存在"},
+        {"folder that cannot be entered", Unenterable, "无法进入"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir scratch;
+        QString folder = scratch.filePath("vault");
+        const QByteArray vault = QFile::encodeName(folder + "/user.dat");
+        if (c.make != NotAFolder && c.make != FolderLinkDangling) {
+            ASSERT_TRUE(QDir().mkdir(folder));
+        }
+        switch (c.make) {
+            case Vault:
+                write_file(folder + "/user.dat", "sealed");
+                break;
+            case EmptyWork:
+                write_file(folder + "/user.tmp", "");
+                break;
+            case Work:
+                write_file(folder + "/user.tmp", "SQLite format 3");
+                break;
+            case DanglingBesideWork:
+                write_file(folder + "/user.tmp", "SQLite format 3");
+                [[fallthrough]];
+            case Dangling:
+                ASSERT_EQ(::symlink("gone.dat", vault.constData()), 0);
+                break;
+            case Loop:
+                ASSERT_EQ(::symlink("user.dat", vault.constData()), 0);
+                break;
+            case NotAFolder:
+                write_file(folder, "x");
+                break;
+            case FolderLinkDangling:
+                ASSERT_EQ(::symlink("gone", QFile::encodeName(folder).constData()), 0);
+                break;
+            case Unenterable:
+                write_file(folder + "/user.dat", "sealed");
+                ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0600), 0);
+                break;
+            case Nothing:
+                break;
+        }
+        // Asked by an ordinary user: root would enter any folder. The scratch folder is made
+        // traversable for that user; the vault folder keeps its own mode.
+        ASSERT_EQ(::chmod(QFile::encodeName(scratch.path()).constData(), 0755), 0);
+        int answer_pipe[2];
+        ASSERT_EQ(::pipe(answer_pipe), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+            const Result<VaultPresence> presence =
+                vault_presence(folder + "/user.dat", folder + "/user.tmp");
+            const QByteArray said =
+                !presence ? presence.error().toUtf8()
+                          : QByteArray(*presence == VaultPresence::Present ? "present" : "absent");
+            ::_exit(::write(answer_pipe[1], said.constData(), said.size()) == said.size() ? 0 : 3);
+        }
+        ::close(answer_pipe[1]);
+        std::string said;
+        char buffer[512];
+        for (ssize_t n; (n = ::read(answer_pipe[0], buffer, sizeof buffer)) > 0;)
+            said.append(buffer, n);
+        ::close(answer_pipe[0]);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_NE(said.find(c.answer), std::string::npos) << said;
+        if (std::string(c.answer) != "absent") {
+            EXPECT_EQ(said.find("absent"), std::string::npos);
+        }
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
+    }
 }
 
 }  // namespace
