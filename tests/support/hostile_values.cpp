@@ -110,11 +110,14 @@ const std::vector<HostileValue>& hostile_values() {
         {"FormatDirectives", "%s %d %1 %n %% %-999s %x %ls %2%1"},
         {"BackslashesAndSql", "C:\\dir\\ \\' \\\" \\n \\\\'); DROP TABLE userpass; -- /* x */"},
         {"ControlCharacters", "tab\there\r\nline\x01\x1b[0m\x7f"},
-        // OSC 52 sets the clipboard (ended by BEL or by ST), CSI erases the line and moves up.
+        // OSC 52 sets the clipboard, CSI erases and moves; with nothing else the output escapes,
+        // so each must be told apart on its own. Shorter than a word, longer, and among GBK text.
         {"TerminalSequences",
-         "\x1b]52;c;cGFzc3dvcmQ=\x07\x1b]52;p;eA==\x1b\\\x1b[2K\x1b[1A\r\x1b[0J\x08\x0b\x0c\x1f"},
+         "\x1b]52;c;cGFzc3dvcmQ=\x07\x1b[2K\x1b[1A\x1b[0J\x08\x0b\x0c\x1f"
+         "erased"},
+        {"ShortSequence", "\x1b[2J"},
         {"TerminalSequencesInGbk",
-         gbk("标题") + "\x1b[2K" + gbk("密码") + "\x1b]52;c;eA==\x07" + gbk("备注") + "\x7f"},
+         gbk("标题") + "\x1b[2K" + gbk("密码") + "\x1b]52;c;eA==\x1b\\" + gbk("备注") + "\x7f"},
         {"GbkGridSample", gbk_grid_sample()},
         {"EveryGbkCharacter", every_gbk_character()},
         {"OddGbkMappings", odd_gbk_mappings()},
