@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "cli/terminal_prompts.h"
+#include "vault/atomic_file_writer.h"
 #include "vault/default_vault_dir.h"
 #include "vault/fault_injection.h"
 #include "vault/session_files.h"
@@ -31,12 +32,23 @@ Result<VaultPresence> vault_presence_in(const QString& dir) {
 
 QString root_label() { return text::from_gbk(kRootCategory); }
 
-QString escaped(const std::string& stored) {
-    const QString text = text::from_gbk(stored);
+bool is_escaped(char16_t c, Escaping escaping) {
+    if (c == u'\\' || c == u'\t' || c == u'\r' || c == u'\n') return true;
+    if (escaping == Escaping::LineBreaksOnly) return false;
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+QString escaped_text(const QString& text, Escaping escaping) {
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
-        switch (c.unicode()) {
+        const char16_t code = c.unicode();
+        if (!is_escaped(code, escaping)) {
+            out += c;
+            continue;
+        }
+        switch (code) {
             case u'\\':
                 out += QStringLiteral("\\\\");
                 break;
@@ -50,10 +62,17 @@ QString escaped(const std::string& stored) {
                 out += QStringLiteral("\\n");
                 break;
             default:
-                out += c;
+                // ASCII as \xHH, the way a shell's printf writes it back; the rest as \uHHHH.
+                out += code < 0x80
+                           ? QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'))
+                           : QStringLiteral("\\u%1").arg(int(code), 4, 16, QLatin1Char('0'));
         }
     }
     return out;
+}
+
+QString escaped(const std::string& stored, Escaping escaping) {
+    return escaped_text(text::from_gbk(stored), escaping);
 }
 
 CommandContext::CommandContext(Console& console, ParsedArguments arguments)
@@ -169,7 +188,7 @@ std::optional<RecordId> CommandContext::record_id(const QString& text) {
     bool ok = false;
     const qlonglong oid = text.toLongLong(&ok);
     if (!ok || oid <= 0) {
-        say(QStringLiteral("“%1”不是有效的记录编号。").arg(text));
+        say(QStringLiteral("“%1”不是有效的记录编号。").arg(escaped_text(text)));
         return std::nullopt;
     }
     return RecordId(oid);
@@ -227,7 +246,7 @@ bool CommandContext::category_usable(VaultSession& doc, const std::string& categ
         say(exists.error());
         return false;
     }
-    if (!*exists) say(QStringLiteral("分类“%1”不存在。").arg(label));
+    if (!*exists) say(QStringLiteral("分类“%1”不存在。").arg(escaped_text(label)));
     return *exists;
 }
 
@@ -249,9 +268,24 @@ bool CommandContext::may_write(const QString& path) {
         say(allowed.error());
         return false;
     }
+    // Before any password is asked; the writer asks again when it writes.
+    if (Status regular = AtomicFileWriter::check_target(path); !regular) {
+        say(regular.error());
+        return false;
+    }
     if (!QFileInfo::exists(path) || args_.has(QStringLiteral("--force"))) return true;
     say(QStringLiteral("“%1”已存在；加 --force 才会替换它。").arg(native_path(path)));
     return false;
+}
+
+Status CommandContext::write_out(std::string_view bytes) {
+    // The console writes the bytes before it returns; no copy is made for it.
+    console_.write_out(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())));
+    return Status::success();
+}
+
+Escaping CommandContext::escaping() const {
+    return args_.has(QStringLiteral("--raw")) ? Escaping::LineBreaksOnly : Escaping::Full;
 }
 
 }  // namespace korvane::cli

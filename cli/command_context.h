@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "cli/arguments.h"
 #include "cli/console.h"
@@ -27,8 +28,22 @@ struct FieldValues {
 };
 
 QString root_label();
+
+enum class Escaping {
+    // Also the characters that act on a terminal or reorder a line: the other C0 controls and
+    // DEL as \xHH (ESC starts the sequences that set the clipboard or erase lines), the C1
+    // controls and the bidirectional overrides and isolates (U+202A-U+202E, U+2066-U+2069) as
+    // \uHHHH.
+    Full,
+    // Only what keeps one record on one line (--raw): \\, \t, \r and \n.
+    LineBreaksOnly,
+};
+
+// Whether escaping rewrites the character c.
+bool is_escaped(char16_t c, Escaping escaping);
 // One field of a tab-separated line; escaping keeps one record on one line and is reversible.
-QString escaped(const std::string& stored);
+QString escaped(const std::string& stored, Escaping escaping = Escaping::Full);
+QString escaped_text(const QString& text, Escaping escaping = Escaping::Full);
 
 class CommandContext {
 public:
@@ -62,9 +77,15 @@ public:
     std::optional<std::string> category_bytes(const QString& label);
     bool category_usable(VaultSession& doc, const std::string& category, const QString& label);
     std::optional<VaultRecord> existing_record(VaultSession& doc, RecordId oid);
-    // False, having said why, when path is one of the vault's own files (whatever --force
-    // says) or exists and --force is not given.
+    // False, having said why, when path is one of the vault's own files or exists and is no
+    // regular file (whatever --force says), or exists and --force is not given.
     bool may_write(const QString& path);
+    // "-" as a command's output file: standard output, as Unix tools take it.
+    static bool is_standard_output(const QString& path) { return path == QLatin1String("-"); }
+    // Hands bytes to standard output as an export produces them.
+    Status write_out(std::string_view bytes);
+    // Stored text goes to the terminal as stored only with --raw.
+    Escaping escaping() const;
 
 private:
     int run_with_vault(const std::function<int(VaultSession&)>& body, VaultSession::Access access);

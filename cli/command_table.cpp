@@ -25,6 +25,12 @@ OptionSpec force_option() {
     return {QStringLiteral("--force"), QString(), QStringLiteral("替换已经存在的目标文件")};
 }
 
+OptionSpec raw_option() {
+    return {QStringLiteral("--raw"), QString(),
+            QStringLiteral(
+                "控制字符照原样输出，不写作 \\xHH 或 \\uHHHH（终端可能执行其中的控制序列）")};
+}
+
 OptionSpec master_key_option() {
     return {QStringLiteral("--use-master-password"), QString(),
             QStringLiteral("用主密码作为文件密码（与窗口中文件加密工具预填的密码相同）")};
@@ -48,8 +54,11 @@ std::vector<CommandInfo> make_command_infos() {
          QStringLiteral("每行一条记录：编号、标题、用户名、备注，以制表符分隔。\n"
                         "不给分类或分类为“我的密码”时列出根目录，即不属于任何现有分类的记录，"
                         "与窗口中的记录列表相同。\n"
-                        "字段中的反斜杠、制表符、回车和换行写作 \\\\、\\t、\\r、\\n。"),
-         {},
+                        "字段中的反斜杠、制表符、回车和换行写作 \\\\、\\t、\\r、\\n；"
+                        "其他控制字符（如 ESC）写作 \\xHH，C1 控制字符和改变文字方向的字符"
+                        "（U+202A 到 U+202E、U+2066 到 U+2069）写作 \\uHHHH，"
+                        "以免终端执行其中的控制序列。"),
+         {raw_option()},
          0,
          1,
          &commands::list});
@@ -63,7 +72,7 @@ std::vector<CommandInfo> make_command_infos() {
                         "相同。\n"
                         "没有匹配的记录时什么也不输出，退出码仍为 0，与空分类的 ls 相同；"
                         "查找失败时退出码为 4。"),
-         {},
+         {raw_option()},
          1,
          1,
          &commands::find});
@@ -71,18 +80,19 @@ std::vector<CommandInfo> make_command_infos() {
                      QString(),
                      QStringLiteral("列出分类"),
                      QStringLiteral("每行一个分类，按创建顺序；转义方式与 ls 相同。"),
-                     {},
+                     {raw_option()},
                      0,
                      0,
                      &commands::categories});
-    infos.push_back({QStringLiteral("show"),
-                     QStringLiteral("编号"),
-                     QStringLiteral("显示一条记录"),
-                     QStringLiteral("密码默认隐藏。"),
-                     {{QStringLiteral("--show-password"), QString(), QStringLiteral("显示密码")}},
-                     1,
-                     1,
-                     &commands::show});
+    infos.push_back(
+        {QStringLiteral("show"),
+         QStringLiteral("编号"),
+         QStringLiteral("显示一条记录"),
+         QStringLiteral("密码默认隐藏。字段的转义方式与 ls 相同；加 --raw 时照原样输出。"),
+         {{QStringLiteral("--show-password"), QString(), QStringLiteral("显示密码")}, raw_option()},
+         1,
+         1,
+         &commands::show});
     infos.push_back({QStringLiteral("add"), QString(), QStringLiteral("新增一条记录"),
                      QStringLiteral("未给出的字段为空，分类默认为“我的密码”（根目录）。"
                                     "在标准输出写出新记录的编号。"),
@@ -122,19 +132,23 @@ std::vector<CommandInfo> make_command_infos() {
         {QStringLiteral("export-csv"),
          QStringLiteral("文件"),
          QStringLiteral("把所有记录导出为逗号分隔的文本文件"),
-         QStringLiteral("与窗口的导出相同：标题、用户名、密码、备注，GBK 编码，CR LF 换行。"),
+         QStringLiteral("与窗口的导出相同：标题、用户名、密码、备注，GBK 编码，CR LF 换行。\n"
+                        "文件为“-”时写到标准输出。目标须为普通文件，命名管道、设备、套接字"
+                        "和文件夹一律拒绝，加 --force 也一样。"),
          {force_option()},
          1,
          1,
          &commands::export_csv});
-    infos.push_back({QStringLiteral("backup"),
-                     QStringLiteral("文件"),
-                     QStringLiteral("导出无加密的备份数据库"),
-                     QStringLiteral("备份文件不加密，任何人都能读出其中的密码。"),
-                     {force_option()},
-                     1,
-                     1,
-                     &commands::backup});
+    infos.push_back(
+        {QStringLiteral("backup"),
+         QStringLiteral("文件"),
+         QStringLiteral("导出无加密的备份数据库"),
+         QStringLiteral("备份文件不加密，任何人都能读出其中的密码。\n"
+                        "文件为“-”时写到标准输出。目标须为普通文件，与 export-csv 相同。"),
+         {force_option()},
+         1,
+         1,
+         &commands::backup});
     infos.push_back({QStringLiteral("import"),
                      QStringLiteral("old|new|db 文件"),
                      QStringLiteral("导入记录"),

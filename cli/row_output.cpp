@@ -3,6 +3,7 @@
 #include "cli/row_output.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -25,24 +26,52 @@ bool has_byte(std::uint64_t word, char c) {
     return ((x - kLowBits) & ~x & kHighBits) != 0;
 }
 
-bool is_escaped(char c) { return c == '\\' || c == '\t' || c == '\r' || c == '\n'; }
+// Whether any byte of an all-ASCII word is below 0x20, a control character (exact on the same
+// condition).
+bool has_control(std::uint64_t word) { return ((word - kLowBits * 0x20) & ~word & kHighBits) != 0; }
+
+bool word_needs_escaping(std::uint64_t word, Escaping escaping) {
+    if (has_byte(word, '\\')) return true;
+    if (escaping == Escaping::Full) return has_control(word) || has_byte(word, '\x7f');
+    return has_byte(word, '\t') || has_byte(word, '\r') || has_byte(word, '\n');
+}
 
 // ASCII is the same in GBK, in UTF-16 and in the output's encoding, so escaping its bytes
 // directly gives what escaped() and toLocal8Bit() would, without the two conversions.
-void append_escaped_ascii(std::string& out, std::string_view bytes) {
+void append_escaped_ascii(std::string& out, std::string_view bytes, Escaping escaping) {
+    static constexpr char kHex[] = "0123456789abcdef";
     for (char c : bytes) {
-        if (!is_escaped(c)) {
+        if (!is_escaped(char16_t(c), escaping)) {
             out.push_back(c);
             continue;
         }
         out.push_back('\\');
-        out.push_back(c == '\t' ? 't' : c == '\r' ? 'r' : c == '\n' ? 'n' : '\\');
+        switch (c) {
+            case '\\':
+                out.push_back('\\');
+                break;
+            case '\t':
+                out.push_back('t');
+                break;
+            case '\r':
+                out.push_back('r');
+                break;
+            case '\n':
+                out.push_back('n');
+                break;
+            default:
+                out.push_back('x');
+                out.push_back(kHex[(c >> 4) & 0xF]);
+                out.push_back(kHex[c & 0xF]);
+        }
     }
 }
 
 }  // namespace
 
-RowOutput::RowOutput(Console& console) : console_(console) { buffer_.reserve(kChunkBytes * 2); }
+RowOutput::RowOutput(Console& console, Escaping escaping) : console_(console), escaping_(escaping) {
+    buffer_.reserve(kChunkBytes * 2);
+}
 
 void RowOutput::number(std::int64_t value) {
     char digits[24];
@@ -62,18 +91,17 @@ void RowOutput::field(std::string_view stored) {
             append_decoded(stored);
             return;
         }
-        escape = has_byte(word, '\\') || has_byte(word, '\t') || has_byte(word, '\r') ||
-                 has_byte(word, '\n');
+        escape = word_needs_escaping(word, escaping_);
     }
     for (; i < stored.size(); ++i) {
         if (static_cast<unsigned char>(stored[i]) >= 0x80) {
             append_decoded(stored);
             return;
         }
-        escape = escape || is_escaped(stored[i]);
+        escape = escape || is_escaped(char16_t(stored[i]), escaping_);
     }
     if (escape) {
-        append_escaped_ascii(buffer_, stored);
+        append_escaped_ascii(buffer_, stored, escaping_);
     } else {
         buffer_.append(stored);
     }
@@ -82,9 +110,9 @@ void RowOutput::field(std::string_view stored) {
 void RowOutput::append_decoded(std::string_view stored) {
     QString shown = text::from_gbk(stored);
     // Few fields hold a character that needs escaping; only those take the longer way.
-    if (shown.contains(u'\\') || shown.contains(u'\t') || shown.contains(u'\r') ||
-        shown.contains(u'\n')) {
-        shown = escaped(std::string(stored));
+    const auto needs_escaping = [this](QChar c) { return is_escaped(c.unicode(), escaping_); };
+    if (std::any_of(shown.cbegin(), shown.cend(), needs_escaping)) {
+        shown = escaped_text(shown, escaping_);
     }
     const QByteArray bytes = shown.toLocal8Bit();
     buffer_.append(bytes.constData(), std::size_t(bytes.size()));

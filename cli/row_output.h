@@ -7,18 +7,19 @@
 #include <string>
 #include <string_view>
 
+#include "cli/command_context.h"
 #include "cli/console.h"
 
 namespace korvane::cli {
 
 class RowOutput {
 public:
-    explicit RowOutput(Console& console);
+    explicit RowOutput(Console& console, Escaping escaping = Escaping::Full);
     RowOutput(const RowOutput&) = delete;
     RowOutput& operator=(const RowOutput&) = delete;
 
     void number(std::int64_t value);
-    // A stored GBK field, escaped() as ls has always shown it, in the output's encoding.
+    // A stored GBK field, escaped() as given to the constructor, in the output's encoding.
     void field(std::string_view stored);
     void tab() { buffer_.push_back('\t'); }
     // Ends the line, and writes the buffer out once it is big enough.
@@ -31,6 +32,7 @@ private:
     void append_decoded(std::string_view stored);
 
     Console& console_;
+    Escaping escaping_;
     std::string buffer_;
 };
 

@@ -8,7 +8,8 @@ _korvane_cli_global_options='--vault-dir --password-stdin --help --version'
 
 _korvane_cli_command_options() {
     case $1 in
-        show) echo --show-password ;;
+        ls | find | categories) echo --raw ;;
+        show) echo --show-password --raw ;;
         add | edit) echo --title --account --password --ask-password --remark --category ;;
         clip) echo --clear-after ;;
         export-csv | backup) echo --force ;;

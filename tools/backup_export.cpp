@@ -6,6 +6,7 @@
 
 #include "vault/atomic_file_writer.h"
 #include "vault/file_io.h"
+#include "vault/secure_wipe.h"
 
 namespace korvane::tools {
 namespace {
@@ -62,6 +63,26 @@ Status export_backup(SqliteDb& vault, const QString& target_path, const SessionF
         return status;
     }
     return writer.commit();
+}
+
+Status export_backup(SqliteDb& vault, const BackupSink& sink) {
+    const auto failed = [](const QString& reason) {
+        return make_error(QStringLiteral("导出数据库备份失败：%1").arg(reason));
+    };
+    if (!vault.is_open()) return failed(QStringLiteral("密码库数据库未打开"));
+    sqlite3_int64 size = 0;
+    // A vault opened in memory is read in place; a file the library copies into memory.
+    if (const unsigned char* image =
+            sqlite3_serialize(vault.handle(), "main", &size, SQLITE_SERIALIZE_NOCOPY)) {
+        return sink(std::string_view(reinterpret_cast<const char*>(image), std::size_t(size)));
+    }
+    unsigned char* copy = sqlite3_serialize(vault.handle(), "main", &size, 0);
+    if (copy == nullptr) return failed(sqlite_reason(vault.handle(), SQLITE_NOMEM));
+    const Status written =
+        sink(std::string_view(reinterpret_cast<const char*>(copy), std::size_t(size)));
+    secure_wipe(copy, std::size_t(size));
+    sqlite3_free(copy);
+    return written;
 }
 
 }  // namespace korvane::tools

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <string_view>
 
 #include "vault/result.h"
 #include "vault/session_files.h"
@@ -15,5 +17,12 @@ namespace korvane::tools {
 // target, replacing a file the user agreed to replace. The vault itself is only read; a
 // target that is one of session's own files is refused before anything is written.
 Status export_backup(SqliteDb& vault, const QString& target_path, const SessionFiles& session);
+
+// Takes the bytes of a backup; a failure ends the backup with it.
+using BackupSink = std::function<Status(std::string_view)>;
+
+// The same database, every page of it as one consistent snapshot, handed to sink, for a backup
+// to a pipe. No file is written; a copy the library had to make is wiped before it is freed.
+Status export_backup(SqliteDb& vault, const BackupSink& sink);
 
 }  // namespace korvane::tools

@@ -66,10 +66,7 @@ Result<std::string> build_csv(SqliteDb& db) {
     return out;
 }
 
-Status export_csv(SqliteDb& db, const QString& path, const SessionFiles& session) {
-    if (Status allowed = session.check_output(path); !allowed) return allowed;
-    AtomicFileWriter writer(path);
-    if (Status status = writer.open(); !status) return status;
+Status export_csv(SqliteDb& db, const CsvSink& sink) {
     std::string chunk;
     chunk.reserve(kChunkBytes + kChunkBytes / 4);
     // The passwords pass through it.
@@ -84,14 +81,23 @@ Status export_csv(SqliteDb& db, const QString& path, const SessionFiles& session
         append_line(chunk, record);
         ++rows;
         if (chunk.size() < kChunkBytes) return true;
-        written = writer.write(chunk);
+        written = sink(chunk);
         chunk.clear();
         return written.ok();
     });
     if (!read) return make_error(QStringLiteral("导出失败：%1").arg(read.error()));
     if (!written) return written;
     if (rows == 0) return make_error(kNoRecordsToExport);
-    if (Status status = writer.write(chunk); !status) return status;
+    return sink(chunk);
+}
+
+Status export_csv(SqliteDb& db, const QString& path, const SessionFiles& session) {
+    if (Status allowed = session.check_output(path); !allowed) return allowed;
+    AtomicFileWriter writer(path);
+    if (Status status = writer.open(); !status) return status;
+    const Status exported =
+        export_csv(db, [&writer](std::string_view bytes) { return writer.write(bytes); });
+    if (!exported) return exported;
     return writer.commit();
 }
 

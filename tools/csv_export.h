@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,14 @@ Result<std::string> build_csv(SqliteDb& db);
 // write_csv), so the file never gathers in memory. Nothing replaces path when the vault holds no
 // record (kNoRecordsToExport) or a read or a write fails.
 Status export_csv(SqliteDb& db, const QString& path, const SessionFiles& session);
+
+// Takes the bytes of an export in order; a failure ends the export with it.
+using CsvSink = std::function<Status(std::string_view)>;
+
+// The same bytes handed to sink in chunks as the rows are read, for an export to a pipe; the
+// buffer they pass through is wiped at the end. Nothing reaches sink when the vault holds no
+// record (kNoRecordsToExport); a read failing part way has handed on what came before it.
+Status export_csv(SqliteDb& db, const CsvSink& sink);
 
 // Replaces path with the bytes through a temporary file, readable by the owner only. A path
 // that is one of session's own files is refused before anything is written.

@@ -2,6 +2,8 @@
 // AtomicFileWriter: temporary file beside the target, flushed, then renamed over it.
 #include "vault/atomic_file_writer.h"
 
+#include <sys/stat.h>
+
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
@@ -29,6 +31,33 @@ constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDe
 
 QString file_error(const QString& what, const QString& path, const QString& reason) {
     return QStringLiteral("%1“%2”失败：%3").arg(what, native_path(path), reason);
+}
+
+// What a file that is no regular one is called in a message; empty for a regular file.
+QString special_file_kind(mode_t mode) {
+    if (S_ISREG(mode)) return QString();
+    if (S_ISFIFO(mode)) return QStringLiteral("命名管道（FIFO）");
+    if (S_ISCHR(mode)) return QStringLiteral("字符设备");
+    if (S_ISBLK(mode)) return QStringLiteral("块设备");
+    if (S_ISSOCK(mode)) return QStringLiteral("套接字");
+    if (S_ISDIR(mode)) return QStringLiteral("文件夹");
+    return QStringLiteral("特殊文件");
+}
+
+// Refuses resolved, the end of path's links, when it is there and is no regular file. Nothing
+// there, or a path that cannot be looked at, is left to the open that follows to report.
+Status refuse_special_file(const QString& path, const QString& resolved) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(resolved).constData(), &info) != 0) return Status::success();
+    const QString kind = special_file_kind(info.st_mode);
+    if (kind.isEmpty()) return Status::success();
+    // One arg() call for all parts: a path may hold "%2" itself.
+    const QString what =
+        resolved == path
+            ? QStringLiteral("“%1”是%2").arg(native_path(path), kind)
+            : QStringLiteral("“%1”指向%2“%3”").arg(native_path(path), kind, native_path(resolved));
+    return make_error(what +
+                      QStringLiteral("，不是普通文件，不能写入，也不会被替换，请另选保存位置"));
 }
 
 bool sync_to_disk(int fd) {
@@ -69,11 +98,18 @@ Result<QString> AtomicFileWriter::resolve_links(const QString& path) {
         file_error(QStringLiteral("解析符号链接"), path, QStringLiteral("链接层数过多或无法读取")));
 }
 
+Status AtomicFileWriter::check_target(const QString& path) {
+    Result<QString> resolved = resolve_links(path);
+    if (!resolved) return make_error(resolved.error());
+    return refuse_special_file(path, *resolved);
+}
+
 AtomicFileWriter::~AtomicFileWriter() { discard(); }
 
 Status AtomicFileWriter::open() {
     Result<QString> resolved = resolve_links(target_path_);
     if (!resolved) return make_error(resolved.error());
+    if (Status regular = refuse_special_file(target_path_, *resolved); !regular) return regular;
     // The temporary goes beside the file it replaces, so the rename stays on one file system.
     final_path_ = *resolved;
     // A random middle part keeps two writers of one folder, and any user file, apart.
@@ -127,6 +163,12 @@ Status AtomicFileWriter::commit() {
         return make_error(file_error(QStringLiteral("写入文件"), target_path_, reason));
     }
     file_.close();
+    // Asked again at the last moment: the target may have been swapped for a FIFO or a device
+    // while the file was being written (or while a password was being typed).
+    if (Status regular = refuse_special_file(target_path_, final_path_); !regular) {
+        discard();
+        return regular;
+    }
     std::error_code ec;
     if (fault::should_fail("atomic.rename")) {
         ec = std::make_error_code(std::errc::io_error);

@@ -14,7 +14,7 @@ int categories(CommandContext& context) {
         auto names = statements::list_categories(doc.db());
         if (!names) return context.fail(kExitFile, names.error());
         QString out;
-        for (const std::string& name : *names) out += escaped(name) + u'\n';
+        for (const std::string& name : *names) out += escaped(name, context.escaping()) + u'\n';
         context.console().write_out(out.toLocal8Bit());
         return int(kExitSuccess);
     });

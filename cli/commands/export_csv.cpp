@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// export-csv: every record as comma-separated text, as the window exports it.
+// export-csv: every record as comma-separated text, as the window exports it, to a file or to
+// standard output.
 #include <QString>
+#include <string_view>
 
 #include "cli/command_context.h"
 #include "cli/commands/commands.h"
@@ -11,6 +13,14 @@ namespace korvane::cli::commands {
 
 int export_csv(CommandContext& context) {
     const QString path = context.args().arguments[0];
+    if (CommandContext::is_standard_output(path)) {
+        return context.with_vault_read_only([&](VaultSession& doc) {
+            const Status written = tools::export_csv(
+                doc.db(), [&context](std::string_view bytes) { return context.write_out(bytes); });
+            if (!written) return context.fail(kExitFile, written.error());
+            return int(kExitSuccess);
+        });
+    }
     if (!context.may_write(path)) return kExitFile;
     return context.with_vault_read_only([&](VaultSession& doc) {
         if (Status written = tools::export_csv(doc.db(), path, SessionFiles(doc)); !written) {

@@ -16,7 +16,7 @@ int find(CommandContext& context) {
     // Refused before the password is asked: an empty text searches nothing.
     if (text.isEmpty()) return context.fail(kExitUsage, QStringLiteral("查找的文字不能为空。"));
     return context.with_vault_read_only([&](VaultSession& doc) {
-        RowOutput out(context.console());
+        RowOutput out(context.console(), context.escaping());
         const Status searched =
             search::for_each_match(doc.db(), text, [&out](const RecordMatch& match) {
                 const RecordSummary& row = match.record;

@@ -20,7 +20,7 @@ int list(CommandContext& context) {
     }
     return context.with_vault_read_only([&](VaultSession& doc) {
         if (category && !context.category_usable(doc, *category, label)) return int(kExitUsage);
-        RowOutput out(context.console());
+        RowOutput out(context.console(), context.escaping());
         const auto write_row = [&out](const RecordSummary& row) {
             out.number(row.oid);
             for (const std::string* text : {&row.title, &row.account, &row.remark}) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// show: one record, its password hidden unless asked for.
+// show: one record, its password hidden unless asked for, its fields escaped as ls escapes them.
 #include <QString>
+#include <string>
 
 #include "cli/command_context.h"
 #include "cli/commands/commands.h"
@@ -15,15 +16,20 @@ int show(CommandContext& context) {
     return context.with_vault_read_only([&](VaultSession& doc) {
         const auto record = context.existing_record(doc, *oid);
         if (!record) return int(kExitUsage);
+        // A line end in a field would otherwise start a line that reads as another field.
+        const bool raw = context.escaping() != Escaping::Full;
+        const auto shown = [raw](const std::string& stored) {
+            return raw ? text::from_gbk(stored) : escaped(stored);
+        };
         const QString password = context.args().has(QStringLiteral("--show-password"))
-                                     ? text::from_gbk(record->password)
+                                     ? shown(record->password)
                                      : QStringLiteral("（已隐藏，加 --show-password 显示）");
         context.print(QStringLiteral("编号：%1").arg(*oid));
-        context.print(QStringLiteral("标题：") + text::from_gbk(record->title));
-        context.print(QStringLiteral("用户名：") + text::from_gbk(record->account));
+        context.print(QStringLiteral("标题：") + shown(record->title));
+        context.print(QStringLiteral("用户名：") + shown(record->account));
         context.print(QStringLiteral("密码：") + password);
-        context.print(QStringLiteral("备注：") + text::from_gbk(record->remark));
-        context.print(QStringLiteral("分类：") + text::from_gbk(record->category));
+        context.print(QStringLiteral("备注：") + shown(record->remark));
+        context.print(QStringLiteral("分类：") + shown(record->category));
         return int(kExitSuccess);
     });
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -13,6 +14,7 @@
 
 #include "cli/arguments.h"
 #include "cli/cli.h"
+#include "cli/command_context.h"
 #include "cli/command_table.h"
 #include "cli_test_support.h"
 #include "support/file_helpers.h"
@@ -291,6 +293,127 @@ TEST_F(CliCommandsTest, OutputsNeverReplaceTheVaultsOwnFiles) {
     EXPECT_EQ(window_records(), before);
 }
 
+// Where the fault hook puts a FIFO in place of the target while the command runs, after the
+// check made before the password was asked.
+QString g_fifo_during_command;
+
+bool fifo_during_command(const char* point) {
+    if (g_fifo_during_command.isEmpty() || std::string(point) != "cli.command") return false;
+    const QByteArray name = QFile::encodeName(g_fifo_during_command);
+    EXPECT_EQ(::unlink(name.constData()), 0);
+    EXPECT_EQ(::mkfifo(name.constData(), 0600), 0);
+    g_fifo_during_command.clear();
+    return false;
+}
+
+// An output that is there and is no regular file is refused by every command that writes one,
+// --force or not, naming what it is, before the password is asked; one swapped in while the
+// command runs is refused when the output is written. The target is never replaced.
+TEST_F(CliCommandsTest, OutputsThatAreNoRegularFileAreRefusedAndLeftAlone) {
+    struct Command {
+        QStringList (*arguments)(const QString& dir);
+        const char* target;  // in dir
+    };
+    const Command commands[] = {
+        {[](const QString& d) {
+             return QStringList{"export-csv", d + "/out", "--force"};
+         },
+         "out"},
+        {[](const QString& d) {
+             return QStringList{"backup", d + "/out", "--force"};
+         },
+         "out"},
+        {[](const QString& d) {
+             return QStringList{"encrypt-file", d + "/doc.txt", "--force", "--use-master-password"};
+         },
+         "doc.txt.enc"},
+        {[](const QString& d) {
+             return QStringList{"decrypt-file", d + "/doc.bin.enc", "--force",
+                                "--use-master-password"};
+         },
+         "doc.bin"},
+    };
+    for (const SpecialTarget& special : special_targets()) {
+        for (const Command& command : commands) {
+            QTemporaryDir dir;
+            write_file(dir.filePath("doc.txt"), "plain");
+            write_file(dir.filePath("doc.bin.enc"), *tools::encrypt_bytes("plain", kPaddedMaster));
+            const QStringList arguments = command.arguments(dir.path());
+            SCOPED_TRACE(special.name + (" " + arguments.join(' ').toStdString()));
+            const QString target = dir.filePath(command.target);
+            std::string why;
+            if (!special.make(target, &why)) {
+                ADD_FAILURE() << "cannot make it here: " << why;
+                continue;
+            }
+            if (special.appears_while_writing) {
+                g_fifo_during_command = target;
+                fault::set_hook(fifo_during_command);
+            }
+            const std::string identity = file_identity(target);
+            const CliRun run = cli(arguments);
+            fault::set_hook(nullptr);
+            g_fifo_during_command.clear();
+            EXPECT_EQ(run.exit_code, cli::kExitFile);
+            EXPECT_EQ(run.lines_read, special.appears_while_writing ? 1 : 0);
+            EXPECT_TRUE(run.err.contains(QString::fromUtf8(special.kind)) &&
+                        run.err.contains(QDir::toNativeSeparators(target)))
+                << run.err.toStdString();
+            if (special.appears_while_writing) {
+                struct stat info {};
+                ASSERT_EQ(::lstat(QFile::encodeName(target).constData(), &info), 0);
+                EXPECT_TRUE(S_ISFIFO(info.st_mode));
+            } else {
+                EXPECT_EQ(file_identity(target), identity);
+            }
+        }
+    }
+}
+
+// "-" is standard output: the export's exact bytes, nothing written to any file, no file "-".
+TEST_F(CliCommandsTest, ADashWritesTheExportToStandardOutput) {
+    const QString cwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(files_.path()));
+    const CliRun csv = cli({"export-csv", "-"});
+    const CliRun database = cli({"backup", "-", "--force"});
+    QDir::setCurrent(cwd);
+    EXPECT_EQ(csv.exit_code, 0) << csv.err.toStdString();
+    EXPECT_EQ(database.exit_code, 0) << database.err.toStdString();
+    EXPECT_TRUE(folder_entries(files_.path()).isEmpty());
+
+    std::string expected;
+    {
+        ScriptedPrompts prompts;
+        prompts.master_password(kPaddedMaster);
+        VaultSession doc(vault_dir());
+        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        auto built = tools::build_csv(doc.db());
+        ASSERT_TRUE(built.ok());
+        expected = *built;
+    }
+    EXPECT_TRUE(csv.out_bytes.toStdString() == expected);
+    write_file(file("copy.dat"), database.out_bytes.toStdString());
+    auto backup = tools::read_source_vault(file("copy.dat"));
+    ASSERT_TRUE(backup.ok()) << backup.error().toStdString();
+    EXPECT_EQ(backup->records, window_records());
+    EXPECT_EQ(query_sqlite(file("copy.dat"), "pragma integrity_check"), "ok");
+}
+
+// The characters that would act on a terminal or turn a line around, as no GBK text can carry
+// the C1 controls and the bidirectional ones.
+TEST(CliEscaping, ControlAndBidirectionalCharactersAreWrittenAsCodes) {
+    const QString text = QString::fromUtf16(
+        u"a\u202ab\u202ec\u2066d\u2069e\u0080f\u009fg\u001b[2K\u0007\u007f\\\t\r\n"
+        u"\u2067\u202b\u00a0\u2065\u206a\u2029");
+    EXPECT_EQ(
+        cli::escaped_text(text),
+        QString::fromUtf16(u"a\\u202ab\\u202ec\\u2066d\\u2069e\\u0080f\\u009fg\\x1b[2K\\x07\\x7f"
+                           u"\\\\\\t\\r\\n\\u2067\\u202b\u00a0\u2065\u206a\u2029"));
+    EXPECT_EQ(cli::escaped_text(text, cli::Escaping::LineBreaksOnly),
+              QString::fromUtf16(u"a\u202ab\u202ec\u2066d\u2069e\u0080f\u009fg\u001b[2K\u0007\u007f"
+                                 u"\\\\\\t\\r\\n\u2067\u202b\u00a0\u2065\u206a\u2029"));
+}
+
 TEST_F(CliCommandsTest, ImportAndSyncAddWhatTheToolsAdd) {
     write_source_vault(
         file("other.dat"),
@@ -360,6 +483,117 @@ TEST_F(CliCommandsTest, FileToolWritesTheWindowsNamesAndRoundTrips) {
     ASSERT_TRUE(opened.ok());
     EXPECT_EQ(*opened, plain);
 }
+
+// What a terminal acts on in UTF-8 output: C0 controls but tab and line feed, DEL, the C1
+// controls (C2 80 to C2 9F) and the bidirectional overrides and isolates.
+bool acts_on_a_terminal(const QByteArray& out) {
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        const auto b = static_cast<unsigned char>(out[i]);
+        const auto next = [&](qsizetype k) {
+            return i + k < out.size() ? static_cast<unsigned char>(out[i + k]) : 0;
+        };
+        if ((b < 0x20 && b != '\t' && b != '\n') || b == 0x7F) return true;
+        if (b == 0xC2 && next(1) >= 0x80 && next(1) <= 0x9F) return true;
+        if (b == 0xE2 && next(1) == 0x80 && next(2) >= 0xAA && next(2) <= 0xAE) return true;
+        if (b == 0xE2 && next(1) == 0x81 && next(2) >= 0xA6 && next(2) <= 0xA9) return true;
+    }
+    return false;
+}
+
+// The text an escaped field stands for, read back by this test's own rules; with only_breaks,
+// only \\, \t, \r and \n are escapes (--raw).
+QString unescape(const QString& field, bool only_breaks = false) {
+    QString out;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field[i] != u'\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        const QChar code = field[++i];
+        if (code == u'\\') {
+            out += u'\\';
+        } else if (code == u't') {
+            out += u'\t';
+        } else if (code == u'r') {
+            out += u'\r';
+        } else if (code == u'n') {
+            out += u'\n';
+        } else if (!only_breaks && (code == u'x' || code == u'u')) {
+            const qsizetype digits = code == u'x' ? 2 : 4;
+            out += QChar(char16_t(field.mid(i + 1, digits).toUInt(nullptr, 16)));
+            i += digits;
+        } else {
+            out += QStringLiteral("<bad escape>");
+        }
+    }
+    return out;
+}
+
+class CliPrintedTextTest : public CliTest, public ::testing::WithParamInterface<HostileValue> {};
+
+// A stored value reaches the terminal escaped from every printing command, so that no control
+// sequence in it acts, and reads back as the text; --raw passes the control characters.
+TEST_P(CliPrintedTextTest, EveryPrintingCommandEscapesItAndRawPassesIt) {
+    const std::string& value = GetParam().bytes;
+    const QString text = text::from_gbk(value);
+    make_vault({value}, {{value, "zqx" + value, value, value, kRootCategory},
+                         {"filed", "zqx", "p", "", value}});
+    const QString first = QString::number(oids_.at(0)), second = QString::number(oids_.at(1));
+    const bool has_controls = acts_on_a_terminal(text.toUtf8());
+
+    const QString root = cli::root_label();
+    // Each line's fields.
+    const std::pair<QStringList, std::vector<QStringList>> listings[] = {
+        {{"ls"}, {{first, text, "zqx" + text, text}}},
+        {{"find", "zqx"},
+         {{first, text, "zqx" + text, text, root}, {second, "filed", "zqx", "", text}}},
+        {{"categories"}, {{text}}},
+    };
+    for (const auto& [command, expected] : listings) {
+        for (const bool raw : {false, true}) {
+            const QStringList arguments = command + (raw ? QStringList{"--raw"} : QStringList{});
+            SCOPED_TRACE(arguments.join(' ').toStdString());
+            const CliRun run = cli(arguments);
+            ASSERT_EQ(run.exit_code, 0) << run.err.toStdString();
+            EXPECT_EQ(acts_on_a_terminal(run.out_bytes), raw && has_controls);
+            QStringList lines = run.out.split(u'\n');
+            ASSERT_EQ(lines.takeLast(), QString());
+            ASSERT_EQ(lines.size(), qsizetype(expected.size()));
+            for (qsizetype i = 0; i < lines.size(); ++i) {
+                const QStringList fields = lines[i].split(u'\t');
+                ASSERT_EQ(fields.size(), expected[i].size());
+                for (qsizetype f = 0; f < fields.size(); ++f) {
+                    EXPECT_TRUE(unescape(fields[f], raw) == expected[i][f]) << "field " << f;
+                }
+            }
+        }
+    }
+
+    const QString shown[] = {QStringLiteral("编号：") + first,     QStringLiteral("标题：") + text,
+                             QStringLiteral("用户名：zqx") + text, QStringLiteral("密码：") + text,
+                             QStringLiteral("备注：") + text,      QStringLiteral("分类：") + root};
+    const CliRun escaped = cli({"show", first, "--show-password"});
+    ASSERT_EQ(escaped.exit_code, 0) << escaped.err.toStdString();
+    EXPECT_FALSE(acts_on_a_terminal(escaped.out_bytes));
+    QStringList lines = escaped.out.split(u'\n');
+    ASSERT_EQ(lines.size(), 7);
+    for (qsizetype i = 0; i < 6; ++i) {
+        const QString label = shown[i].left(shown[i].indexOf(u'：') + 1);
+        ASSERT_TRUE(lines[i].startsWith(label)) << i;
+        EXPECT_TRUE(label + unescape(lines[i].mid(label.size())) == shown[i]) << i;
+    }
+    const CliRun filed = cli({"show", second});
+    EXPECT_FALSE(acts_on_a_terminal(filed.out_bytes));
+    EXPECT_TRUE(filed.out.endsWith(QStringLiteral("分类：") + cli::escaped_text(text) + "\n"));
+
+    const CliRun raw = cli({"show", first, "--show-password", "--raw"});
+    ASSERT_EQ(raw.exit_code, 0) << raw.err.toStdString();
+    EXPECT_TRUE(raw.out == shown[0] + "\n" + shown[1] + "\n" + shown[2] + "\n" + shown[3] + "\n" +
+                               shown[4] + "\n" + shown[5] + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, CliPrintedTextTest, ::testing::ValuesIn(hostile_values()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliGenerate, NeedsNoVaultAndHonoursLengthAndClasses) {
     QTemporaryDir dir;

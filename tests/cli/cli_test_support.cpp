@@ -56,6 +56,7 @@ CliRun CliTest::cli(const QStringList& arguments, const QByteArray& input) {
     CliRun run;
     run.exit_code = cli::run(full, console);
     run.out = QString::fromUtf8(console.out);
+    run.out_bytes = console.out;
     run.err = QString::fromUtf8(console.err);
     run.lines_read = console.lines_read;
     return run;

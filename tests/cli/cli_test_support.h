@@ -41,6 +41,7 @@ private:
 struct CliRun {
     int exit_code = -1;
     QString out;
+    QByteArray out_bytes;  // as written, for output that is no text (GBK, a database)
     QString err;
     int lines_read = 0;
 };

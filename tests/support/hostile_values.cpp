@@ -4,6 +4,14 @@
 
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cstring>
 
 namespace korvane::testing {
 namespace {
@@ -102,6 +110,14 @@ const std::vector<HostileValue>& hostile_values() {
         {"FormatDirectives", "%s %d %1 %n %% %-999s %x %ls %2%1"},
         {"BackslashesAndSql", "C:\\dir\\ \\' \\\" \\n \\\\'); DROP TABLE userpass; -- /* x */"},
         {"ControlCharacters", "tab\there\r\nline\x01\x1b[0m\x7f"},
+        // OSC 52 sets the clipboard, CSI erases and moves; with nothing else the output escapes,
+        // so each must be told apart on its own. Shorter than a word, longer, and among GBK text.
+        {"TerminalSequences",
+         "\x1b]52;c;cGFzc3dvcmQ=\x07\x1b[2K\x1b[1A\x1b[0J\x08\x0b\x0c\x1f"
+         "erased"},
+        {"ShortSequence", "\x1b[2J"},
+        {"TerminalSequencesInGbk",
+         gbk("标题") + "\x1b[2K" + gbk("密码") + "\x1b]52;c;eA==\x1b\\" + gbk("备注") + "\x7f"},
         {"GbkGridSample", gbk_grid_sample()},
         {"EveryGbkCharacter", every_gbk_character()},
         {"OddGbkMappings", odd_gbk_mappings()},
@@ -110,6 +126,86 @@ const std::vector<HostileValue>& hostile_values() {
         {"Empty", ""},
     };
     return values;
+}
+
+namespace {
+
+bool make_fifo(const QString& path, std::string* why) {
+    if (::mkfifo(QFile::encodeName(path).constData(), 0600) == 0) return true;
+    *why = std::string("mkfifo: ") + std::strerror(errno);
+    return false;
+}
+
+bool make_char_device(const QString& path, std::string* why) {
+    // A node of its own, the null device's numbers: nothing outside the test's folder is at
+    // stake if the writer replaces it.
+    if (::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+        return true;
+    }
+    // Without the right to make one, a link to /dev/null: a writer that followed it and renamed
+    // over /dev/null would then be refused by the system. With the right, never risk it.
+    if (::geteuid() == 0) {
+        *why = std::string("mknod: ") + std::strerror(errno);
+        return false;
+    }
+    return QFile::link(QStringLiteral("/dev/null"), path);
+}
+
+bool make_folder(const QString& path, std::string* why) {
+    if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0) return true;
+    *why = std::string("mkdir: ") + std::strerror(errno);
+    return false;
+}
+
+bool make_socket(const QString& path, std::string* why) {
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    if (std::size_t(name.size()) >= sizeof address.sun_path) {
+        *why = "socket path too long";
+        return false;
+    }
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound =
+        fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (!bound) *why = std::string("socket: ") + std::strerror(errno);
+    if (fd >= 0) ::close(fd);  // the socket's name stays in the folder
+    return bound;
+}
+
+bool make_link_to_fifo(const QString& path, std::string* why) {
+    const QString end = path + QStringLiteral(".fifo");
+    return make_fifo(end, why) && QFile::link(end, path);
+}
+
+bool make_regular(const QString& path, std::string* why) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write("old\n") == 4) return true;
+    *why = file.errorString().toStdString();
+    return false;
+}
+
+}  // namespace
+
+const std::vector<SpecialTarget>& special_targets() {
+    static const std::vector<SpecialTarget> targets = {
+        {"Fifo", "命名管道", make_fifo},
+        {"FifoWithAReader", "命名管道", make_fifo, false, true},
+        {"CharacterDevice", "字符设备", make_char_device},
+        {"Folder", "文件夹", make_folder},
+        {"Socket", "套接字", make_socket},
+        {"LinkToAFifo", "命名管道", make_link_to_fifo},
+        {"FifoSwappedInWhileWriting", "命名管道", make_regular, true},
+    };
+    return targets;
+}
+
+std::string file_identity(const QString& path) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) return "missing";
+    return std::to_string(info.st_mode) + ":" + std::to_string(info.st_dev) + ":" +
+           std::to_string(info.st_ino) + ":" + std::to_string(info.st_rdev);
 }
 
 const std::vector<RecordField>& record_fields() {

@@ -3,6 +3,8 @@
 // limits, and the record fields they are put into; shared by the suites that store text.
 #pragma once
 
+#include <QString>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -20,8 +22,9 @@ struct HostileValue {
 // Parameters print as their names, not as kilobytes of bytes.
 inline void PrintTo(const HostileValue& value, std::ostream* os) { *os << value.name; }
 
-// Quotes, format directives, SQL comment and statement text, control characters, sampled and
-// complete GBK double-byte ranges, odd GBK mappings, invalid GBK, 64 KiB and the empty text.
+// Quotes, format directives, SQL comment and statement text, control characters and the terminal
+// sequences they make (setting the clipboard, erasing lines), alone and among GBK text, sampled
+// and complete GBK double-byte ranges, odd GBK mappings, invalid GBK, 64 KiB and the empty text.
 const std::vector<HostileValue>& hostile_values();
 
 // A text of exactly 65536 GBK bytes: one ASCII byte, then double-byte characters, then one more
@@ -46,5 +49,26 @@ const std::vector<RecordField>& record_fields();
 
 // The record with one field replaced.
 VaultRecord with_field(VaultRecord record, const RecordField& field, std::string value);
+
+// Something in the place of an output file that is no regular file.
+struct SpecialTarget {
+    const char* name;  // a gtest parameter name
+    const char* kind;  // what the refusal must call it
+    // Makes it at path; false, with a reason in *why, where this system cannot.
+    std::function<bool(const QString& path, std::string* why)> make;
+    // Made as a regular file, which becomes a FIFO while the output is being written.
+    bool appears_while_writing = false;
+    // The test opens a reader on the FIFO before the write, without blocking.
+    bool with_reader = false;
+};
+
+inline void PrintTo(const SpecialTarget& target, std::ostream* os) { *os << target.name; }
+
+// A FIFO without and with a reader, a character device, a folder, a socket, a link to a FIFO,
+// and a FIFO swapped in after the checks before writing.
+const std::vector<SpecialTarget>& special_targets();
+
+// What lstat says of path, to tell that nothing replaced it: type, device, inode, device number.
+std::string file_identity(const QString& path);
 
 }  // namespace korvane::testing

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // CSV export and backup export: the exact bytes written, replacing targets, and failures.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -16,6 +18,7 @@
 #include "tools/backup_export.h"
 #include "tools/csv_export.h"
 #include "tools/file_crypt.h"
+#include "vault/fault_injection.h"
 
 namespace korvane::tools {
 namespace {
@@ -191,6 +194,115 @@ TEST(SessionFilesTest, NoWriterEverWritesOneOfTheVaultsOwnFiles) {
         EXPECT_TRUE(write_csv(free, "csv\r\n", session).ok());
     }
 }
+
+// The writers of a file the user names, each given the target.
+struct OutputWriter {
+    const char* name;
+    std::function<Status(ScratchVault&, const QString& sealed, const QString& target)> write;
+};
+
+void PrintTo(const OutputWriter& writer, std::ostream* os) { *os << writer.name; }
+
+const std::vector<OutputWriter>& output_writers() {
+    static const std::vector<OutputWriter> writers = {
+        {"Csv", [](ScratchVault& v, const QString&,
+                   const QString& t) { return write_csv(t, "csv\r\n", v.session()); }},
+        {"CsvExport", [](ScratchVault& v, const QString&,
+                         const QString& t) { return export_csv(v.db(), t, v.session()); }},
+        {"Backup", [](ScratchVault& v, const QString&,
+                      const QString& t) { return export_backup(v.db(), t, v.session()); }},
+        {"Encrypt",
+         [](ScratchVault& v, const QString& sealed, const QString& t) {
+             return encrypt_file(sealed, t, "a password of 16", v.session());
+         }},
+        {"Decrypt",
+         [](ScratchVault& v, const QString& sealed, const QString& t) {
+             return decrypt_file(sealed, t, "a password of 16", v.session());
+         }},
+    };
+    return writers;
+}
+
+// Where the fault hook puts a FIFO in place of the regular target, once the output is written
+// and about to be renamed over it.
+QString g_fifo_after_writing;
+
+bool swap_in_a_fifo(const char* point) {
+    if (g_fifo_after_writing.isEmpty() || std::string(point) != "atomic.sync") return false;
+    const QByteArray name = QFile::encodeName(g_fifo_after_writing);
+    EXPECT_EQ(::unlink(name.constData()), 0);
+    EXPECT_EQ(::mkfifo(name.constData(), 0600), 0);
+    g_fifo_after_writing.clear();
+    return false;
+}
+
+class SpecialTargetTest : public ::testing::TestWithParam<std::tuple<SpecialTarget, OutputWriter>> {
+};
+
+// A FIFO, a device, a folder or a socket is never written to nor replaced by a plain file (a
+// reader of the FIFO would get nothing, and the plaintext would lie in its place), --force or
+// not: the write fails naming what is there, the target stays what it was, and nothing is left
+// beside it.
+TEST_P(SpecialTargetTest, IsRefusedAndLeftAsItWas) {
+    const auto& [special, writer] = GetParam();
+    ScratchVault vault;
+    vault.add_record({"kept", "", "secret", "", ""});
+    QTemporaryDir elsewhere;
+    const QString sealed = vault.file("input.enc");
+    write_file(sealed, *encrypt_bytes("plain", "a password of 16"));
+    const QString target = QDir(elsewhere.path()).filePath("out");
+    std::string why;
+    if (!special.make(target, &why)) GTEST_SKIP() << why;
+    int reader = -1;
+    if (special.with_reader) {
+        reader = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+    }
+    if (special.appears_while_writing) {
+        g_fifo_after_writing = target;
+        fault::set_hook(swap_in_a_fifo);
+    }
+    // Besides the target itself (a regular file that became a FIFO is listed no more).
+    const auto others = [&] {
+        QStringList names = folder_entries(elsewhere.path());
+        names.removeAll(QStringLiteral("out"));
+        return names;
+    };
+    const QStringList entries = others();
+    const std::string identity = file_identity(target);
+    const std::string end = file_identity(target + ".fifo");
+
+    const Status status = writer.write(vault, sealed, target);
+    fault::set_hook(nullptr);
+    g_fifo_after_writing.clear();
+
+    ASSERT_FALSE(status.ok());
+    EXPECT_TRUE(status.error().contains(QString::fromUtf8(special.kind)) &&
+                status.error().contains(QDir::toNativeSeparators(target)))
+        << status.error().toStdString();
+    if (special.appears_while_writing) {
+        struct stat info {};
+        ASSERT_EQ(::lstat(QFile::encodeName(target).constData(), &info), 0);
+        EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    } else {
+        EXPECT_EQ(file_identity(target), identity);
+        EXPECT_EQ(file_identity(target + ".fifo"), end);
+    }
+    EXPECT_EQ(others(), entries);
+    if (reader >= 0) {
+        char byte;
+        EXPECT_LE(::read(reader, &byte, 1), 0);  // nothing came, and the read did not wait
+        ::close(reader);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TargetsAndWriters, SpecialTargetTest,
+                         ::testing::Combine(::testing::ValuesIn(special_targets()),
+                                            ::testing::ValuesIn(output_writers())),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" +
+                                    std::get<1>(info.param).name;
+                         });
 
 }  // namespace
 }  // namespace korvane::tools
