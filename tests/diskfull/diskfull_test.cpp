@@ -388,7 +388,9 @@ bool cli_import_operation(Case& c, Room& room, long long level) {
     const Records records = c.make_vault();
     Records imported = records;
     std::vector<test_support::RawRow> rows;
-    for (int i = 0; i < 30; ++i) {
+    // About 24 KiB: the level of the vault's size and 16 KiB more lets the import through but
+    // not the seal after it.
+    for (int i = 0; i < 20; ++i) {
         const VaultRecord record = make_record("imported-" + std::to_string(i), 1000);
         rows.push_back(testing::raw(record));
         imported[record.title] = record;
@@ -412,7 +414,9 @@ bool cli_import_operation(Case& c, Room& room, long long level) {
         c.expect_told(err, "the failed seal after the import");
         c.expect_only({QLatin1String(VaultSession::kWorkFileName)}, "after exit 5");
     } else if (code == 4) {
-        c.expect_told(err, "the failed import");
+        // As at any start, the lock file may be what fails first.
+        c.expect(told(err) || err.startsWith(QStringLiteral("无法在文件夹")),
+                 "the failed import was not explained: \"" + run.err + "\"");
         c.expect(entries == QStringList{VaultSession::kVaultFileName} ||
                      (!entries.isEmpty() &&
                       entries.first() == QLatin1String(VaultSession::kWorkFileName)),
