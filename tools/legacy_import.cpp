@@ -233,9 +233,12 @@ Result<std::vector<VaultRecord>> LegacyVaultFile::read_records(
     cipher.decrypt_blocks(bytes, bytes, body.size() / MarsCipher::kBlockSize);
 
     Parse chosen = parse_as(format_, body, record_count(), file_size_);
-    if (other_fits_) {
+    // Only a file just as the other format's writer leaves it is said to be of that format: a
+    // damaged file of the chosen one may well read loosely as the other, and is reported as
+    // damaged.
+    if (other_fits_ && chosen.fit != Fit::Exact) {
         const LegacyFormat other = other_format(format_);
-        if (parse_as(other, body, record_count(), file_size_).fit > chosen.fit) {
+        if (parse_as(other, body, record_count(), file_size_).fit == Fit::Exact) {
             return looks_like(path_, other);
         }
     }

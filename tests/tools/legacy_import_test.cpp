@@ -35,12 +35,15 @@ protected:
         return import_legacy_file(vault_.db(), *file, password);
     }
 
-    // A refused file: a message, and the vault as it was.
+    // A refused file: a message, and the vault as it was. A damaged file is not said to be of
+    // the other format, even where it would read loosely as one.
     void expect_refused(const std::string& bytes, LegacyFormat format, const char* why) {
         SCOPED_TRACE(why);
         LegacyImportResult result = import(bytes, format);
         EXPECT_EQ(result.outcome, LegacyImportOutcome::Failed);
         EXPECT_FALSE(result.message.isEmpty());
+        EXPECT_FALSE(result.message.contains(QStringLiteral("看起来是")))
+            << result.message.toStdString();
         EXPECT_TRUE(vault_.records().empty());
     }
 
