@@ -21,6 +21,11 @@ namespace korvane::cli {
 namespace {
 
 const QString kVaultMissing = QStringLiteral("密码库不存在，请先运行 korvane-cli init");
+const QString kStillPlain =
+    QStringLiteral("数据库仍保存在明文工作文件中，下次打开时会自动重新加密。");
+
+// What run_with_vault hands finish when a signal came before the body could start.
+constexpr int kBodyNotRun = -1;
 
 Result<VaultPresence> vault_presence_in(const QString& dir) {
     const QDir folder(dir);
@@ -135,7 +140,7 @@ int CommandContext::run_with_vault(const std::function<int(VaultSession&)>& body
                             TerminalPrompts::Creation::Refused);
     const StartOutcome outcome = doc.start(prompts);
     if (outcome != StartOutcome::Unlocked) return start_failed(outcome);
-    const int exit_code = console_.termination_signal() != 0 ? kExitSuccess : guarded(body, doc);
+    const int exit_code = console_.termination_signal() != 0 ? kBodyNotRun : guarded(body, doc);
     return finish(doc, exit_code);
 }
 
@@ -170,18 +175,36 @@ int CommandContext::start_failed(StartOutcome outcome) {
 }
 
 int CommandContext::finish(VaultSession& doc, int exit_code) {
-    if (Status locked = doc.lock(); !locked) {
-        say(locked.error() +
-            QStringLiteral("\n数据库仍保存在明文工作文件中，下次打开时会自动重新加密。"));
-        if (exit_code == kExitSuccess) exit_code = kExitFile;
+    // A body that succeeded has made its change for good: whatever comes after, a signal or a
+    // seal that fails, the report must say it was done, or a retry would do it twice.
+    const bool completed = exit_code == kExitSuccess;
+    const bool changed = completed && doc.access() == VaultSession::Access::ReadWrite;
+    const Status locked = doc.lock();
+    const int sig = console_.termination_signal();
+    if (!locked) {
+        if (changed) {
+            say(locked.error() +
+                QStringLiteral("\n命令已经完成，所做的修改已保存，但密码库没能重新加密。") +
+                kStillPlain);
+            return kExitNotSealed;
+        }
+        say(locked.error() + u'\n' + kStillPlain);
+        if (sig != 0) {
+            if (exit_code != exit_code_for_signal(sig)) say(QStringLiteral("已中断。"));
+            return exit_code_for_signal(sig);
+        }
+        return completed || exit_code == kBodyNotRun ? int(kExitFile) : exit_code;
     }
-    if (const int sig = console_.termination_signal(); sig != 0) {
-        // A question cut short has already said that it was interrupted.
-        say(exit_code == exit_code_for_signal(sig) ? QStringLiteral("密码库已重新加密。")
-                                                   : QStringLiteral("已中断，密码库已重新加密。"));
-        return exit_code_for_signal(sig);
+    if (sig == 0) return exit_code == kBodyNotRun ? int(kExitSuccess) : exit_code;
+    if (completed) {
+        say(QStringLiteral("命令已经完成，没有被中断；密码库已重新加密。"));
+        return kExitSuccess;
     }
-    return exit_code;
+    // A question cut short, or a writer that rolled back, has already said that it was
+    // interrupted.
+    say(exit_code == exit_code_for_signal(sig) ? QStringLiteral("密码库已重新加密。")
+                                               : QStringLiteral("已中断，密码库已重新加密。"));
+    return exit_code_for_signal(sig);
 }
 
 std::optional<RecordId> CommandContext::record_id(const QString& text) {

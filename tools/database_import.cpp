@@ -14,7 +14,10 @@ Error import_failed(const QString& reason) {
 
 }  // namespace
 
-Result<DatabaseImportCounts> import_database(SqliteDb& vault, const QString& source_path) {
+QString import_interrupted_message() { return QStringLiteral("已中断，没有导入任何数据。"); }
+
+Result<DatabaseImportCounts> import_database(SqliteDb& vault, const QString& source_path,
+                                             const StopRequested& stop) {
     auto source = SourceVaultReader::open(source_path, &vault);
     if (!source) return make_error(source.error());
 
@@ -29,6 +32,7 @@ Result<DatabaseImportCounts> import_database(SqliteDb& vault, const QString& sou
 
     DatabaseImportCounts counts;
     Status records = source->for_each_record([&](const RecordView& record) -> Status {
+        if (stop_requested(stop)) return make_error(import_interrupted_message());
         if (auto id = statements::insert_record(vault, *insert_record, record); !id) {
             return import_failed(id.error());
         }
@@ -37,6 +41,7 @@ Result<DatabaseImportCounts> import_database(SqliteDb& vault, const QString& sou
     });
     if (!records) return make_error(records.error());
     Status categories = source->for_each_category([&](std::string_view name) -> Status {
+        if (stop_requested(stop)) return make_error(import_interrupted_message());
         if (Status status = statements::insert_category(vault, *insert_category, name); !status) {
             return import_failed(status.error());
         }

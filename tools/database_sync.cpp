@@ -18,7 +18,7 @@ Error sync_failed(const QString& reason) {
 
 // The merge itself, over whichever way the source's rows arrive.
 Result<SyncCounts> merge(SqliteDb& vault, SourceVaultReader::RecordSource records,
-                         SourceVaultReader::CategorySource categories) {
+                         SourceVaultReader::CategorySource categories, const StopRequested& stop) {
     // Only digests and row ids of the vault's records are held; a match is read back by row id
     // to compare the bytes.
     auto existing_records = RecordKeyIndex::build(vault);
@@ -37,6 +37,7 @@ Result<SyncCounts> merge(SqliteDb& vault, SourceVaultReader::RecordSource record
     if (!insert_category) return sync_failed(insert_category.error());
 
     Status added_records = records([&](const RecordView& record) -> Status {
+        if (stop_requested(stop)) return make_error(sync_interrupted_message());
         const std::uint64_t digest = RecordKeyIndex::digest(record);
         auto present = existing_records->contains(record, digest);
         if (!present) return sync_failed(present.error());
@@ -50,6 +51,7 @@ Result<SyncCounts> merge(SqliteDb& vault, SourceVaultReader::RecordSource record
     });
     if (!added_records) return make_error(added_records.error());
     Status added_categories = categories([&](std::string_view name) -> Status {
+        if (stop_requested(stop)) return make_error(sync_interrupted_message());
         if (!known_categories.emplace(name).second) return Status::success();
         if (Status status = statements::insert_category(vault, *insert_category, name); !status) {
             return sync_failed(status.error());
@@ -64,7 +66,10 @@ Result<SyncCounts> merge(SqliteDb& vault, SourceVaultReader::RecordSource record
 
 }  // namespace
 
-Result<SyncCounts> sync_from(SqliteDb& vault, const SourceVault& source) {
+QString sync_interrupted_message() { return QStringLiteral("已中断，没有同步任何数据。"); }
+
+Result<SyncCounts> sync_from(SqliteDb& vault, const SourceVault& source,
+                             const StopRequested& stop) {
     return merge(
         vault,
         [&source](const SourceVaultReader::RecordSink& sink) {
@@ -78,10 +83,12 @@ Result<SyncCounts> sync_from(SqliteDb& vault, const SourceVault& source) {
                 if (Status status = sink(name); !status) return status;
             }
             return Status::success();
-        });
+        },
+        stop);
 }
 
-Result<SyncCounts> sync_database(SqliteDb& vault, const QString& source_path) {
+Result<SyncCounts> sync_database(SqliteDb& vault, const QString& source_path,
+                                 const StopRequested& stop) {
     auto source = SourceVaultReader::open(source_path, &vault);
     if (!source) return make_error(source.error());
     return merge(
@@ -91,7 +98,8 @@ Result<SyncCounts> sync_database(SqliteDb& vault, const QString& source_path) {
         },
         [&source](const SourceVaultReader::CategorySink& sink) {
             return source->for_each_category(sink);
-        });
+        },
+        stop);
 }
 
 }  // namespace korvane::tools

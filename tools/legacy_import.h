@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/stop_request.h"
 #include "vault/result.h"
 #include "vault/sqlite_db.h"
 #include "vault/vault_record.h"
@@ -51,7 +52,9 @@ public:
     // file is shorter than the header, an old file is shorter than 134420 bytes, a new file is
     // longer than 300 records can make it (checked before any byte is read), N is above 299 or
     // below -1, or a new file's stream is not whole 16-byte blocks or too short for N + 1
-    // records.
+    // records. When such a file has just the shape the other format's writer makes (an old
+    // file's 134420 bytes, a new file's N + 1 records in whole blocks), the message says the
+    // file looks like the other format instead.
     static Result<LegacyVaultFile> open(const QString& path, LegacyFormat format);
 
     LegacyFormat format() const { return format_; }
@@ -64,7 +67,11 @@ public:
 
     // Reads, deciphers and parses records 0..N, each with an empty category. Fails on a wrong
     // password, a key the cipher cannot take, a field without its NUL, a stream holding fewer
-    // than N + 1 records, or a file that changed since open().
+    // than N + 1 records, or a file that changed since open(). When the file could be either
+    // format, it is parsed as both: it fails, saying which format the file looks like, when it
+    // reads as the other format exactly as that format's writer leaves it (an old file of
+    // exactly 134420 bytes; a stream whose last record ends in its last block) and not so as
+    // the chosen one. A file that reads as both keeps the chosen format.
     Result<std::vector<VaultRecord>> read_records(std::string_view padded_password) const;
 
 private:
@@ -74,16 +81,22 @@ private:
     LegacyFormat format_ = LegacyFormat::Old;
     std::int32_t last_index_ = -1;
     std::array<std::uint8_t, 16> digest_{};
+    std::int64_t file_size_ = 0;
     std::int64_t body_size_ = 0;  // the bytes deciphered after the header
+    bool other_fits_ = false;     // the header and size allow the other format too
 };
 
 // Parse deciphered bodies, records 0..record_count - 1; they never read outside the bytes given,
 // whatever those hold, so a fuzzer can drive them directly.
 Result<std::vector<VaultRecord>> parse_old_slots(std::string_view slot_area, int record_count);
-Result<std::vector<VaultRecord>> parse_new_stream(std::string_view stream, int record_count);
+// end, if given, receives where the last record ends in the stream.
+Result<std::vector<VaultRecord>> parse_new_stream(std::string_view stream, int record_count,
+                                                  std::size_t* end = nullptr);
 
-// Adds the records with an empty category in one transaction: all of them or none.
-Status insert_legacy_records(SqliteDb& vault, const std::vector<VaultRecord>& records);
+// Adds the records with an empty category in one transaction: all of them or none. Once stop
+// answers true, between two records, the transaction is rolled back.
+Status insert_legacy_records(SqliteDb& vault, const std::vector<VaultRecord>& records,
+                             const StopRequested& stop = {});
 
 enum class LegacyImportOutcome { Imported, WrongPassword, Failed };
 
@@ -94,8 +107,12 @@ struct LegacyImportResult {
 };
 
 // The steps after the password prompt: check, read, insert. WrongPassword is the dialog's
-// "密码错误" (caption "出错啦"); in every outcome but Imported nothing was inserted.
+// "密码错误" (caption "出错啦"); in every outcome but Imported nothing was inserted, a stop
+// included (Failed, with legacy_interrupted_message()).
 LegacyImportResult import_legacy_file(SqliteDb& vault, const LegacyVaultFile& file,
-                                      std::string_view padded_password);
+                                      std::string_view padded_password,
+                                      const StopRequested& stop = {});
+
+QString legacy_interrupted_message();
 
 }  // namespace korvane::tools

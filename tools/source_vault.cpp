@@ -5,11 +5,17 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+#include <array>
+#include <vector>
 
 #include "vault/file_io.h"
+#include "vault/secure_wipe.h"
 #include "vault/sqlite_db.h"
 #include "vault/vault_folder_check.h"
 
@@ -147,13 +153,175 @@ Result<SourceVault> read_all(SourceVaultReader& reader) {
 
 }  // namespace
 
+// A WAL source copied with its -wal into a folder only this user can enter, the WAL written
+// into the copy's own pages, so that the read-only open of the copy sees every committed row.
+// The copy holds the source's passwords in plain text: its files are overwritten before they
+// are removed.
+class PrivateSourceCopy {
+public:
+    PrivateSourceCopy() = default;
+    PrivateSourceCopy(const PrivateSourceCopy&) = delete;
+    PrivateSourceCopy& operator=(const PrivateSourceCopy&) = delete;
+    ~PrivateSourceCopy() { wipe_and_remove(); }
+
+    static Result<std::unique_ptr<PrivateSourceCopy>> make(const QString& source,
+                                                           const QString& wal);
+    QString path() const { return QDir(dir_.path()).filePath(QStringLiteral("source.db")); }
+
+private:
+    Status copy_file(const QString& from, const QString& to);
+    Status fold_wal();
+    void wipe_and_remove();
+
+    QTemporaryDir dir_{QDir(QDir::tempPath()).filePath(QStringLiteral("korvane-source-XXXXXX"))};
+};
+
+namespace {
+
+// The bytes 18 and 19 of the header (the write and read versions) are 2 in WAL mode.
+bool in_wal_mode(const QString& path) {
+    QFile file(path);
+    std::array<char, 20> header{};
+    if (!file.open(QIODevice::ReadOnly) || !read_fully(file, header.data(), qint64(header.size())))
+        return false;
+    return header[18] == 2 && header[19] == 2;
+}
+
+// Whether the source's -wal may still hold rows: anything but an empty regular file beside a
+// WAL-mode database (what is no regular file is refused when it is copied). Looked at with
+// stat only, so a FIFO in its place cannot block.
+bool has_pending_wal(const QString& path, const QString& wal) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(wal).constData(), &info) != 0) return false;
+    if (S_ISREG(info.st_mode) && info.st_size == 0) return false;
+    return in_wal_mode(path);
+}
+
+Error wal_unreadable(const QString& path, const QString& wal, const QString& reason) {
+    return unreadable(path, QStringLiteral("它是 WAL 模式的数据库，还有记录保存在“%1”中，"
+                                           "但无法读取这些记录：%2")
+                                .arg(native_path(wal), reason));
+}
+
+}  // namespace
+
+Result<std::unique_ptr<PrivateSourceCopy>> PrivateSourceCopy::make(const QString& source,
+                                                                   const QString& wal) {
+    auto copy = std::make_unique<PrivateSourceCopy>();
+    if (!copy->dir_.isValid()) {
+        return wal_unreadable(
+            source, wal, QStringLiteral("无法创建临时文件夹：%1").arg(copy->dir_.errorString()));
+    }
+    // mkdtemp makes it 0700 already; said again so that no umask or platform can widen it.
+    QFile::setPermissions(copy->dir_.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (Status status = check_readable_source(wal); !status) {
+        return wal_unreadable(source, wal, status.error());
+    }
+    for (const auto& [from, to] :
+         {std::pair{source, copy->path()}, std::pair{wal, copy->path() + QStringLiteral("-wal")}}) {
+        if (Status copied = copy->copy_file(from, to); !copied) {
+            return wal_unreadable(source, wal, copied.error());
+        }
+    }
+    if (Status folded = copy->fold_wal(); !folded) {
+        return wal_unreadable(source, wal, folded.error());
+    }
+    return copy;
+}
+
+Status PrivateSourceCopy::copy_file(const QString& from, const QString& to) {
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        return make_error(
+            QStringLiteral("无法打开“%1”：%2").arg(native_path(from), in.errorString()));
+    }
+    QFile out(to);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        return make_error(
+            QStringLiteral("无法创建临时文件“%1”：%2").arg(native_path(to), out.errorString()));
+    }
+    std::vector<char> chunk(1 << 20);
+    Status status = Status::success();
+    for (;;) {
+        const qint64 n = in.read(chunk.data(), qint64(chunk.size()));
+        if (n < 0) {
+            status = make_error(
+                QStringLiteral("读取“%1”失败：%2").arg(native_path(from), in.errorString()));
+            break;
+        }
+        if (n == 0) break;
+        if (out.write(chunk.data(), n) != n) {
+            status = make_error(
+                QStringLiteral("写入临时文件“%1”失败：%2").arg(native_path(to), out.errorString()));
+            break;
+        }
+    }
+    secure_wipe(chunk);
+    return status;
+}
+
+// Switching the copy back to a rollback journal makes SQLite write every committed frame of
+// the WAL into the database file and remove the WAL; the immutable open of the copy then
+// finds every row in the file itself. Nothing the copy's schema defines may run meanwhile.
+Status PrivateSourceCopy::fold_wal() {
+    auto db = SqliteDb::open(path(), SqliteDb::Mode::ReadWrite);
+    if (!db) return make_error(db.error());
+    for (int op : {SQLITE_DBCONFIG_TRUSTED_SCHEMA, SQLITE_DBCONFIG_ENABLE_TRIGGER,
+                   SQLITE_DBCONFIG_ENABLE_VIEW, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION}) {
+        if (sqlite3_db_config(db->handle(), op, 0, nullptr) != SQLITE_OK) {
+            return make_error(QStringLiteral("无法以安全方式打开临时副本"));
+        }
+    }
+    if (sqlite3_db_config(db->handle(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) != SQLITE_OK) {
+        return make_error(QStringLiteral("无法以安全方式打开临时副本"));
+    }
+    auto stmt = db->prepare("PRAGMA journal_mode=DELETE");
+    if (!stmt) return make_error(stmt.error());
+    const bool row = stmt->step();
+    if (stmt->failed()) return make_error(stmt->error());
+    if (!row || stmt->column_text(0) != "delete") {
+        return make_error(QStringLiteral("SQLite 没能把其中的记录写回数据库文件"));
+    }
+    return Status::success();
+}
+
+void PrivateSourceCopy::wipe_and_remove() {
+    if (!dir_.isValid()) return;
+    const QFileInfoList files = QDir(dir_.path()).entryInfoList(QDir::Files | QDir::Hidden);
+    const std::vector<char> zeros(1 << 20, '\0');
+    for (const QFileInfo& info : files) {
+        QFile file(info.filePath());
+        if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) continue;
+        for (qint64 left = file.size(); left > 0;) {
+            const qint64 n = file.write(zeros.data(), std::min<qint64>(left, qint64(zeros.size())));
+            if (n <= 0) break;
+            left -= n;
+        }
+        ::fdatasync(file.handle());
+    }
+    dir_.remove();
+}
+
+SourceVaultReader::SourceVaultReader(QString path) : path_(std::move(path)) {}
+SourceVaultReader::SourceVaultReader(SourceVaultReader&& other) noexcept = default;
+SourceVaultReader& SourceVaultReader::operator=(SourceVaultReader&& other) noexcept = default;
+SourceVaultReader::~SourceVaultReader() = default;
+
 Result<SourceVaultReader> SourceVaultReader::open(const QString& path, const SqliteDb* target) {
     if (path.isEmpty()) return make_error(QStringLiteral("请先选择要读取的数据库文件"));
     // Opening does not create a missing file, but says so less clearly than this.
     if (Status readable = check_readable_source(path); !readable)
         return make_error(readable.error());
     if (!QFileInfo(path).isFile()) return unreadable(path, QStringLiteral("文件不存在"));
-    auto db = SqliteDb::open_untrusted(path);
+    std::unique_ptr<PrivateSourceCopy> copy;
+    if (const QString wal = path + QStringLiteral("-wal"); has_pending_wal(path, wal)) {
+        auto made = PrivateSourceCopy::make(path, wal);
+        if (!made) return make_error(made.error());
+        copy = std::move(*made);
+    }
+    auto db = SqliteDb::open_untrusted(copy ? copy->path() : path);
     if (!db) return unreadable(path, db.error());
 
     // A file that is not SQLite (an encrypted user.dat) fails here, at its first read.
@@ -161,6 +329,7 @@ Result<SourceVaultReader> SourceVaultReader::open(const QString& path, const Sql
         return unreadable(path, read_failure(*db, shape.error()));
     }
     SourceVaultReader reader(path);
+    reader.copy_ = std::move(copy);
     reader.db_ = std::move(*db);
     if (!same_file(path, target)) return reader;
 

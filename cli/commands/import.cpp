@@ -8,14 +8,27 @@
 #include "tools/legacy_import.h"
 
 namespace korvane::cli::commands {
+namespace {
+
+// A tool that failed after a termination signal has rolled its one transaction back; the
+// command then ends as the signal asked, having said that nothing was changed.
+int failed_or_stopped(CommandContext& context, int exit_code, const QString& message) {
+    const int sig = context.console().termination_signal();
+    return context.fail(sig != 0 ? exit_code_for_signal(sig) : exit_code, message);
+}
+
+}  // namespace
 
 int import(CommandContext& context) {
     const QString kind = context.args().arguments[0];
     const QString path = context.args().arguments[1];
+    const tools::StopRequested stop = [&context] {
+        return context.console().termination_signal() != 0;
+    };
     if (kind == QLatin1String("db")) {
         return context.with_vault([&](VaultSession& doc) {
-            auto counts = tools::import_database(doc.db(), path);
-            if (!counts) return context.fail(kExitFile, counts.error());
+            auto counts = tools::import_database(doc.db(), path, stop);
+            if (!counts) return failed_or_stopped(context, kExitFile, counts.error());
             context.say(QStringLiteral("已导入 %1 条记录、%2 个分类。")
                             .arg(counts->records)
                             .arg(counts->categories));
@@ -33,7 +46,7 @@ int import(CommandContext& context) {
         const auto password = context.questions().legacy_password();
         if (!password) return context.question_failed();
         const tools::LegacyImportResult result =
-            tools::import_legacy_file(doc.db(), *file, *password);
+            tools::import_legacy_file(doc.db(), *file, *password, stop);
         switch (result.outcome) {
             case tools::LegacyImportOutcome::Imported:
                 context.say(QStringLiteral("已导入 %1 条记录。").arg(result.imported));
@@ -43,7 +56,7 @@ int import(CommandContext& context) {
             case tools::LegacyImportOutcome::Failed:
                 break;
         }
-        return context.fail(kExitFile, result.message);
+        return failed_or_stopped(context, kExitFile, result.message);
     });
 }
 

@@ -8,9 +8,12 @@
 #include <QFileInfo>
 
 #include "cli/cli.h"
+#include "cli/exit_codes.h"
 #include "cli_test_support.h"
 #include "support/failing_step.h"
 #include "support/file_helpers.h"
+#include "support/legacy_files.h"
+#include "support/scratch_vault.h"
 #include "support/scripted_prompts.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"
@@ -182,6 +185,105 @@ TEST_F(CliSessionTest, ALeftOverWorkingFileIsRecoveredBeforeTheCommand) {
     EXPECT_TRUE(listed.out.endsWith("\tkept\ta\tr\n"));
     EXPECT_EQ(entries(), QStringList{"user.dat"});
 }
+
+// Whatever stops a command (a signal, a seal that fails), its report and exit code say what was
+// done: a writer stopped between rows rolls back and says nothing was added; a change that was
+// made is reported as made, and a retry would not be needed.
+struct Ending {
+    const char* name;
+    QStringList arguments;  // SOURCE and LEGACY stand for the files the test writes
+    const char* input;
+    int signal_from_ask;  // FakeConsole: run_with_vault asks first, then each row, then finish
+    const char* failing_step;
+    int exit_code;
+    const char* message;
+    std::size_t records;  // in the vault afterwards; 1 before
+    bool left_plain;      // only user.tmp is left for the next start to seal
+
+    friend void PrintTo(const Ending& e, std::ostream* out) { *out << e.name; }
+};
+
+class CliEndingTest : public CliSessionTest, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(CliEndingTest, TheReportSaysWhatHappened) {
+    const Ending& e = GetParam();
+    make_vault({}, {{"kept", "a", "p", "r", kRootCategory}});
+    write_source_vault(file("other.dat"),
+                       {raw({"s1", "a", "p", "", "X"}), raw({"s2", "a", "p", "", "X"}),
+                        raw({"s3", "a", "p", "", "X"})},
+                       {"X"});
+    write_file(
+        file("old.dat"),
+        seal_legacy(1, text::pad_master_password("old"),
+                    old_body({old_slot("l1", "a", "p", "r"), old_slot("l2", "a", "p", "r")})));
+    QStringList arguments = e.arguments;
+    arguments.replaceInStrings(QStringLiteral("SOURCE"), file("other.dat"));
+    arguments.replaceInStrings(QStringLiteral("LEGACY"), file("old.dat"));
+    CliRun run;
+    {
+        std::unique_ptr<FailingStep> failing;
+        if (e.failing_step != nullptr) failing = std::make_unique<FailingStep>(e.failing_step);
+        run = cli(arguments, e.input, e.signal_from_ask);
+    }
+    EXPECT_EQ(run.exit_code, e.exit_code) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QString::fromUtf8(e.message))) << run.err.toStdString();
+    EXPECT_EQ(entries(), QStringList{e.left_plain ? "user.tmp" : "user.dat"});
+    EXPECT_EQ(window_records().size(), e.records);
+}
+
+const QStringList kImportDb{"import", "db", "SOURCE"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, CliEndingTest,
+    ::testing::Values(
+        Ending{"ImportDbStoppedBetweenRows", kImportDb, "master\n", 3, nullptr, 128 + 15,
+               "已中断，没有导入任何数据。", 1, false},
+        Ending{"SyncStoppedBetweenRows",
+               {"sync", "SOURCE"},
+               "master\n",
+               3,
+               nullptr,
+               128 + 15,
+               "已中断，没有同步任何数据。",
+               1,
+               false},
+        Ending{"LegacyImportStoppedBetweenRows",
+               {"import", "old", "LEGACY"},
+               "master\nold\n",
+               3,
+               nullptr,
+               128 + 15,
+               "已中断，没有导入任何记录。",
+               1,
+               false},
+        // 1 + 3 records + 1 category: the signal comes after the last row, at the commit.
+        Ending{"ImportDbCompletedBeforeTheSignal", kImportDb, "master\n", 6, nullptr,
+               cli::kExitSuccess, "命令已经完成，没有被中断", 4, false},
+        Ending{"AddCompletedBeforeTheSignal",
+               {"add", "--title", "t"},
+               "master\n",
+               2,
+               nullptr,
+               cli::kExitSuccess,
+               "命令已经完成，没有被中断",
+               2,
+               false},
+        Ending{"SignalBeforeTheBody", kImportDb, "master\n", 1, nullptr, 128 + 15,
+               "已中断，密码库已重新加密。", 1, false},
+        Ending{"ImportDbMadeButNotSealed", kImportDb, "master\n", 0, "codec.read_back",
+               cli::kExitNotSealed, "命令已经完成，所做的修改已保存", 4, true},
+        Ending{"FailedImportNotSealed",
+               {"import", "db", "MISSING"},
+               "master\n",
+               0,
+               "codec.read_back",
+               cli::kExitFile,
+               "数据库仍保存在明文工作文件中",
+               1,
+               true},
+        Ending{"StoppedImportNotSealed", kImportDb, "master\n", 3, "codec.read_back", 128 + 15,
+               "已中断，没有导入任何数据。", 1, true}),
+    [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace korvane::testing

@@ -47,8 +47,9 @@ void CliTest::make_vault(const std::vector<std::string>& categories,
     ASSERT_TRUE(doc.lock().ok());
 }
 
-CliRun CliTest::cli(const QStringList& arguments, const QByteArray& input) {
+CliRun CliTest::cli(const QStringList& arguments, const QByteArray& input, int signal_from_ask) {
     FakeConsole console(input);
+    console.signal_from_ask = signal_from_ask;
     const QStringList full =
         QStringList{QStringLiteral("korvane-cli"), QStringLiteral("--vault-dir"), vault_dir(),
                     QStringLiteral("--password-stdin")} +

@@ -27,9 +27,17 @@ public:
     cli::LineRead read_secret(const QByteArray&) override {
         return {cli::ReadStatus::NoTerminal, {}};
     }
-    int termination_signal() const override { return 0; }
+    // A signal that "arrives" from the signal_from_ask-th question on (0: never), counted over
+    // every caller, so a test can place it between two rows of a long-running writer.
+    int termination_signal() const override {
+        ++signal_asks;
+        return signal_from_ask > 0 && signal_asks >= signal_from_ask ? signal_number : 0;
+    }
     int termination_fd() const override { return -1; }
 
+    int signal_from_ask = 0;
+    int signal_number = 15;  // SIGTERM
+    mutable int signal_asks = 0;
     int lines_read = 0;
     QByteArray out;
     QByteArray err;
@@ -61,8 +69,10 @@ protected:
     // Creates the vault as the window does, with these categories and records, and locks it.
     void make_vault(const std::vector<std::string>& categories,
                     const std::vector<VaultRecord>& records);
-    // korvane-cli --vault-dir <vault> --password-stdin <arguments>, in-process.
-    CliRun cli(const QStringList& arguments, const QByteArray& input = QByteArray("master\n"));
+    // korvane-cli --vault-dir <vault> --password-stdin <arguments>, in-process; a signal
+    // arrives at the signal_from_ask-th look at the flag (FakeConsole), 0 for none.
+    CliRun cli(const QStringList& arguments, const QByteArray& input = QByteArray("master\n"),
+               int signal_from_ask = 0);
     // Every record as the window reads them (OID order), unlocking with password.
     std::vector<VaultRecord> window_records(const std::string& password = kPaddedMaster);
 

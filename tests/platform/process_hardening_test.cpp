@@ -3,6 +3,7 @@
 #include "platform/process_hardening.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -11,7 +12,7 @@
 namespace korvane::platform {
 namespace {
 
-TEST(ProcessHardeningTest, NoCoreFileAndNotDumpable) {
+TEST(ProcessHardeningTest, NoCoreFileNotDumpableAndNoDeathPastTheFileSizeLimit) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -21,11 +22,15 @@ TEST(ProcessHardeningTest, NoCoreFileAndNotDumpable) {
         };
         ::setrlimit(RLIMIT_CORE, &unlimited);
         ::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0);
+        ::signal(SIGXFSZ, SIG_DFL);
         if (!harden_process()) ::_exit(10);
         struct rlimit core {};
         if (::getrlimit(RLIMIT_CORE, &core) != 0 || core.rlim_cur != 0 || core.rlim_max != 0)
             ::_exit(11);
         if (::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) != 0) ::_exit(13);
+        // A write past RLIMIT_FSIZE must fail with EFBIG, not end the process.
+        struct sigaction xfsz {};
+        if (::sigaction(SIGXFSZ, nullptr, &xfsz) != 0 || xfsz.sa_handler != SIG_IGN) ::_exit(14);
         ::_exit(0);
     }
     int status = 0;

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Database import and synchronisation from database-version vaults written with plain sqlite3.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "support/file_helpers.h"
@@ -10,6 +13,7 @@
 #include "tools/backup_export.h"
 #include "tools/database_import.h"
 #include "tools/database_sync.h"
+#include "tools/source_vault.h"
 
 namespace korvane::tools {
 namespace {
@@ -151,6 +155,69 @@ TEST_F(DatabaseExchangeTest, ImportReadsTheNamedFileByColumnNameAndCreatesNothin
               (std::vector<RawRow>{{"t", "n", "p", "b", "c"}, {"other", "", "", "", ""}}));
     EXPECT_EQ(vault_.categories(), (std::vector<std::string>{"literal", "other"}));
     EXPECT_EQ(folder_entries(folder.path()), entries);
+}
+
+// A source in WAL mode whose newest rows are only in its -wal, as while the program writing it
+// still runs: they are read through a private copy, which is gone afterwards, and the source
+// and its folder stay exactly as they were. A -wal that is no regular file is refused.
+TEST_F(DatabaseExchangeTest, ImportAndSyncReadRowsThatAreStillInTheSourcesWal) {
+    QTemporaryDir folder;
+    QTemporaryDir temp;
+    const QString path = QDir(folder.path()).filePath("wal.db");
+    write_source_vault(path, {{"kept", "", "", "", ""}}, {"old"});
+    auto writer = std::make_unique<test_support::RawSqlite>(path);
+    writer->exec(
+        "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;"
+        "INSERT INTO userpass VALUES('in wal', 'n', 'p', 'b', 'c');"
+        "INSERT INTO type VALUES('new')");
+    ASSERT_GT(QFileInfo(path + "-wal").size(), 0);
+    const std::string db_before = read_file(path), wal_before = read_file(path + "-wal");
+    const QStringList entries = folder_entries(folder.path());
+
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    int seen = 0;
+    {
+        auto reader = SourceVaultReader::open(path);
+        ASSERT_TRUE(reader.ok()) << reader.error().toStdString();
+        Status read = reader->for_each_record([&](const RecordView&) {
+            ++seen;
+            // While it is read, the copy is in a folder only its owner may enter.
+            const QStringList copies = folder_entries(temp.path());
+            EXPECT_EQ(copies.size(), 1);
+            struct stat info {};
+            const QString copy = QDir(temp.path()).filePath(copies.value(0));
+            EXPECT_EQ(::stat(QFile::encodeName(copy).constData(), &info), 0);
+            EXPECT_EQ(info.st_mode & 0777, 0700u);
+            return Status::success();
+        });
+        EXPECT_TRUE(read.ok());
+    }
+    EXPECT_EQ(seen, 2);
+    auto imported = import_database(vault_.db(), path);
+    auto synced = sync_database(vault_.db(), path);
+    qputenv("TMPDIR", tmpdir);
+    ASSERT_TRUE(imported.ok()) << imported.error().toStdString();
+    EXPECT_EQ(imported->records, 2);
+    EXPECT_EQ(imported->categories, 2);
+    ASSERT_TRUE(synced.ok()) << synced.error().toStdString();
+    EXPECT_EQ(synced->records, 0);
+    EXPECT_EQ(vault_.records(),
+              (std::vector<RawRow>{{"kept", "", "", "", ""}, {"in wal", "n", "p", "b", "c"}}));
+    EXPECT_EQ(vault_.categories(), (std::vector<std::string>{"old", "new"}));
+    EXPECT_EQ(read_file(path), db_before);
+    EXPECT_EQ(read_file(path + "-wal"), wal_before);
+    EXPECT_EQ(folder_entries(folder.path()), entries);
+    EXPECT_TRUE(folder_entries(temp.path()).isEmpty());
+
+    writer.reset();
+    ASSERT_FALSE(QFileInfo::exists(path + "-wal"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path + "-wal").constData(), 0600), 0);
+    auto refused = import_database(vault_.db(), path);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_TRUE(refused.error().contains(QStringLiteral("不是普通文件")))
+        << refused.error().toStdString();
+    EXPECT_EQ(vault_.records().size(), 2u);
 }
 
 // A refusal of a later row, by the insert every earlier row went through, undoes them all.

@@ -35,12 +35,15 @@ protected:
         return import_legacy_file(vault_.db(), *file, password);
     }
 
-    // A refused file: a message, and the vault as it was.
+    // A refused file: a message, and the vault as it was. A damaged file is not said to be of
+    // the other format, even where it would read loosely as one.
     void expect_refused(const std::string& bytes, LegacyFormat format, const char* why) {
         SCOPED_TRACE(why);
         LegacyImportResult result = import(bytes, format);
         EXPECT_EQ(result.outcome, LegacyImportOutcome::Failed);
         EXPECT_FALSE(result.message.isEmpty());
+        EXPECT_FALSE(result.message.contains(QStringLiteral("看起来是")))
+            << result.message.toStdString();
         EXPECT_TRUE(vault_.records().empty());
     }
 
@@ -202,6 +205,83 @@ TEST_F(LegacyImportTest, OnlySlotsUpToNMustBeWellFormedAndInsertIsAllOrNothing) 
     EXPECT_EQ(result.outcome, LegacyImportOutcome::Failed);
     EXPECT_EQ(vault_.records().size(), 1u);  // "first" was rolled back with "boom"
 }
+
+// Neither format has a magic number, and an old file is a well-formed new one by its size: a
+// file given to the wrong button must say which format it looks like and import nothing.
+struct WrongChoice {
+    const char* name;
+    std::string (*make)();
+    LegacyFormat chosen;
+    bool said_before_password;  // from the size and header alone
+    int records;                // what the right choice then imports
+
+    friend void PrintTo(const WrongChoice& c, std::ostream* out) { *out << c.name; }
+};
+
+std::string old_two_records() {
+    return seal_legacy(1, kPassword,
+                       old_body({old_slot("t0", "a0", "p0", "r0"), old_slot("t1", "", "p1", "")}));
+}
+std::string old_no_records() { return seal_legacy(-1, kPassword, old_body({})); }
+std::string new_one_record() {
+    return seal_legacy(0, kPassword, pad_to_blocks(new_record("t", "r", "a", "p")));
+}
+std::string new_no_records() { return seal_legacy(-1, kPassword, ""); }
+// Longer than an old file: the first 134420 bytes alone would be read as slots.
+std::string new_longer_than_old() {
+    const std::string remark(60000, 'R');
+    return seal_legacy(
+        2, kPassword,
+        pad_to_blocks(new_record("t0", remark, "a0", "p0") + new_record("t1", remark, "a1", "p1") +
+                      new_record("t2", remark, "a2", "p2")));
+}
+// Longer than an old file, yet its first record puts a NUL in every field of slots 0 and 1
+// (the unread byte after each field's NUL is a NUL too): it parses as an old file as well,
+// only not as one of exactly 134420 bytes.
+std::string new_that_parses_as_old_too() {
+    const std::string big(65000, 'B');
+    const std::string stream = new_record(std::string(63, 'a'), std::string(126, 'b'),
+                                          std::string(318, 'c'), std::string(126, 'd'), '\0') +
+                               new_record(big, big, std::string(5000, 'e'), "", '\0');
+    return seal_legacy(1, kPassword, pad_to_blocks(stream));
+}
+
+class LegacyFormatChoiceTest : public LegacyImportTest,
+                               public ::testing::WithParamInterface<WrongChoice> {};
+
+TEST_P(LegacyFormatChoiceTest, SaysWhichFormatTheFileLooksLikeAndImportsNothing) {
+    const WrongChoice& c = GetParam();
+    const std::string bytes = c.make();
+    const bool old_chosen = c.chosen == LegacyFormat::Old;
+    const QString expected = old_chosen
+                                 ? QStringLiteral("看起来是新格式的密码库文件，请选择新格式导入")
+                                 : QStringLiteral("看起来是旧格式的密码库文件，请选择旧格式导入");
+    const QString path = vault_.file("chosen.dat");
+    write_file(path, bytes);
+    auto file = LegacyVaultFile::open(path, c.chosen);
+    ASSERT_EQ(file.ok(), !c.said_before_password);
+    const QString message =
+        file ? import_legacy_file(vault_.db(), *file, kPassword).message : file.error();
+    EXPECT_TRUE(message.contains(expected)) << message.toStdString();
+    EXPECT_TRUE(message.contains(QDir::toNativeSeparators(path))) << message.toStdString();
+    EXPECT_TRUE(vault_.records().empty());
+
+    LegacyImportResult right = import(bytes, old_chosen ? LegacyFormat::New : LegacyFormat::Old);
+    ASSERT_EQ(right.outcome, LegacyImportOutcome::Imported) << right.message.toStdString();
+    EXPECT_EQ(right.imported, c.records);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LegacyFormatChoiceTest,
+    ::testing::Values(
+        WrongChoice{"OldFileAsNew", &old_two_records, LegacyFormat::New, false, 2},
+        WrongChoice{"EmptyOldFileAsNew", &old_no_records, LegacyFormat::New, false, 0},
+        WrongChoice{"NewFileAsOld", &new_one_record, LegacyFormat::Old, true, 1},
+        WrongChoice{"EmptyNewFileAsOld", &new_no_records, LegacyFormat::Old, true, 0},
+        WrongChoice{"LongNewFileAsOld", &new_longer_than_old, LegacyFormat::Old, false, 3},
+        WrongChoice{"NewFileThatParsesAsOldTooAsOld", &new_that_parses_as_old_too,
+                    LegacyFormat::Old, false, 2}),
+    [](const ::testing::TestParamInfo<WrongChoice>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace korvane::tools

@@ -247,6 +247,15 @@ TEST_F(ExchangeCommands, MalformedOrMissingLegacyFileIsRefusedBeforeThePasswordI
     EXPECT_TRUE(seen[0].text.contains(QStringLiteral("不是有效的旧版密码库文件")))
         << seen[0].text.toStdString();
 
+    // A new file given to the old button: the dialog says which button it needs.
+    write_file(file("new.dat"),
+               seal_legacy(0, kLegacyPassword, pad_to_blocks(new_record("A", "B", "C", "D"))));
+    path->setText(file("new.dat"));
+    seen = answer_messages([&] { child<QPushButton>(&dialog, "import_old_button")->click(); });
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0].text.contains(QStringLiteral("看起来是新格式的密码库文件")))
+        << seen[0].text.toStdString();
+
     path->setText(file("absent.dat"));
     seen = answer_messages([&] { child<QPushButton>(&dialog, "import_new_button")->click(); });
     ASSERT_EQ(seen.size(), 1u);
