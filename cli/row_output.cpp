@@ -28,7 +28,7 @@ bool has_byte(std::uint64_t word, char c) {
 bool is_escaped(char c) { return c == '\\' || c == '\t' || c == '\r' || c == '\n'; }
 
 // ASCII is the same in GBK, in UTF-16 and in the output's encoding, so escaping its bytes
-// directly gives what escaped() and toLocal8Bit() would, without the two conversions.
+// directly gives what escaped() and the console's encode() would, without the two conversions.
 void append_escaped_ascii(std::string& out, std::string_view bytes) {
     for (char c : bytes) {
         if (!is_escaped(c)) {
@@ -86,7 +86,7 @@ void RowOutput::append_decoded(std::string_view stored) {
         shown.contains(u'\n')) {
         shown = escaped(std::string(stored));
     }
-    const QByteArray bytes = shown.toLocal8Bit();
+    const QByteArray bytes = console_.encode(shown);
     buffer_.append(bytes.constData(), std::size_t(bytes.size()));
 }
 
