@@ -136,8 +136,9 @@ Status AtomicFileWriter::commit() {
     }
     if (ec) {
         discard();
-        return make_error(file_error(QStringLiteral("保存文件"), target_path_,
-                                     system_error_text(ec.value(), QString::fromLocal8Bit(ec.message()))));
+        return make_error(
+            file_error(QStringLiteral("保存文件"), target_path_,
+                       system_error_text(ec.value(), QString::fromLocal8Bit(ec.message()))));
     }
     temp_path_.clear();
     sync_directory(QFileInfo(final_path_).absolutePath());

@@ -207,7 +207,8 @@ DecryptResult open_sealed(QFile& sealed, MarsCipher& cipher, std::string_view ke
     const bool is_database = std::memcmp(first, kSqliteMagic, 6) == 0;
     secure_wipe(first, sizeof first);
     if (!is_database) return {DecryptOutcome::WrongPassword, {}};
-    if (!sealed.seek(0)) return {DecryptOutcome::FileError, read_error(path, file_error_text(sealed))};
+    if (!sealed.seek(0))
+        return {DecryptOutcome::FileError, read_error(path, file_error_text(sealed))};
     return {DecryptOutcome::Unlocked, {}};
 }
 
