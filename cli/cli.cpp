@@ -13,25 +13,24 @@ namespace korvane::cli {
 int run(const QStringList& arguments, Console& console) {
     Result<ParsedArguments> parsed = parse_arguments(arguments);
     if (!parsed) {
-        console.write_err(
-            (parsed.error() + QStringLiteral("\n运行 korvane-cli --help 查看用法。\n"))
-                .toLocal8Bit());
+        console.write_err(console.encode(parsed.error() +
+                                         QStringLiteral("\n运行 korvane-cli --help 查看用法。\n")));
         return kExitUsage;
     }
     if (parsed->version) {
-        console.write_out(version_text().toLocal8Bit());
+        console.write_out(console.encode(version_text()));
         return kExitSuccess;
     }
     if (parsed->command == nullptr) {
         if (parsed->help) {
-            console.write_out(program_help().toLocal8Bit());
+            console.write_out(console.encode(program_help()));
             return kExitSuccess;
         }
-        console.write_err((QStringLiteral("缺少命令。\n\n") + program_help()).toLocal8Bit());
+        console.write_err(console.encode(QStringLiteral("缺少命令。\n\n") + program_help()));
         return kExitUsage;
     }
     if (parsed->help) {
-        console.write_out(command_help(*parsed->command).toLocal8Bit());
+        console.write_out(console.encode(command_help(*parsed->command)));
         return kExitSuccess;
     }
     CommandContext context(console, std::move(parsed).value());

@@ -84,11 +84,11 @@ CommandContext::CommandContext(Console& console, ParsedArguments arguments)
     : console_(console), args_(std::move(arguments)), questions_(console, args_.password_stdin) {}
 
 void CommandContext::say(const QString& message) {
-    console_.write_err((message + u'\n').toLocal8Bit());
+    console_.write_err(console_.encode(message + u'\n'));
 }
 
 void CommandContext::print(const QString& line) {
-    console_.write_out((line + u'\n').toLocal8Bit());
+    console_.write_out(console_.encode(line + u'\n'));
 }
 
 int CommandContext::fail(int exit_code, const QString& message) {

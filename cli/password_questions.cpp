@@ -18,10 +18,13 @@ void PasswordQuestions::fail(int exit_code, const QString& message) {
 std::optional<QString> PasswordQuestions::ask(const QString& prompt) {
     if (failure_) return std::nullopt;
     const LineRead read =
-        from_stdin_ ? console_.read_input_line() : console_.read_secret(prompt.toLocal8Bit());
+        from_stdin_ ? console_.read_input_line() : console_.read_secret(console_.encode(prompt));
     switch (read.status) {
         case ReadStatus::Ok:
-            return QString::fromLocal8Bit(read.line);
+            return decoded(read.line);
+        case ReadStatus::TooLong:
+            fail(kExitUsage, too_long());
+            return std::nullopt;
         case ReadStatus::EndOfInput:
             fail(kExitUsage, from_stdin_ ? QStringLiteral("标准输入中没有更多的密码行。")
                                          : QStringLiteral("没有输入密码。"));
@@ -35,6 +38,30 @@ std::optional<QString> PasswordQuestions::ask(const QString& prompt) {
             return std::nullopt;
     }
     return std::nullopt;
+}
+
+QString PasswordQuestions::too_long() {
+    return QStringLiteral("密码行太长：一行最多 %1 个字节，其余部分没有读取。").arg(kMaxLineBytes);
+}
+
+std::optional<QString> PasswordQuestions::decoded(const QByteArray& line) {
+    // Consoles that do not stop a long line themselves are held to the same limit.
+    if (line.size() > kMaxLineBytes) {
+        fail(kExitUsage, too_long());
+        return std::nullopt;
+    }
+    // The C library and the window both end a password at a NUL; what follows would be lost.
+    if (line.contains('\0')) {
+        fail(kExitUsage, QStringLiteral("密码行中含有空字符（NUL），无法使用。"));
+        return std::nullopt;
+    }
+    // Typed in the locale's encoding; the key is made from GBK whatever the terminal uses.
+    std::optional<QString> typed = console_.decode(line);
+    if (!typed) {
+        fail(kExitUsage, QStringLiteral("密码行不是当前区域设置的编码（%1）下的有效文字。")
+                             .arg(console_.encoding_name()));
+    }
+    return typed;
 }
 
 std::optional<std::string> PasswordQuestions::encode(const QString& typed,

@@ -36,6 +36,10 @@ public:
 
 private:
     std::optional<QString> ask(const QString& prompt);
+    // A line read, as text; nullopt (having failed) when it is too long, holds a NUL or is not
+    // valid in the console's encoding.
+    std::optional<QString> decoded(const QByteArray& line);
+    static QString too_long();
     // Encodes a password as GBK; a character GBK lacks makes no key the window could use.
     std::optional<std::string> encode(const QString& typed, const QString& field_name);
 

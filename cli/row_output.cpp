@@ -37,7 +37,7 @@ bool word_needs_escaping(std::uint64_t word, Escaping escaping) {
 }
 
 // ASCII is the same in GBK, in UTF-16 and in the output's encoding, so escaping its bytes
-// directly gives what escaped() and toLocal8Bit() would, without the two conversions.
+// directly gives what escaped() and the console's encode() would, without the two conversions.
 void append_escaped_ascii(std::string& out, std::string_view bytes, Escaping escaping) {
     static constexpr char kHex[] = "0123456789abcdef";
     for (char c : bytes) {
@@ -114,7 +114,7 @@ void RowOutput::append_decoded(std::string_view stored) {
     if (std::any_of(shown.cbegin(), shown.cend(), needs_escaping)) {
         shown = escaped_text(shown, escaping_);
     }
-    const QByteArray bytes = shown.toLocal8Bit();
+    const QByteArray bytes = console_.encode(shown);
     buffer_.append(bytes.constData(), std::size_t(bytes.size()));
 }
 

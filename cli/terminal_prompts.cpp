@@ -12,7 +12,7 @@ TerminalPrompts::TerminalPrompts(Console& console, PasswordQuestions& questions,
     : console_(console), questions_(questions), work_path_(work_path), creation_(creation) {}
 
 void TerminalPrompts::show_message(const QString& text, const QString&) {
-    console_.write_err((text + QLatin1Char('\n')).toLocal8Bit());
+    console_.write_err(console_.encode(text + QLatin1Char('\n')));
 }
 
 std::optional<std::string> TerminalPrompts::ask_new_password() {

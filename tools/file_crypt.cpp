@@ -13,6 +13,7 @@
 #include "vault/mars_cipher.h"
 #include "vault/vault_codec.h"
 #include "vault/vault_folder_check.h"
+#include "vault/write_failure.h"
 
 namespace korvane::tools {
 namespace {
@@ -24,7 +25,7 @@ const QString kEncryptedSuffix = QStringLiteral(".enc");
 
 Status write_all(QIODevice& out, const char* data, qint64 size) {
     if (out.write(data, size) != size) {
-        return make_error(QStringLiteral("写入文件失败：%1").arg(out.errorString()));
+        return make_error(QStringLiteral("写入文件失败：%1").arg(file_error_text(out)));
     }
     return Status::success();
 }
@@ -46,7 +47,7 @@ Status encrypt_stream(QIODevice& in, qint64 plain_size, QIODevice& out, const Ma
     if (!whole) return make_error(whole.error());
     Block last{};
     if (!read_fully(in, reinterpret_cast<char*>(last.data()), tail)) {
-        return make_error(QStringLiteral("读取文件失败：%1").arg(in.errorString()));
+        return make_error(QStringLiteral("读取文件失败：%1").arg(file_error_text(in)));
     }
     cipher.encrypt_block(last.data(), last.data());
     return write_all(out, reinterpret_cast<const char*>(last.data()), kBlock);
@@ -66,7 +67,7 @@ Status decrypt_stream(QIODevice& in, qint64 sealed_size, QIODevice& out, const M
     if (Status status = check_sealed_size(sealed_size); !status) return status;
     char fill_byte = 0;
     if (!read_fully(in, &fill_byte, 1)) {
-        return make_error(QStringLiteral("读取文件失败：%1").arg(in.errorString()));
+        return make_error(QStringLiteral("读取文件失败：%1").arg(file_error_text(in)));
     }
     const int fill_count = static_cast<unsigned char>(fill_byte);
     if (fill_count < 1 || fill_count > kBlock) {
@@ -78,7 +79,7 @@ Status decrypt_stream(QIODevice& in, qint64 sealed_size, QIODevice& out, const M
     if (!whole) return make_error(whole.error());
     Block last{};
     if (!read_fully(in, reinterpret_cast<char*>(last.data()), kBlock)) {
-        return make_error(QStringLiteral("读取文件失败：%1").arg(in.errorString()));
+        return make_error(QStringLiteral("读取文件失败：%1").arg(file_error_text(in)));
     }
     cipher.decrypt_block(last.data(), last.data());
     return write_all(out, reinterpret_cast<const char*>(last.data()), kBlock - fill_count);
@@ -94,7 +95,7 @@ Status transform_file(const QString& source_path, const QString& target_path,
         return make_error(QStringLiteral("打开文件“%1”失败：%2")
                               .arg(native_path(source_path), source_path.isEmpty()
                                                                  ? QStringLiteral("未选择文件")
-                                                                 : in.errorString()));
+                                                                 : file_error_text(in)));
     }
     if (target_path.isEmpty()) return make_error(QStringLiteral("请选择结果的保存位置"));
     if (Status allowed = session.check_output(target_path); !allowed) return allowed;

@@ -12,6 +12,7 @@
 #include "vault/secure_wipe.h"
 #include "vault/vault_folder_check.h"
 #include "vault/vault_statements.h"
+#include "vault/write_failure.h"
 
 namespace korvane::tools {
 namespace {
@@ -143,7 +144,7 @@ Result<LegacyVaultFile> LegacyVaultFile::open(const QString& path, LegacyFormat 
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         return make_error(QStringLiteral("数据库不存在（无法打开“%1”：%2）")
                               .arg(native_path(path), path.isEmpty() ? QStringLiteral("未选择文件")
-                                                                     : file.errorString()));
+                                                                     : file_error_text(file)));
     }
     const qint64 size = file.size();
     // Before anything is read: the body is read whole into memory later. No old file is this
@@ -163,7 +164,7 @@ Result<LegacyVaultFile> LegacyVaultFile::open(const QString& path, LegacyFormat 
     std::array<std::uint8_t, kHeaderSize> header{};
     if (!read_fully(file, reinterpret_cast<char*>(header.data()), qint64(header.size()))) {
         return make_error(
-            QStringLiteral("读取“%1”失败：%2").arg(native_path(path), file.errorString()));
+            QStringLiteral("读取“%1”失败：%2").arg(native_path(path), file_error_text(file)));
     }
 
     LegacyVaultFile result;
@@ -208,7 +209,7 @@ Result<std::vector<VaultRecord>> LegacyVaultFile::read_records(
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) {
         return make_error(QStringLiteral("数据库不存在（无法打开“%1”：%2）")
-                              .arg(native_path(path_), file.errorString()));
+                              .arg(native_path(path_), file_error_text(file)));
     }
     // Checked again: the file may have been replaced while the password was asked.
     std::array<std::uint8_t, kHeaderSize> header{};
@@ -227,7 +228,7 @@ Result<std::vector<VaultRecord>> LegacyVaultFile::read_records(
     } wipe{body};
     if (!read_fully(file, body.data(), body_size_)) {
         return make_error(
-            QStringLiteral("读取“%1”失败：%2").arg(native_path(path_), file.errorString()));
+            QStringLiteral("读取“%1”失败：%2").arg(native_path(path_), file_error_text(file)));
     }
     auto* bytes = reinterpret_cast<std::uint8_t*>(body.data());
     cipher.decrypt_blocks(bytes, bytes, body.size() / MarsCipher::kBlockSize);

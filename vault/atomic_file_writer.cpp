@@ -131,7 +131,7 @@ Status AtomicFileWriter::open() {
         }
         if (file_.error() != QFileDevice::OpenError || !QFileInfo::exists(temp_path_)) break;
     }
-    QString reason = file_.errorString();
+    QString reason = file_error_text(file_);
     temp_path_.clear();
     return make_error(file_error(QStringLiteral("创建文件"), target_path_, reason));
 }
@@ -178,8 +178,9 @@ Status AtomicFileWriter::commit() {
     }
     if (ec) {
         discard();
-        return make_error(file_error(QStringLiteral("保存文件"), target_path_,
-                                     QString::fromLocal8Bit(ec.message())));
+        return make_error(
+            file_error(QStringLiteral("保存文件"), target_path_,
+                       system_error_text(ec.value(), QString::fromLocal8Bit(ec.message()))));
     }
     temp_path_.clear();
     sync_directory(QFileInfo(final_path_).absolutePath());

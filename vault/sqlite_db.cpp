@@ -32,9 +32,31 @@ std::optional<QString> out_of_room(sqlite3* db) {
     return std::nullopt;
 }
 
+// The common failures said in Chinese from the result code, with the system's cause where SQLite
+// kept it; the rest (a damaged file, a constraint) keep SQLite's own words.
+std::optional<QString> in_chinese(sqlite3* db) {
+    if (std::optional<QString> room = out_of_room(db)) return room;
+    const int system_error = sqlite3_system_errno(db);
+    switch (sqlite3_extended_errcode(db) & 0xff) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return QStringLiteral("数据库被锁定");
+        case SQLITE_NOMEM:
+            return QStringLiteral("内存不足");
+        case SQLITE_IOERR:
+            if (system_error == 0) return QStringLiteral("磁盘输入/输出错误");
+            return QStringLiteral("磁盘输入/输出错误（%1）").arg(system_error_text(system_error));
+        case SQLITE_CANTOPEN:
+            if (system_error != 0) return system_error_text(system_error);
+            return std::nullopt;
+        default:
+            return std::nullopt;
+    }
+}
+
 QString sqlite_message(sqlite3* db) {
     if (!db) return QStringLiteral("数据库未打开");
-    return out_of_room(db).value_or(QString::fromUtf8(sqlite3_errmsg(db)));
+    return in_chinese(db).value_or(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 QString database_error(const QString& detail) {
@@ -312,7 +334,7 @@ Status SqliteDb::exec(std::string_view sql) {
     char* message = nullptr;
     const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
-        const QString detail = out_of_room(db_).value_or(
+        const QString detail = in_chinese(db_).value_or(
             message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc)));
         sqlite3_free(message);
         return make_error(database_error(detail));

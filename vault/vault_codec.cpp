@@ -95,8 +95,8 @@ Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
     QFile written(vault_path);
     QFile plain(work_path);
     if (!written.open(QIODevice::ReadOnly))
-        return make_error(open_error(vault_path, written.errorString()));
-    if (!plain.open(kPlainRead)) return make_error(open_error(work_path, plain.errorString()));
+        return make_error(open_error(vault_path, file_error_text(written)));
+    if (!plain.open(kPlainRead)) return make_error(open_error(work_path, file_error_text(plain)));
     if (written.size() != length) {
         return make_error(
             QStringLiteral("校验“%1”失败：文件长度不对").arg(native_path(vault_path)));
@@ -116,9 +116,9 @@ Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
     for (qint64 offset = 0; offset < length; offset += qint64(a.size())) {
         const qint64 n = std::min<qint64>(qint64(a.size()), length - offset);
         if (!read_fully(written, a.data(), n))
-            return make_error(read_error(vault_path, written.errorString()));
+            return make_error(read_error(vault_path, file_error_text(written)));
         if (!read_fully(plain, b.data(), n))
-            return make_error(read_error(work_path, plain.errorString()));
+            return make_error(read_error(work_path, file_error_text(plain)));
         if (!decipher.run(a.data(), n)) return make_error(cipher_error(CipherDirection::Decrypt));
         if (std::memcmp(a.data(), b.data(), std::size_t(n)) != 0) {
             return content_mismatch(vault_path);
@@ -133,7 +133,7 @@ Status check_head(const QString& vault_path, const QString& work_path, const Mar
                   const char* sealed_head, qint64 n) {
     QFile plain(work_path);
     if (!plain.open(kPlainRead)) {
-        return make_error(open_error(work_path, plain.errorString()));
+        return make_error(open_error(work_path, file_error_text(plain)));
     }
     std::vector<char> expected(std::size_t(n), '\0');
     std::vector<char> opened(sealed_head, sealed_head + n);
@@ -144,7 +144,7 @@ Status check_head(const QString& vault_path, const QString& work_path, const Mar
     const bool same = read && deciphered && opened == expected;
     secure_wipe(expected);
     secure_wipe(opened);
-    if (!read) return make_error(read_error(work_path, plain.errorString()));
+    if (!read) return make_error(read_error(work_path, file_error_text(plain)));
     if (!same) return content_mismatch(vault_path);
     return Status::success();
 }
@@ -159,7 +159,7 @@ Status verify_written(const QString& vault_path, const QString& work_path, const
     }
     QFile written(vault_path);
     if (!written.open(QIODevice::ReadOnly)) {
-        return make_error(open_error(vault_path, written.errorString()));
+        return make_error(open_error(vault_path, file_error_text(written)));
     }
     if (written.size() != length) {
         return make_error(
@@ -170,7 +170,7 @@ Status verify_written(const QString& vault_path, const QString& work_path, const
     for (qint64 offset = 0; offset < length; offset += qint64(buffer.size()), ++chunk) {
         const qint64 n = std::min<qint64>(qint64(buffer.size()), length - offset);
         if (!read_fully(written, buffer.data(), n)) {
-            return make_error(read_error(vault_path, written.errorString()));
+            return make_error(read_error(vault_path, file_error_text(written)));
         }
         if (chunk >= chunk_sums.size() ||
             chunk_checksum(buffer.data(), std::size_t(n)) != chunk_sums[chunk] ||
@@ -194,20 +194,21 @@ DecryptResult open_sealed(QFile& sealed, MarsCipher& cipher, std::string_view ke
     if (!cipher.set_key(key_material)) return {DecryptOutcome::WrongPassword, {}};
     const QString path = sealed.fileName();
     if (!sealed.open(QIODevice::ReadOnly)) {
-        return {DecryptOutcome::FileError, open_error(path, sealed.errorString())};
+        return {DecryptOutcome::FileError, open_error(path, file_error_text(sealed))};
     }
     length = whole_blocks(sealed.size());
     if (length < qint64(MarsCipher::kBlockSize)) return {DecryptOutcome::WrongPassword, {}};
 
     std::uint8_t first[MarsCipher::kBlockSize];
     if (!read_fully(sealed, reinterpret_cast<char*>(first), sizeof first)) {
-        return {DecryptOutcome::FileError, read_error(path, sealed.errorString())};
+        return {DecryptOutcome::FileError, read_error(path, file_error_text(sealed))};
     }
     cipher.decrypt_block(first, first);
     const bool is_database = std::memcmp(first, kSqliteMagic, 6) == 0;
     secure_wipe(first, sizeof first);
     if (!is_database) return {DecryptOutcome::WrongPassword, {}};
-    if (!sealed.seek(0)) return {DecryptOutcome::FileError, read_error(path, sealed.errorString())};
+    if (!sealed.seek(0))
+        return {DecryptOutcome::FileError, read_error(path, file_error_text(sealed))};
     return {DecryptOutcome::Unlocked, {}};
 }
 
@@ -238,7 +239,7 @@ Result<qint64> VaultCodec::transform(QIODevice& in, QIODevice& out, const MarsCi
                !fault::should_fail("codec.read");
     };
     auto read_failed = [&] {
-        return make_error(QStringLiteral("读取文件失败：%1").arg(in.errorString()));
+        return make_error(QStringLiteral("读取文件失败：%1").arg(file_error_text(in)));
     };
 
     if (length > 0 && !read_chunk(0)) return read_failed();
@@ -273,7 +274,7 @@ Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_p
         return make_error(QStringLiteral("主密码的长度不能作为密钥使用，数据库未加密。"));
     }
     QFile plain(work_path);
-    if (!plain.open(kPlainRead)) return make_error(open_error(work_path, plain.errorString()));
+    if (!plain.open(kPlainRead)) return make_error(open_error(work_path, file_error_text(plain)));
     const qint64 length = whole_blocks(plain.size());
 
     AtomicFileWriter writer(vault_path);
@@ -376,7 +377,7 @@ DecryptResult VaultCodec::decipher_to_memory(const QString& vault_path,
                !fault::should_fail("codec.read");
     };
     if (!read_chunk(0)) {
-        return {DecryptOutcome::FileError, read_error(vault_path, sealed.errorString())};
+        return {DecryptOutcome::FileError, read_error(vault_path, file_error_text(sealed))};
     }
     for (qint64 offset = 0; offset < length; offset += kChunkSize) {
         decipher.start(plain + offset, std::min(kChunkSize, length - offset));
@@ -386,7 +387,7 @@ DecryptResult VaultCodec::decipher_to_memory(const QString& vault_path,
             return {DecryptOutcome::FileError, cipher_error(CipherDirection::Decrypt)};
         }
         if (!read_ahead) {
-            return {DecryptOutcome::FileError, read_error(vault_path, sealed.errorString())};
+            return {DecryptOutcome::FileError, read_error(vault_path, file_error_text(sealed))};
         }
     }
     return {DecryptOutcome::Unlocked, {}};

@@ -11,6 +11,7 @@
 
 #include "vault/file_io.h"
 #include "vault/vault_folder_check.h"
+#include "vault/write_failure.h"
 
 namespace korvane {
 namespace {
@@ -88,7 +89,7 @@ Result<FileIdentity> identify_own_file(const QString& path) {
 
 Status check_database_header(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return not_a_vault(path, file.errorString());
+    if (!file.open(QIODevice::ReadOnly)) return not_a_vault(path, file_error_text(file));
     std::array<unsigned char, kHeaderBytes> header{};
     if (file.read(reinterpret_cast<char*>(header.data()), qint64(header.size())) !=
         qint64(header.size())) {

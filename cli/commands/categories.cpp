@@ -15,7 +15,7 @@ int categories(CommandContext& context) {
         if (!names) return context.fail(kExitFile, names.error());
         QString out;
         for (const std::string& name : *names) out += escaped(name, context.escaping()) + u'\n';
-        context.console().write_out(out.toLocal8Bit());
+        context.console().write_out(context.console().encode(out));
         return int(kExitSuccess);
     });
 }

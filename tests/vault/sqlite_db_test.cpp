@@ -49,7 +49,8 @@ TEST_F(SqliteDbTest, OpenModes) {
     auto read_only = SqliteDb::open(missing, SqliteDb::Mode::ReadOnly);
     ASSERT_FALSE(read_only.ok());
     EXPECT_TRUE(read_only.error().startsWith(QStringLiteral("无法打开数据库文件")));
-    EXPECT_TRUE(read_only.error().contains(QStringLiteral("unable to open database file")))
+    // The cause from errno, in Chinese, not SQLite's English.
+    EXPECT_TRUE(read_only.error().contains(QStringLiteral("没有那个文件或目录")))
         << read_only.error().toStdString();
     EXPECT_FALSE(SqliteDb::open(missing, SqliteDb::Mode::ReadWrite).ok());
     EXPECT_FALSE(QFile::exists(missing));
