@@ -82,9 +82,8 @@ struct EncipheredFile {
     PlainBuffer buffer;
 };
 
-constexpr std::size_t kRealOffset =
-    (sizeof(EncipheredFile) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
-    alignof(std::max_align_t);
+constexpr std::size_t kRealOffset = (sizeof(EncipheredFile) + alignof(std::max_align_t) - 1) /
+                                    alignof(std::max_align_t) * alignof(std::max_align_t);
 
 EncipheredFile* as_file(sqlite3_file* file) {
     return std::launder(reinterpret_cast<EncipheredFile*>(file));
@@ -307,8 +306,7 @@ const sqlite3_io_methods* io_methods() {
 
 Shared* shared_of(sqlite3_vfs* vfs) { return static_cast<Shared*>(vfs->pAppData); }
 
-int x_open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags,
-           int* out_flags) {
+int x_open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags, int* out_flags) {
     file->pMethods = nullptr;
     constexpr int kKinds = SQLITE_OPEN_MAIN_DB | SQLITE_OPEN_TEMP_DB | SQLITE_OPEN_TRANSIENT_DB |
                            SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_TEMP_JOURNAL |
@@ -319,8 +317,8 @@ int x_open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flag
         return SQLITE_CANTOPEN;
     }
     Shared* shared = shared_of(vfs);
-    sqlite3_file* real = reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(file) +
-                                                         kRealOffset);
+    sqlite3_file* real =
+        reinterpret_cast<sqlite3_file*>(reinterpret_cast<char*>(file) + kRealOffset);
     real->pMethods = nullptr;
     const int rc = shared->base->xOpen(shared->base, name, real, flags, out_flags);
     if (rc != SQLITE_OK) {
@@ -459,8 +457,8 @@ KeyCheckResult EncipheredVfs::check_key(const QString& path) const {
     if (!file.exists()) return {KeyCheck::NoDatabase, {}};
     // Unbuffered: QFile's own buffer would keep the plain header nobody wipes.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        return {KeyCheck::FileError, QStringLiteral("打开文件“%1”失败：%2")
-                                         .arg(native_path(path), file.errorString())};
+        return {KeyCheck::FileError,
+                QStringLiteral("打开文件“%1”失败：%2").arg(native_path(path), file.errorString())};
     }
     const qint64 size = file.size();
     if (size == 0) return {KeyCheck::NoDatabase, {}};
@@ -468,8 +466,8 @@ KeyCheckResult EncipheredVfs::check_key(const QString& path) const {
     std::uint8_t head[2 * MarsCipher::kBlockSize] = {};
     const qint64 wanted = size >= 2 * kBlock ? 2 * kBlock : kBlock;
     if (!read_fully(file, reinterpret_cast<char*>(head), wanted)) {
-        return {KeyCheck::FileError, QStringLiteral("读取文件“%1”失败：%2")
-                                         .arg(native_path(path), file.errorString())};
+        return {KeyCheck::FileError,
+                QStringLiteral("读取文件“%1”失败：%2").arg(native_path(path), file.errorString())};
     }
     shared_->cipher.decrypt_blocks(head, head, std::size_t(wanted / kBlock));
     KeyCheck outcome = KeyCheck::WrongKey;

@@ -291,8 +291,8 @@ Result<SqliteDb> SqliteDb::open_image(DatabaseImage image) {
     return db;
 }
 
-Result<SqliteDb> SqliteDb::open_enciphered(const QString& path,
-                                           std::shared_ptr<EncipheredVfs> vfs, Mode mode) {
+Result<SqliteDb> SqliteDb::open_enciphered(const QString& path, std::shared_ptr<EncipheredVfs> vfs,
+                                           Mode mode) {
     if (!vfs) return make_error(QStringLiteral("无法打开数据库文件：没有密钥"));
     const KeyCheckResult check = vfs->check_key(path);
     switch (check.outcome) {
@@ -302,8 +302,8 @@ Result<SqliteDb> SqliteDb::open_enciphered(const QString& path,
         case KeyCheck::WrongKey:
             return make_error(QStringLiteral("密码错误"));
         case KeyCheck::WalHeader:
-            return make_error(
-                QStringLiteral("无法打开数据库文件：它使用预写日志（WAL）模式，加密的密码库不支持。"));
+            return make_error(QStringLiteral(
+                "无法打开数据库文件：它使用预写日志（WAL）模式，加密的密码库不支持。"));
         case KeyCheck::FileError:
             return make_error(check.message);
     }
@@ -319,9 +319,8 @@ Result<SqliteDb> SqliteDb::open_enciphered(const QString& path,
     SqliteDb db(handle);
     db.vfs_ = std::move(vfs);
     // foreign_keys stays SQLite's default (off), as on every other connection of the vault.
-    for (std::string_view pragma :
-         {"PRAGMA synchronous=FULL", "PRAGMA temp_store=MEMORY", "PRAGMA mmap_size=0",
-          "PRAGMA secure_delete=ON"}) {
+    for (std::string_view pragma : {"PRAGMA synchronous=FULL", "PRAGMA temp_store=MEMORY",
+                                    "PRAGMA mmap_size=0", "PRAGMA secure_delete=ON"}) {
         if (Status set = db.exec(pragma); !set) return make_error(set.error());
     }
     // journal_mode answers with the mode in force, which is the one to trust.

@@ -85,8 +85,7 @@ public:
     // wrong key (or a header that asks for WAL) opens nothing and changes no file. The
     // connection syncs fully, journals by deleting, keeps temporary tables and sorts in memory,
     // never maps the file, and zeroes freed pages (secure_delete).
-    static Result<SqliteDb> open_enciphered(const QString& path,
-                                            std::shared_ptr<EncipheredVfs> vfs,
+    static Result<SqliteDb> open_enciphered(const QString& path, std::shared_ptr<EncipheredVfs> vfs,
                                             Mode mode = Mode::ReadWriteCreate);
 
     bool is_open() const { return db_ != nullptr; }

@@ -162,8 +162,7 @@ TEST_P(EncipheredVfsHistoryTest, KeepsExactlyTheCodecsBytes) {
 
 INSTANTIATE_TEST_SUITE_P(Histories, EncipheredVfsHistoryTest,
                          ::testing::Values(HistoryCase{1, 40, 512}, HistoryCase{2, 150, 1024},
-                                           HistoryCase{3, 300, 4096},
-                                           HistoryCase{4, 60, 65536}));
+                                           HistoryCase{3, 300, 4096}, HistoryCase{4, 60, 65536}));
 
 // The raw file methods against a plain copy kept in memory: random writes and reads at any
 // offset and length (many cut a block at one end or both, some leave a gap past the end),
@@ -206,8 +205,8 @@ TEST_F(EncipheredVfsTest, ReadsAndWritesAnyRangeAsAPlainFileWould) {
             ASSERT_EQ(got, want) << "read " << amount << " at " << offset;
             // Past the rounded-up length the read is short; inside it the padding is zeros.
             const std::size_t stored = (mirror.size() + 15) / 16 * 16;
-            EXPECT_EQ(rc, offset + std::size_t(amount) > stored ? SQLITE_IOERR_SHORT_READ
-                                                                : SQLITE_OK);
+            EXPECT_EQ(rc,
+                      offset + std::size_t(amount) > stored ? SQLITE_IOERR_SHORT_READ : SQLITE_OK);
         } else {
             const int size = pick(0, int(mirror.size()) + 50);
             ASSERT_EQ(f->pMethods->xTruncate(f, size), SQLITE_OK);
@@ -227,8 +226,8 @@ TEST_F(EncipheredVfsTest, ReadsAndWritesAnyRangeAsAPlainFileWould) {
 // A vault of records, some pages of which a transaction changes.
 void fill_vault(SqliteDb& db, int records) {
     ASSERT_TRUE(db.exec("PRAGMA page_size=1024").ok());
-    ASSERT_TRUE(db.exec("CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,bz TEXT,type TEXT)")
-                    .ok());
+    ASSERT_TRUE(
+        db.exec("CREATE TABLE userpass(bt TEXT,name TEXT,pass TEXT,bz TEXT,type TEXT)").ok());
     ASSERT_TRUE(db.exec("BEGIN").ok());
     for (int i = 0; i < records; ++i) {
         const std::string n = std::to_string(i);
@@ -325,9 +324,8 @@ const KeyCase kKeyCases[] = {
      KeyCheck::Matches},
     {"OtherKey",
      [](const QString& d) {
-         return reference_mars_ecb(kOtherKey, reference_mars_ecb(kKey, sealed_database(d, ""),
-                                                                 false),
-                                   true);
+         return reference_mars_ecb(kOtherKey,
+                                   reference_mars_ecb(kKey, sealed_database(d, ""), false), true);
      },
      KeyCheck::WrongKey},
     {"PlainDatabase",
@@ -335,8 +333,7 @@ const KeyCase kKeyCases[] = {
      KeyCheck::WrongKey},
     {"ShorterThanABlock", [](const QString&) { return std::string("SQLite format"); },
      KeyCheck::WrongKey},
-    {"WalHeader",
-     [](const QString& d) { return sealed_database(d, "PRAGMA journal_mode=WAL"); },
+    {"WalHeader", [](const QString& d) { return sealed_database(d, "PRAGMA journal_mode=WAL"); },
      KeyCheck::WalHeader},
     {"Empty", [](const QString&) { return std::string(); }, KeyCheck::NoDatabase},
 };
@@ -389,8 +386,7 @@ TEST_F(EncipheredVfsTest, RefusesEveryOtherFileAndGoesWithItsInstance) {
         (void)db->exec("PRAGMA journal_mode=WAL");
         EXPECT_FALSE(db->exec("UPDATE userpass SET bz='after'").ok());
         EXPECT_FALSE(QFileInfo::exists(file("user.dat-wal")));
-        EXPECT_EQ(rows_through(*db, "PRAGMA journal_mode=DELETE"),
-                  std::vector<RawRow>{{"delete"}});
+        EXPECT_EQ(rows_through(*db, "PRAGMA journal_mode=DELETE"), std::vector<RawRow>{{"delete"}});
         EXPECT_TRUE(db->exec("UPDATE userpass SET bz='after'").ok());
 
         // Enough rows that the temporary database must spill to a file, which it cannot have.
@@ -400,8 +396,7 @@ TEST_F(EncipheredVfsTest, RefusesEveryOtherFileAndGoesWithItsInstance) {
         EXPECT_FALSE(db->exec("INSERT INTO scratch SELECT printf('%.2000c','s') FROM userpass a, "
                               "userpass b")
                          .ok());
-        EXPECT_EQ(rows_through(*db, "SELECT count(*) FROM userpass"),
-                  std::vector<RawRow>{{"20"}});
+        EXPECT_EQ(rows_through(*db, "SELECT count(*) FROM userpass"), std::vector<RawRow>{{"20"}});
     }
     EXPECT_EQ(sqlite3_vfs_find(name.c_str()), nullptr);
 }
