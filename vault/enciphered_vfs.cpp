@@ -403,6 +403,13 @@ std::string unique_name(const void* instance) {
 }  // namespace
 
 Result<std::shared_ptr<EncipheredVfs>> EncipheredVfs::create(std::string_view key_material) {
+    // As SqliteDb does before its first open: the statistics can only be switched off before
+    // the library starts, and finding the default VFS starts it. Refused, harmlessly, later.
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    (void)configured;
     if (sqlite3_initialize() != SQLITE_OK) {
         return make_error(QStringLiteral("无法初始化数据库库"));
     }

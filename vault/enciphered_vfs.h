@@ -46,6 +46,11 @@ struct KeyCheckResult {
 // still reads and writes under the right key; the key is wiped when the last of them goes.
 // SqliteDb::open_enciphered opens a connection through an instance and keeps it alive.
 //
+// A read deciphers what SQLite asked for on the calling thread, several blocks side by side
+// (MarsCipher::decrypt_blocks); a read-ahead that deciphers the following pages on every core
+// (BlockCipherPool) into a bounded cache would sit in front of the file's reads, dropped on every
+// write, truncation and lock change and wiped at close.
+//
 // Every method SQLite calls runs on the thread of the connection that called it; an instance may
 // serve several connections, each on its own thread.
 class EncipheredVfs {
