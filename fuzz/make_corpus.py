@@ -156,6 +156,29 @@ def hostile_db(path, sql, encoding="UTF-8"):
         return f.read()
 
 
+def vfs_input(database, journal=b""):
+    """enciphered_vfs_fuzz's input: the plain database's length, the database, the journal."""
+    return struct.pack("<I", len(database)) + database + journal
+
+
+def hot_journal(path, records, categories):
+    """The database and its hot journal as a crash in the middle of a transaction leaves them:
+    a cache of one page makes the changed pages spill into the file before the commit."""
+    vault_db(path, records, categories)
+    db = sqlite3.connect(path, isolation_level=None)
+    db.execute("PRAGMA cache_size=1")
+    db.execute("BEGIN")
+    db.execute("UPDATE userpass SET bz = bt || name || pass")
+    db.execute("DELETE FROM type")
+    with open(path, "rb") as f:
+        database = f.read()
+    with open(path + "-journal", "rb") as f:
+        journal = f.read()
+    db.execute("ROLLBACK")
+    db.close()
+    return database, journal
+
+
 def put(corpus, target, name, data):
     folder = os.path.join(corpus, target)
     os.makedirs(folder, exist_ok=True)
@@ -204,6 +227,12 @@ def main():
         for name, data in (("full", full), ("empty", empty), ("foreign", foreign)):
             put(corpus, "source_vault_fuzz", name, data)
             put(corpus, "vault_unlock_fuzz", name, seal(make_seeds, "vault", data, scratch))
+
+        for name, data in (("full", full), ("empty", empty), ("foreign", foreign)):
+            put(corpus, "enciphered_vfs_fuzz", name, vfs_input(data))
+        put(corpus, "enciphered_vfs_fuzz", "hot_journal",
+            vfs_input(*hot_journal(db_path, RECORDS * 8, CATEGORIES)))
+        put(corpus, "enciphered_vfs_fuzz", "new_file", vfs_input(b""))
 
         for name, sql in HOSTILE_SOURCES.items():
             put(corpus, "source_vault_fuzz", "hostile_" + name, hostile_db(db_path, sql))

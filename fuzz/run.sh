@@ -11,7 +11,8 @@ usage() {
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$(dirname "$here")"
 build="${KORVANE_FUZZ_BUILD:-$root/build-fuzz}"
-all=(legacy_old_fuzz legacy_new_fuzz file_decrypt_fuzz vault_unlock_fuzz source_vault_fuzz text_fuzz)
+all=(legacy_old_fuzz legacy_new_fuzz file_decrypt_fuzz vault_unlock_fuzz source_vault_fuzz text_fuzz
+     enciphered_vfs_fuzz)
 
 targets=()
 seconds=30

@@ -238,13 +238,16 @@ bool SqliteStatement::column_is_null(int column) const {
 SqliteDb::~SqliteDb() { close(); }
 
 SqliteDb::SqliteDb(SqliteDb&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)), image_(std::move(other.image_)) {}
+    : db_(std::exchange(other.db_, nullptr)),
+      image_(std::move(other.image_)),
+      vfs_(std::move(other.vfs_)) {}
 
 SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
     if (this != &other) {
         close();
         db_ = std::exchange(other.db_, nullptr);
         image_ = std::move(other.image_);
+        vfs_ = std::move(other.vfs_);
     }
     return *this;
 }
@@ -310,12 +313,57 @@ Result<SqliteDb> SqliteDb::open_image(DatabaseImage image) {
     return db;
 }
 
+Result<SqliteDb> SqliteDb::open_enciphered(const QString& path, std::shared_ptr<EncipheredVfs> vfs,
+                                           Mode mode) {
+    if (!vfs) return make_error(QStringLiteral("无法打开数据库文件：没有密钥"));
+    const KeyCheckResult check = vfs->check_key(path);
+    switch (check.outcome) {
+        case KeyCheck::Matches:
+        case KeyCheck::NoDatabase:
+            break;
+        case KeyCheck::WrongKey:
+            return make_error(QStringLiteral("密码错误"));
+        case KeyCheck::WalHeader:
+            return make_error(QStringLiteral(
+                "无法打开数据库文件：它使用预写日志（WAL）模式，加密的密码库不支持。"));
+        case KeyCheck::FileError:
+            return make_error(check.message);
+    }
+    sqlite3* handle = nullptr;
+    const QByteArray utf8 = path.toUtf8();
+    const int rc = sqlite3_open_v2(utf8.constData(), &handle, open_flags(mode), vfs->name());
+    if (rc != SQLITE_OK) {
+        const QString detail =
+            handle ? sqlite_message(handle) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close(handle);
+        return make_error(QStringLiteral("无法打开数据库文件：%1").arg(detail));
+    }
+    SqliteDb db(handle);
+    db.vfs_ = std::move(vfs);
+    // foreign_keys stays SQLite's default (off), as on every other connection of the vault.
+    for (std::string_view pragma : {"PRAGMA synchronous=FULL", "PRAGMA temp_store=MEMORY",
+                                    "PRAGMA mmap_size=0", "PRAGMA secure_delete=ON"}) {
+        if (Status set = db.exec(pragma); !set) return make_error(set.error());
+    }
+    // journal_mode answers with the mode in force, which is the one to trust.
+    Result<SqliteStatement> journal = db.prepare("PRAGMA journal_mode=DELETE");
+    if (!journal) return make_error(journal.error());
+    const bool row = journal->step();
+    if (journal->failed()) return make_error(journal->error());
+    if (!row || journal->column_text(0) != "delete") {
+        return make_error(QStringLiteral("无法打开数据库文件：无法使用回滚日志"));
+    }
+    return db;
+}
+
 void SqliteDb::close() {
     if (!db_) return;
     sqlite3* handle = std::exchange(db_, nullptr);
     if (image_.empty()) {
         // Statements are owned elsewhere; sqlite3_close_v2 defers the close until they finish.
+        // A deferred close still has its files open, and they hold the key until then.
         sqlite3_close_v2(handle);
+        vfs_.reset();
         return;
     }
     if (sqlite3_close(handle) == SQLITE_OK) {

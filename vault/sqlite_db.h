@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "vault/database_image.h"
+#include "vault/enciphered_vfs.h"
 #include "vault/result.h"
 
 struct sqlite3;
@@ -79,6 +80,13 @@ public:
     // image and reads it in place, every write through it fails, nothing is created on disk
     // (temporary tables and sorts stay in memory), and the image is wiped when it closes.
     static Result<SqliteDb> open_image(DatabaseImage image);
+    // Opens the database at path through vfs, so that it and its journal stay enciphered on
+    // disk; the connection keeps vfs alive. The key is checked against the file first, and a
+    // wrong key (or a header that asks for WAL) opens nothing and changes no file. The
+    // connection syncs fully, journals by deleting, keeps temporary tables and sorts in memory,
+    // never maps the file, and zeroes freed pages (secure_delete).
+    static Result<SqliteDb> open_enciphered(const QString& path, std::shared_ptr<EncipheredVfs> vfs,
+                                            Mode mode = Mode::ReadWriteCreate);
 
     bool is_open() const { return db_ != nullptr; }
     void close();
@@ -94,6 +102,7 @@ private:
     explicit SqliteDb(sqlite3* db) : db_(db) {}
     sqlite3* db_ = nullptr;
     DatabaseImage image_;  // what an open_image connection reads; freed only after it closes
+    std::shared_ptr<EncipheredVfs> vfs_;  // what an open_enciphered connection reads through
 };
 
 // Runs a transaction that rolls back unless commit() succeeds.
