@@ -83,6 +83,8 @@ void CommandContext::say(const QString& message) {
 }
 
 void CommandContext::print(const QString& line) {
+    // The rest of a record shown in part would be no use.
+    if (console_.out_error() != 0) return;
     console_.write_out(console_.encode(line + u'\n'));
 }
 

@@ -455,7 +455,7 @@ TEST_F(CliCommandsTest, OutputThatCannotBeWrittenIsAFailure) {
         EXPECT_EQ(run.exit_code, cli::kExitFile);
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.says))) << run.err.toStdString();
         EXPECT_EQ(run.err.count(QStringLiteral("写入标准输出失败")), 1) << run.err.toStdString();
-        // The write that failed is the last one tried.
+        // Nothing more is tried once a write has failed.
         EXPECT_EQ(run.out_writes, c.room == 0 ? 1 : 2);
         EXPECT_EQ(run.out_bytes.size(), c.room);
         EXPECT_EQ(folder_entries(vault_dir()), QStringList{"user.dat"});

@@ -104,7 +104,18 @@ protected:
         posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
         pid_t pid = -1;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+        // The test process ignores SIGPIPE, and an ignored signal stays ignored in a child; a
+        // shell starts its commands with the default, which ends a process on a broken pipe.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        const int spawned =
+            posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         RawRun run;
         if (spawned != 0) {

@@ -23,9 +23,9 @@ cli::LineRead FakeConsole::read_input_line() {
 }
 
 void FakeConsole::write_out(const QByteArray& bytes) {
+    ++out_writes;
     // The real console writes nothing more once a write has failed.
     if (out_error() != 0) return;
-    ++out_writes;
     if (out_errno == 0 || out.size() + bytes.size() <= out_room) {
         out += bytes;
         return;

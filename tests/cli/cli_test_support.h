@@ -41,7 +41,7 @@ public:
     int out_errno = 0;
     qsizetype out_room = 0;
     bool out_terminal = false;
-    int out_writes = 0;  // calls that reached the output, failed ones included
+    int out_writes = 0;  // calls of write_out, those after a failure included
     int signal_from_ask = 0;
     int signal_number = 15;  // SIGTERM
     mutable int signal_asks = 0;
