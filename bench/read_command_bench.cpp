@@ -82,6 +82,7 @@ class CountingConsole : public cli::Console {
 public:
     void write_out(const QByteArray& bytes) override { written += bytes.size(); }
     void write_err(const QByteArray&) override {}
+    bool out_is_terminal() const override { return false; }
     cli::LineRead read_input_line() override { return {cli::ReadStatus::Ok, "benchmark"}; }
     cli::LineRead read_secret(const QByteArray&) override {
         return {cli::ReadStatus::NoTerminal, {}};

@@ -7,8 +7,21 @@
 
 #include "cli/arguments.h"
 #include "cli/command_context.h"
+#include "vault/write_failure.h"
 
 namespace korvane::cli {
+namespace {
+
+// Help or version text that could not be written is no success either.
+int shown(Console& console, const QString& text) {
+    console.write_out(console.encode(text));
+    if (console.out_error() == 0) return kExitSuccess;
+    console.write_err(console.encode(QStringLiteral("写入标准输出失败：%1。输出不完整。\n")
+                                         .arg(system_error_text(console.out_error()))));
+    return kExitFile;
+}
+
+}  // namespace
 
 int run(const QStringList& arguments, Console& console) {
     Result<ParsedArguments> parsed = parse_arguments(arguments);
@@ -17,24 +30,15 @@ int run(const QStringList& arguments, Console& console) {
                                          QStringLiteral("\n运行 korvane-cli --help 查看用法。\n")));
         return kExitUsage;
     }
-    if (parsed->version) {
-        console.write_out(console.encode(version_text()));
-        return kExitSuccess;
-    }
+    if (parsed->version) return shown(console, version_text());
     if (parsed->command == nullptr) {
-        if (parsed->help) {
-            console.write_out(console.encode(program_help()));
-            return kExitSuccess;
-        }
+        if (parsed->help) return shown(console, program_help());
         console.write_err(console.encode(QStringLiteral("缺少命令。\n\n") + program_help()));
         return kExitUsage;
     }
-    if (parsed->help) {
-        console.write_out(console.encode(command_help(*parsed->command)));
-        return kExitSuccess;
-    }
+    if (parsed->help) return shown(console, command_help(*parsed->command));
     CommandContext context(console, std::move(parsed).value());
-    return context.args().command->handler(context);
+    return context.ended(context.args().command->handler(context));
 }
 
 bool wants_clipboard(const QStringList& arguments) {

@@ -16,6 +16,7 @@
 #include "vault/text.h"
 #include "vault/vault_folder_check.h"
 #include "vault/vault_statements.h"
+#include "vault/write_failure.h"
 
 namespace korvane::cli {
 namespace {
@@ -26,12 +27,6 @@ const QString kStillPlain =
 
 // What run_with_vault hands finish when a signal came before the body could start.
 constexpr int kBodyNotRun = -1;
-
-Result<VaultPresence> vault_presence_in(const QString& dir) {
-    const QDir folder(dir);
-    return vault_presence(folder.filePath(QLatin1String(VaultSession::kVaultFileName)),
-                          folder.filePath(QLatin1String(VaultSession::kWorkFileName)));
-}
 
 }  // namespace
 
@@ -88,6 +83,8 @@ void CommandContext::say(const QString& message) {
 }
 
 void CommandContext::print(const QString& line) {
+    // The rest of a record shown in part would be no use.
+    if (console_.out_error() != 0) return;
     console_.write_out(console_.encode(line + u'\n'));
 }
 
@@ -111,11 +108,10 @@ QString CommandContext::vault_dir() const {
     return args_.vault_dir ? *args_.vault_dir : default_vault_dir();
 }
 
-bool CommandContext::vault_exists(const QString& dir) {
-    // A vault that cannot be looked at is none that init would overwrite; the session's own
-    // folder checks then name the problem.
-    const Result<VaultPresence> presence = vault_presence_in(dir);
-    return presence.ok() && *presence == VaultPresence::Present;
+Result<VaultPresence> CommandContext::vault_presence_in(const QString& dir) {
+    const QDir folder(dir);
+    return vault_presence(folder.filePath(QLatin1String(VaultSession::kVaultFileName)),
+                          folder.filePath(QLatin1String(VaultSession::kWorkFileName)));
 }
 
 int CommandContext::with_vault(const std::function<int(VaultSession&)>& body) {
@@ -180,6 +176,7 @@ int CommandContext::finish(VaultSession& doc, int exit_code) {
     const bool completed = exit_code == kExitSuccess;
     const bool changed = completed && doc.access() == VaultSession::Access::ReadWrite;
     const Status locked = doc.lock();
+    change_kept_ = changed;
     const int sig = console_.termination_signal();
     if (!locked) {
         if (changed) {
@@ -304,7 +301,34 @@ bool CommandContext::may_write(const QString& path) {
 Status CommandContext::write_out(std::string_view bytes) {
     // The console writes the bytes before it returns; no copy is made for it.
     console_.write_out(QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size())));
-    return Status::success();
+    if (console_.out_error() == 0) return Status::success();
+    output_failure_said_ = true;
+    return make_error(output_failure());
+}
+
+bool CommandContext::may_show(const QString& what) {
+    if (!console_.out_is_terminal()) return true;
+    say(QStringLiteral("标准输出是终端，%1会直接显示在屏幕上，因此没有输出。"
+                       "请把它重定向到文件或管道（例如 > 文件名 或 | 命令），或者给出输出文件名。")
+            .arg(what));
+    return false;
+}
+
+QString CommandContext::output_failure() const {
+    return QStringLiteral("写入标准输出失败：%1。输出不完整。")
+        .arg(system_error_text(console_.out_error()));
+}
+
+int CommandContext::ended(int exit_code) {
+    if (console_.out_error() == 0) return exit_code;
+    if (!output_failure_said_) {
+        output_failure_said_ = true;
+        say(change_kept_ && exit_code == kExitSuccess
+                ? output_failure() + QStringLiteral("命令已经完成，所做的修改已保存。")
+                : output_failure());
+    }
+    // A failure of its own, or a signal, says more than the output's.
+    return exit_code == kExitSuccess ? int(kExitFile) : exit_code;
 }
 
 Escaping CommandContext::escaping() const {

@@ -14,6 +14,7 @@
 #include "cli/exit_codes.h"
 #include "cli/password_questions.h"
 #include "vault/file_io.h"
+#include "vault/vault_folder_check.h"
 #include "vault/vault_record.h"
 #include "vault/vault_session.h"
 
@@ -60,7 +61,8 @@ public:
     int question_failed();
 
     QString vault_dir() const;
-    static bool vault_exists(const QString& dir);
+    // Whether dir holds a vault; an error, in words, when that cannot be seen.
+    static Result<VaultPresence> vault_presence_in(const QString& dir);
     // Unlocks the vault, runs body while it is open, then locks it again whatever happened.
     int with_vault(const std::function<int(VaultSession&)>& body);
     // The same for a command that only reads: the vault is opened in memory, read-only, so
@@ -82,8 +84,16 @@ public:
     bool may_write(const QString& path);
     // "-" as a command's output file: standard output, as Unix tools take it.
     static bool is_standard_output(const QString& path) { return path == QLatin1String("-"); }
-    // Hands bytes to standard output as an export produces them.
+    // Hands bytes to standard output as an export produces them; a failure, once the output
+    // has failed, whose message the caller is to say.
     Status write_out(std::string_view bytes);
+    // Refuses "-" when standard output is a terminal, saying why: what would be shown there
+    // is described by what.
+    bool may_show(const QString& what);
+    // The command's exit code once standard output is accounted for: output that could not be
+    // written is a failure, said here unless the command already did, and a change that was
+    // made is said to be kept, so that a retry is not taken for needed.
+    int ended(int exit_code);
     // Stored text goes to the terminal as stored only with --raw.
     Escaping escaping() const;
 
@@ -93,9 +103,13 @@ private:
     // command, said in Chinese, so that the vault is still locked after it.
     int guarded(const std::function<int(VaultSession&)>& body, VaultSession& doc);
 
+    QString output_failure() const;
+
     Console& console_;
     ParsedArguments args_;
     PasswordQuestions questions_;
+    bool output_failure_said_ = false;
+    bool change_kept_ = false;
 };
 
 }  // namespace korvane::cli

@@ -132,23 +132,24 @@ std::vector<CommandInfo> make_command_infos() {
         {QStringLiteral("export-csv"),
          QStringLiteral("文件"),
          QStringLiteral("把所有记录导出为逗号分隔的文本文件"),
-         QStringLiteral("与窗口的导出相同：标题、用户名、密码、备注，GBK 编码，CR LF 换行。\n"
-                        "文件为“-”时写到标准输出。目标须为普通文件，命名管道、设备、套接字"
-                        "和文件夹一律拒绝，加 --force 也一样。"),
+         QStringLiteral(
+             "与窗口的导出相同：标题、用户名、密码、备注，GBK 编码，CR LF 换行。\n"
+             "文件为“-”时写到标准输出，标准输出是终端时拒绝（密码会以明文显示在屏幕上）。"
+             "目标须为普通文件，命名管道、设备、套接字和文件夹一律拒绝，加 --force 也一样。"),
          {force_option()},
          1,
          1,
          &commands::export_csv});
-    infos.push_back(
-        {QStringLiteral("backup"),
-         QStringLiteral("文件"),
-         QStringLiteral("导出无加密的备份数据库"),
-         QStringLiteral("备份文件不加密，任何人都能读出其中的密码。\n"
-                        "文件为“-”时写到标准输出。目标须为普通文件，与 export-csv 相同。"),
-         {force_option()},
-         1,
-         1,
-         &commands::backup});
+    infos.push_back({QStringLiteral("backup"),
+                     QStringLiteral("文件"),
+                     QStringLiteral("导出无加密的备份数据库"),
+                     QStringLiteral("备份文件不加密，任何人都能读出其中的密码。\n"
+                                    "文件为“-”时写到标准输出，标准输出是终端时拒绝。"
+                                    "目标须为普通文件，与 export-csv 相同。"),
+                     {force_option()},
+                     1,
+                     1,
+                     &commands::backup});
     infos.push_back({QStringLiteral("import"),
                      QStringLiteral("old|new|db 文件"),
                      QStringLiteral("导入记录"),

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringDecoder>
 #include <QStringView>
+#include <cerrno>
 #include <optional>
 
 namespace korvane::cli {
@@ -43,9 +44,15 @@ public:
     virtual QString encoding_name() const { return QStringLiteral("UTF-8"); }
 
     // Data for the caller (standard output) and messages for the user (standard error), both
-    // already encode()d.
+    // already encode()d. Once a write to standard output has failed, nothing more is written
+    // there: the output is already incomplete, and out_error() says why.
     virtual void write_out(const QByteArray& bytes) = 0;
     virtual void write_err(const QByteArray& bytes) = 0;
+    // errno of the first write to standard output that failed (a full disk, a reader that went
+    // away), else 0.
+    int out_error() const { return out_error_; }
+    // True when standard output is a terminal, where what is written is shown on the screen.
+    virtual bool out_is_terminal() const = 0;
 
     // The next line of standard input.
     virtual LineRead read_input_line() = 0;
@@ -56,6 +63,15 @@ public:
     virtual int termination_signal() const = 0;
     // A descriptor that becomes readable once such a signal arrives; -1 when there is none.
     virtual int termination_fd() const = 0;
+
+protected:
+    // Keeps the first cause; a write that failed without one counts as an input/output error.
+    void record_out_error(int error_number) {
+        if (out_error_ == 0) out_error_ = error_number != 0 ? error_number : EIO;
+    }
+
+private:
+    int out_error_ = 0;
 };
 
 // bytes as UTF-8 text; nullopt when they are not valid UTF-8.

@@ -28,16 +28,21 @@ void on_termination(int sig) {
     [[maybe_unused]] ssize_t written = ::write(g_wake_fds[1], &byte, 1);
 }
 
-void write_all(int fd, const QByteArray& bytes) {
+// 0 once every byte is written, else errno of the write that failed (EPIPE when nobody reads
+// any more, SIGPIPE being ignored).
+int write_all(int fd, const QByteArray& bytes) {
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
         const ssize_t n = ::write(fd, data, std::size_t(left));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // nobody is reading any more; the exit code still tells
+        if (n < 0) return errno != 0 ? errno : EIO;
+        // Nothing written for a write of some bytes: no progress will ever be made.
+        if (n == 0) return EIO;
         data += n;
         left -= n;
     }
+    return 0;
 }
 
 // QString's storage is UTF-16 in host order; naming the order keeps iconv from adding or
@@ -272,9 +277,17 @@ SystemConsole::~SystemConsole() {
     if (tty_fd_ >= 0) ::close(tty_fd_);
 }
 
-void SystemConsole::write_out(const QByteArray& bytes) { write_all(STDOUT_FILENO, bytes); }
+void SystemConsole::write_out(const QByteArray& bytes) {
+    if (out_error() != 0) return;
+    if (const int error_number = write_all(STDOUT_FILENO, bytes); error_number != 0) {
+        record_out_error(error_number);
+    }
+}
 
+// A message that cannot be shown has nowhere else to go.
 void SystemConsole::write_err(const QByteArray& bytes) { write_all(STDERR_FILENO, bytes); }
+
+bool SystemConsole::out_is_terminal() const { return ::isatty(STDOUT_FILENO) == 1; }
 
 LineRead SystemConsole::read_input_line() {
     return read_line(STDIN_FILENO, termination_fd(), input_buffer_);

@@ -77,6 +77,7 @@ public:
 
     void write_out(const QByteArray& bytes) override;
     void write_err(const QByteArray& bytes) override;
+    bool out_is_terminal() const override;
     LineRead read_input_line() override;
     LineRead read_secret(const QByteArray& prompt) override;
     int termination_signal() const override;

@@ -104,9 +104,11 @@ bool SessionFiles::is_own_name(const QString& resolved_path) const {
     for (const char* suffix : kWorkCompanionSuffixes) {
         if (name == work + QLatin1String(suffix)) return true;
     }
-    // A write in progress: "<name>.<random>.part" beside user.dat or user.tmp.
+    // A write in progress, "<name>.<random>.part" beside user.dat or user.tmp, or the lock's
+    // private file, "user.lock.<pid>.<random>.part", that becomes user.lock in one step.
     if (!name.endsWith(QLatin1String(AtomicFileWriter::kTempSuffix))) return false;
-    return name.startsWith(vault + u'.') || name.startsWith(work + u'.');
+    return name.startsWith(vault + u'.') || name.startsWith(work + u'.') ||
+           name.startsWith(QLatin1String(VaultSession::kLockFileName) + u'.');
 }
 
 bool SessionFiles::is_hard_link_to_own_file(const QString& resolved_path) const {
@@ -126,7 +128,8 @@ QStringList SessionFiles::existing_own_files() const {
     for (const char* suffix : kWorkCompanionSuffixes) names << work + QLatin1String(suffix);
     const QString part = QStringLiteral("*") + QLatin1String(AtomicFileWriter::kTempSuffix);
     names << dir.entryList(
-        {QLatin1String(VaultSession::kVaultFileName) + u'.' + part, work + u'.' + part},
+        {QLatin1String(VaultSession::kVaultFileName) + u'.' + part, work + u'.' + part,
+         QLatin1String(VaultSession::kLockFileName) + u'.' + part},
         QDir::Files | QDir::Hidden | QDir::System);
     QStringList paths;
     for (const QString& name : names) paths << dir.filePath(name);

@@ -13,6 +13,9 @@ namespace korvane::cli::commands {
 int backup(CommandContext& context) {
     const QString path = context.args().arguments[0];
     if (CommandContext::is_standard_output(path)) {
+        if (!context.may_show(
+                QStringLiteral("无加密的备份是二进制的数据库文件，其中的密码都是明文，")))
+            return kExitUsage;
         return context.with_vault_read_only([&](VaultSession& doc) {
             const Status written = tools::export_backup(
                 doc.db(), [&context](std::string_view bytes) { return context.write_out(bytes); });

@@ -14,6 +14,8 @@ namespace korvane::cli::commands {
 int export_csv(CommandContext& context) {
     const QString path = context.args().arguments[0];
     if (CommandContext::is_standard_output(path)) {
+        if (!context.may_show(QStringLiteral("导出的 CSV 文本含有每条记录的明文密码，")))
+            return kExitUsage;
         return context.with_vault_read_only([&](VaultSession& doc) {
             const Status written = tools::export_csv(
                 doc.db(), [&context](std::string_view bytes) { return context.write_out(bytes); });

@@ -10,7 +10,12 @@ namespace korvane::cli::commands {
 
 int init(CommandContext& context) {
     const QString dir = context.vault_dir();
-    if (CommandContext::vault_exists(dir)) {
+    // Only a folder that plainly holds no vault gets one: one that cannot be looked into (a
+    // link that leads nowhere, a loop of links, a folder that cannot be entered) may hold one,
+    // and what stands in the way is named instead.
+    const Result<VaultPresence> presence = CommandContext::vault_presence_in(dir);
+    if (!presence) return context.fail(kExitFile, presence.error());
+    if (*presence == VaultPresence::Present) {
         return context.fail(kExitFile,
                             QStringLiteral("文件夹“%1”中已经有密码库。").arg(native_path(dir)));
     }

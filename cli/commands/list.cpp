@@ -21,14 +21,15 @@ int list(CommandContext& context) {
     return context.with_vault_read_only([&](VaultSession& doc) {
         if (category && !context.category_usable(doc, *category, label)) return int(kExitUsage);
         RowOutput out(context.console(), context.escaping());
-        const auto write_row = [&out](const RecordSummary& row) {
+        const auto write_row = [&out, &context](const RecordSummary& row) {
             out.number(row.oid);
             for (const std::string* text : {&row.title, &row.account, &row.remark}) {
                 out.tab();
                 out.field(*text);
             }
             out.end_line();
-            return true;
+            // A reader that went away, or a full disk, would take none of the rest.
+            return context.console().out_error() == 0;
         };
         const Status listed =
             category ? statements::for_each_record_of_category(doc.db(), *category, write_row)

@@ -397,6 +397,71 @@ TEST_F(CliCommandsTest, ADashWritesTheExportToStandardOutput) {
     ASSERT_TRUE(backup.ok()) << backup.error().toStdString();
     EXPECT_EQ(backup->records, window_records());
     EXPECT_EQ(query_sqlite(file("copy.dat"), "pragma integrity_check"), "ok");
+
+    // On a terminal "-" would show every password, or a database's bytes, on the screen: it is
+    // refused before the password is asked. A file named there, or a listing, is still written.
+    out_terminal_ = true;
+    for (const char* command : {"export-csv", "backup"}) {
+        SCOPED_TRACE(command);
+        const CliRun shown = cli({command, "-"});
+        EXPECT_EQ(shown.exit_code, cli::kExitUsage);
+        EXPECT_EQ(shown.lines_read, 0);
+        EXPECT_TRUE(shown.out_bytes.isEmpty());
+        EXPECT_TRUE(shown.err.contains("标准输出是终端")) << shown.err.toStdString();
+        EXPECT_EQ(cli({command, file(command)}).exit_code, cli::kExitSuccess);
+    }
+    EXPECT_EQ(cli({"ls"}).exit_code, cli::kExitSuccess);
+}
+
+// Output that cannot be written (a full disk, a reader that went away) is a failure said once,
+// with its cause, and the command writes nothing more; the vault is sealed as always, and a
+// change already made is said to be kept.
+TEST_F(CliCommandsTest, OutputThatCannotBeWrittenIsAFailure) {
+    {
+        // Several chunks of listing and of CSV, so that a command that goes on writing shows.
+        ScriptedPrompts prompts;
+        prompts.master_password(kPaddedMaster);
+        VaultSession doc(vault_dir());
+        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        for (int i = 0; i < 80; ++i) {
+            ASSERT_TRUE(statements::insert_record(
+                            doc.db(), {std::string(4000, 'x'), "a", "p", "", kRootCategory})
+                            .ok());
+        }
+        ASSERT_TRUE(doc.lock().ok());
+    }
+    const std::size_t records = window_records().size();
+    struct Case {
+        QStringList arguments;
+        int error_number;
+        qsizetype room;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"ls"}, EPIPE, 0, "写入标准输出失败：断开的管道"},
+        {{"ls"}, ENOSPC, 70000, "写入标准输出失败：磁盘空间不足"},
+        {{"export-csv", "-"}, EPIPE, 0, "写入标准输出失败：断开的管道"},
+        {{"backup", "-"}, EFBIG, 0, "写入标准输出失败：文件过大"},
+        {{"show", oid(0), "--show-password"}, EIO, 0, "写入标准输出失败：输入/输出错误"},
+        {{"categories"}, ENOSPC, 0, "磁盘空间不足"},
+        {{"--help"}, EPIPE, 0, "断开的管道"},
+        {{"add", "--title", "t"}, EPIPE, 0, "命令已经完成，所做的修改已保存"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        out_errno_ = c.error_number;
+        out_room_ = c.room;
+        const CliRun run = cli(c.arguments);
+        EXPECT_EQ(run.exit_code, cli::kExitFile);
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.says))) << run.err.toStdString();
+        EXPECT_EQ(run.err.count(QStringLiteral("写入标准输出失败")), 1) << run.err.toStdString();
+        // Nothing more is tried once a write has failed.
+        EXPECT_EQ(run.out_writes, c.room == 0 ? 1 : 2);
+        EXPECT_EQ(run.out_bytes.size(), c.room);
+        EXPECT_EQ(folder_entries(vault_dir()), QStringList{"user.dat"});
+    }
+    out_errno_ = 0;
+    EXPECT_EQ(window_records().size(), records + 1);
 }
 
 // The characters that would act on a terminal or turn a line around, as no GBK text can carry

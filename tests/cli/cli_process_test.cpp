@@ -66,9 +66,11 @@ protected:
         return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
     }
     // korvane-cli with arguments given as bytes, which QProcess would take as UTF-8 text, under
-    // LC_ALL=locale. Standard input is input, or the file input_path when that is given.
+    // LC_ALL=locale. Standard input is input, or the file input_path when that is given;
+    // standard output the descriptor out_fd when that is given.
     RawRun run_in_locale(const char* locale, const std::vector<std::string>& arguments,
-                         const std::string& input, const char* input_path = nullptr) {
+                         const std::string& input, const char* input_path = nullptr,
+                         int out_fd = -1) {
         const std::string in_path =
             input_path ? std::string(input_path) : file("stdin").toStdString();
         const std::string out_path = file("stdout").toStdString();
@@ -93,12 +95,27 @@ protected:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out_fd >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        }
         posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0600);
         pid_t pid = -1;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+        // The test process ignores SIGPIPE, and an ignored signal stays ignored in a child; a
+        // shell starts its commands with the default, which ends a process on a broken pipe.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        const int spawned =
+            posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         RawRun run;
         if (spawned != 0) {
@@ -143,6 +160,25 @@ TEST_F(CliProcessTest, ExitCodesAndThePasswordOnStandardInput) {
     const std::string sealed = read_file(vault_file("user.dat"));
     EXPECT_EQ(run({"ls"}, "wrong\n"), cli::kExitPassword);
     EXPECT_EQ(read_file(vault_file("user.dat")), sealed);
+
+    // Standard output that takes nothing, a full disk or a reader that went away, fails the
+    // command like any write; a broken pipe does not end the process before the vault is sealed.
+    for (const bool full : {true, false}) {
+        SCOPED_TRACE(full ? "/dev/full" : "closed pipe");
+        int fds[2] = {-1, -1};
+        if (full) {
+            fds[1] = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+        } else {
+            ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+            ::close(fds[0]);  // nobody will ever read
+        }
+        ASSERT_GE(fds[1], 0);
+        const RawRun run = run_in_locale("C.UTF-8", {"ls"}, "master\n", nullptr, fds[1]);
+        ::close(fds[1]);
+        EXPECT_EQ(run.exit_code, cli::kExitFile);  // -1 when a signal ended it
+        EXPECT_NE(run.err.find(full ? "磁盘空间不足" : "断开的管道"), std::string::npos) << run.err;
+        EXPECT_EQ(folder_entries(vault_dir()), QStringList{"user.dat"});
+    }
 }
 
 TEST_F(CliProcessTest, TheLockKeepsTheWindowAndTheCommandLineApart) {

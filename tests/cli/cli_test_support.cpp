@@ -3,6 +3,7 @@
 #include "cli_test_support.h"
 
 #include <QGuiApplication>
+#include <algorithm>
 
 #include "cli/cli.h"
 #include "support/scripted_prompts.h"
@@ -19,6 +20,18 @@ cli::LineRead FakeConsole::read_input_line() {
     cli::LineRead read{cli::ReadStatus::Ok, input_.left(end)};
     input_.remove(0, end + 1);
     return read;
+}
+
+void FakeConsole::write_out(const QByteArray& bytes) {
+    ++out_writes;
+    // The real console writes nothing more once a write has failed.
+    if (out_error() != 0) return;
+    if (out_errno == 0 || out.size() + bytes.size() <= out_room) {
+        out += bytes;
+        return;
+    }
+    out += bytes.left(std::max<qsizetype>(out_room - out.size(), 0));
+    record_out_error(out_errno);
 }
 
 void ensure_application() {
@@ -50,6 +63,9 @@ void CliTest::make_vault(const std::vector<std::string>& categories,
 CliRun CliTest::cli(const QStringList& arguments, const QByteArray& input, int signal_from_ask) {
     FakeConsole console(input);
     console.signal_from_ask = signal_from_ask;
+    console.out_errno = out_errno_;
+    console.out_room = out_room_;
+    console.out_terminal = out_terminal_;
     const QStringList full =
         QStringList{QStringLiteral("korvane-cli"), QStringLiteral("--vault-dir"), vault_dir(),
                     QStringLiteral("--password-stdin")} +
@@ -60,6 +76,7 @@ CliRun CliTest::cli(const QStringList& arguments, const QByteArray& input, int s
     run.out_bytes = console.out;
     run.err = QString::fromUtf8(console.err);
     run.lines_read = console.lines_read;
+    run.out_writes = console.out_writes;
     return run;
 }
 

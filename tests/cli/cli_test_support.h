@@ -21,8 +21,11 @@ class FakeConsole : public cli::Console {
 public:
     explicit FakeConsole(QByteArray input) : input_(std::move(input)) {}
 
-    void write_out(const QByteArray& bytes) override { out += bytes; }
+    // Once out holds out_room bytes, writes fail with out_errno (0: they never fail); what
+    // still fits is kept, as a full disk keeps it.
+    void write_out(const QByteArray& bytes) override;
     void write_err(const QByteArray& bytes) override { err += bytes; }
+    bool out_is_terminal() const override { return out_terminal; }
     cli::LineRead read_input_line() override;
     cli::LineRead read_secret(const QByteArray&) override {
         return {cli::ReadStatus::NoTerminal, {}};
@@ -35,6 +38,10 @@ public:
     }
     int termination_fd() const override { return -1; }
 
+    int out_errno = 0;
+    qsizetype out_room = 0;
+    bool out_terminal = false;
+    int out_writes = 0;  // calls of write_out, those after a failure included
     int signal_from_ask = 0;
     int signal_number = 15;  // SIGTERM
     mutable int signal_asks = 0;
@@ -52,6 +59,7 @@ struct CliRun {
     QByteArray out_bytes;  // as written, for output that is no text (GBK, a database)
     QString err;
     int lines_read = 0;
+    int out_writes = 0;
 };
 
 // Makes the one QGuiApplication of the test process (offscreen), for the clipboard and QProcess.
@@ -75,6 +83,11 @@ protected:
                int signal_from_ask = 0);
     // Every record as the window reads them (OID order), unlocking with password.
     std::vector<VaultRecord> window_records(const std::string& password = kPaddedMaster);
+
+    // For the next cli() runs: standard output as FakeConsole's fields of the same names.
+    int out_errno_ = 0;
+    qsizetype out_room_ = 0;
+    bool out_terminal_ = false;
 
     QTemporaryDir vault_;
     QTemporaryDir files_;

@@ -130,8 +130,9 @@ TEST(SessionFilesTest, NoWriterEverWritesOneOfTheVaultsOwnFiles) {
     const QString own = QFileInfo(vault.path()).absolutePath();
     QTemporaryDir elsewhere;
     const QDir other(elsewhere.path());
-    for (const char* name : {"user.dat", "user.lock", "user.tmp-journal", "user.tmp-wal",
-                             "user.tmp-shm", "user.dat.0badc0de.part"}) {
+    for (const char* name :
+         {"user.dat", "user.lock", "user.tmp-journal", "user.tmp-wal", "user.tmp-shm",
+          "user.dat.0badc0de.part", "user.lock.4242.0badc0de.part"}) {
         write_file(vault.file(name), std::string("own ") + name);
     }
     ASSERT_TRUE(QDir(own).mkdir("nested"));
@@ -142,6 +143,9 @@ TEST(SessionFilesTest, NoWriterEverWritesOneOfTheVaultsOwnFiles) {
     ASSERT_TRUE(QFile::link(own, other.filePath("folder")));
     ASSERT_EQ(::link(QFile::encodeName(vault.path()).constData(),
                      QFile::encodeName(other.filePath("hard")).constData()),
+              0);
+    ASSERT_EQ(::link(QFile::encodeName(vault.file("user.lock.4242.0badc0de.part")).constData(),
+                     QFile::encodeName(other.filePath("hard-lock")).constData()),
               0);
     const QString sealed = other.filePath("input.enc");
     write_file(sealed, *encrypt_bytes("plain", "a password of 16"));
@@ -154,12 +158,15 @@ TEST(SessionFilesTest, NoWriterEverWritesOneOfTheVaultsOwnFiles) {
                                  vault.file("user.tmp-shm"),
                                  vault.file("user.dat.0badc0de.part"),
                                  vault.file("user.tmp.99.part"),
+                                 vault.file("user.lock.4242.0badc0de.part"),
+                                 vault.file("user.lock.77.1a2b3c4d.part"),
                                  vault.file("nested/../user.tmp"),
                                  other.filePath("second"),
                                  other.filePath("dangling"),
                                  other.filePath("into/../user.tmp"),
                                  other.filePath("folder/user.dat"),
-                                 other.filePath("hard")};
+                                 other.filePath("hard"),
+                                 other.filePath("hard-lock")};
     const SessionFiles session = vault.session();
     using Writer = std::function<Status(const QString&)>;
     const std::pair<const char*, Writer> writers[] = {
