@@ -186,7 +186,7 @@ class EncipheredVfsRangeTest : public EncipheredVfsTest,
 // The raw file methods against a plain copy kept in memory: random writes and reads at any
 // offset and length (many cut a block at one end or both, some leave a gap past the end),
 // reads past the end, and cuts to lengths inside a block. A read goes on from the last one, or
-// reads again where the last write was, as often as it goes anywhere.
+// reads again where the last write or cut was, as often as it goes anywhere.
 TEST_P(EncipheredVfsRangeTest, ReadsAndWritesAnyRangeAsAPlainFileWould) {
     const RangeCase c = GetParam();
     std::shared_ptr<EncipheredVfs> vfs = make_vfs();
@@ -205,13 +205,14 @@ TEST_P(EncipheredVfsRangeTest, ReadsAndWritesAnyRangeAsAPlainFileWould) {
                              c.kind | SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &out_flags),
               SQLITE_OK);
     auto pick = [&](int from, int to) { return std::uniform_int_distribution<int>(from, to)(gen); };
+    int last_read = 0;
     int last_read_end = 0;
-    int last_write = 0;
-    for (int step = 0; step < 400; ++step) {
+    int last_change = 0;  // where the last write began, or a little before the last cut
+    for (int step = 0; step < 1000; ++step) {
         const int op = pick(0, 9);
         if (op < 5) {
             const int offset = pick(0, int(mirror.size()) + 100);
-            last_write = offset;
+            last_change = offset;
             std::string data(std::size_t(pick(1, 1100)), '\0');
             for (auto& ch : data) ch = char(gen());
             ASSERT_EQ(f->pMethods->xWrite(f, data.data(), int(data.size()), offset), SQLITE_OK);
@@ -220,9 +221,10 @@ TEST_P(EncipheredVfsRangeTest, ReadsAndWritesAnyRangeAsAPlainFileWould) {
         } else if (op < 9) {
             const int where = pick(0, 3);
             const int offset = where == 0   ? last_read_end
-                               : where == 1 ? last_write
+                               : where == 1 ? last_change
                                             : pick(0, int(mirror.size()) + 40);
             const int amount = pick(1, 1100);
+            last_read = offset;
             last_read_end = offset + amount;
             std::string got(std::size_t(amount), '\x55');
             const int rc = f->pMethods->xRead(f, got.data(), amount, offset);
@@ -237,7 +239,10 @@ TEST_P(EncipheredVfsRangeTest, ReadsAndWritesAnyRangeAsAPlainFileWould) {
             EXPECT_EQ(rc,
                       offset + std::size_t(amount) > stored ? SQLITE_IOERR_SHORT_READ : SQLITE_OK);
         } else {
-            const int size = pick(0, int(mirror.size()) + 50);
+            // Half the cuts fall inside the last read, whose bytes a window may still hold.
+            const int size =
+                pick(0, 1) ? pick(last_read, last_read_end) : pick(0, int(mirror.size()) + 50);
+            last_change = std::max(0, size - 100);
             ASSERT_EQ(f->pMethods->xTruncate(f, size), SQLITE_OK);
             mirror.resize(std::size_t(size), '\0');
         }
