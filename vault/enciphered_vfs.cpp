@@ -105,6 +105,12 @@ public:
     // After a read the window did not hold: how big a window to read from offset, or 0 when
     // the reads do not go on in order (yet).
     std::size_t window_for(sqlite3_int64 offset, int amount) {
+        // A page just behind the window (the b-tree keeps a few out of order) is read on its
+        // own: a window from there would read most of the one held again.
+        if (filled_ > 0 && offset < start_ &&
+            start_ - offset <= sqlite3_int64(settings_.max_window)) {
+            return 0;
+        }
         // A scan skips the pages SQLite still holds (the b-tree's inner pages), so a read a
         // little past the last one, or past the window, still goes on from it.
         auto goes_on = [offset](sqlite3_int64 from) {
