@@ -119,10 +119,15 @@ public:
         const bool in_order = goes_on(last_end_) || goes_on(window_end_);
         last_end_ = offset + amount;
         if (!in_order) {
-            in_order_ = 0;
-            next_window_ = settings_.first_window;
+            // One read elsewhere is a scan stepping to the next inner page of the b-tree, which
+            // then goes on where it was; a second in a row ends the scan.
+            if (++jumps_ >= 2) {
+                in_order_ = 0;
+                next_window_ = settings_.first_window;
+            }
             return settings_.after_reads == 0 ? next_window_ : 0;
         }
+        jumps_ = 0;
         ++in_order_;
         return in_order_ >= settings_.after_reads ? next_window_ : 0;
     }
@@ -170,6 +175,7 @@ private:
     sqlite3_int64 window_end_ = -1;  // where the last window ended, even once dropped
     sqlite3_int64 last_end_ = -1;
     unsigned in_order_ = 0;
+    unsigned jumps_ = 0;  // reads in a row that did not go on from the one before
     std::size_t next_window_ = 0;
 };
 
