@@ -10,9 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 
+#include "vault/block_cipher_pool.h"
 #include "vault/file_io.h"
 #include "vault/mars_cipher.h"
 #include "vault/secure_wipe.h"
@@ -25,6 +27,12 @@ struct EncipheredVfs::Shared : std::enable_shared_from_this<EncipheredVfs::Share
     MarsCipher cipher;
     std::string name;
     bool registered = false;
+
+    std::mutex settings_mutex;
+    EncipheredVfs::ReadAhead read_ahead;  // under settings_mutex
+    std::atomic<std::uint64_t> windows{0};
+    std::atomic<std::uint64_t> window_bytes{0};
+    std::atomic<std::uint64_t> served{0};
 
     Shared() = default;
     Shared(const Shared&) = delete;
@@ -73,6 +81,104 @@ private:
     std::size_t capacity_ = 0;
 };
 
+// The main database's read-ahead: which reads go on in order, and the window of plain bytes
+// read ahead of them. Used on one connection's thread at a time, as its file is; the pool's
+// workers touch the window only inside fill(), which waits for them.
+class ReadAheadCache {
+public:
+    explicit ReadAheadCache(const EncipheredVfs::ReadAhead& settings) : settings_(settings) {
+        settings_.max_window = std::max(settings_.max_window, settings_.first_window);
+        next_window_ = settings_.first_window;
+    }
+
+    // Copies [offset, offset + amount) out of the window when it holds all of it.
+    bool serve(std::uint8_t* out, int amount, sqlite3_int64 offset) {
+        const sqlite3_int64 end = offset + amount;
+        if (filled_ == 0 || offset < start_ || end > start_ + sqlite3_int64(filled_)) {
+            return false;
+        }
+        std::memcpy(out, window_.get(filled_) + (offset - start_), std::size_t(amount));
+        last_end_ = end;
+        return true;
+    }
+
+    // After a read the window did not hold: how big a window to read from offset, or 0 when
+    // the reads do not go on in order (yet).
+    std::size_t window_for(sqlite3_int64 offset, int amount) {
+        // A page just behind the window (the b-tree keeps a few out of order) is read on its
+        // own: a window from there would read most of the one held again.
+        if (filled_ > 0 && offset < start_ &&
+            start_ - offset <= sqlite3_int64(settings_.max_window)) {
+            return 0;
+        }
+        // A scan skips the pages SQLite still holds (the b-tree's inner pages), so a read a
+        // little past the last one, or past the window, still goes on from it.
+        auto goes_on = [offset](sqlite3_int64 from) {
+            return from >= 0 && offset >= from && offset - from <= kSkip;
+        };
+        const bool in_order = goes_on(last_end_) || goes_on(window_end_);
+        last_end_ = offset + amount;
+        if (!in_order) {
+            // One read elsewhere is a scan stepping to the next inner page of the b-tree, which
+            // then goes on where it was; a second in a row ends the scan.
+            if (++jumps_ >= 2) {
+                in_order_ = 0;
+                next_window_ = settings_.first_window;
+            }
+            return settings_.after_reads == 0 ? next_window_ : 0;
+        }
+        jumps_ = 0;
+        ++in_order_;
+        return in_order_ >= settings_.after_reads ? next_window_ : 0;
+    }
+
+    // Reads [start, end) (whole blocks) from the file and deciphers it into the window. On
+    // failure the window is empty and the caller reads on its own.
+    bool fill(sqlite3_file* real, const MarsCipher& cipher, sqlite3_int64 start,
+              sqlite3_int64 end) {
+        const auto size = std::size_t(end - start);
+        // Bytes of the last window past the new one would stay behind in plain.
+        if (filled_ > size) secure_wipe(window_.get(filled_) + size, filled_ - size);
+        filled_ = 0;
+        std::uint8_t* bytes = window_.get(size);
+        if (!bytes) return false;
+        if (real->pMethods->xRead(real, bytes, int(size), start) != SQLITE_OK) {
+            secure_wipe(bytes, size);
+            return false;
+        }
+        if (!pool_) pool_ = std::make_unique<BlockCipherPool>(settings_.workers);
+        if (!pool_->run(bytes, size, cipher, CipherDirection::Decrypt)) {
+            secure_wipe(bytes, size);
+            return false;
+        }
+        start_ = start;
+        filled_ = size;
+        window_end_ = end;
+        next_window_ = std::min(next_window_ * 2, settings_.max_window);
+        return true;
+    }
+
+    void drop() {
+        if (filled_ == 0) return;
+        secure_wipe(window_.get(filled_), filled_);
+        filled_ = 0;
+    }
+
+private:
+    static constexpr sqlite3_int64 kSkip = 64 * 1024;
+
+    EncipheredVfs::ReadAhead settings_;
+    std::unique_ptr<BlockCipherPool> pool_;  // started by the first window
+    PlainBuffer window_;
+    sqlite3_int64 start_ = 0;
+    std::size_t filled_ = 0;         // plain bytes in the window from start_; 0: none
+    sqlite3_int64 window_end_ = -1;  // where the last window ended, even once dropped
+    sqlite3_int64 last_end_ = -1;
+    unsigned in_order_ = 0;
+    unsigned jumps_ = 0;  // reads in a row that did not go on from the one before
+    std::size_t next_window_ = 0;
+};
+
 // What SQLite allocates for each open file (szOsFile): ours first, as SQLite hands the pointer
 // back, then the wrapped VFS's own file, aligned after it.
 struct EncipheredFile {
@@ -80,7 +186,10 @@ struct EncipheredFile {
     sqlite3_file* real;
     std::shared_ptr<Shared> owner;
     PlainBuffer buffer;
+    std::unique_ptr<ReadAheadCache> read_ahead;  // the main database's, when switched on
 };
+
+void drop_read_ahead(sqlite3_file* file);
 
 constexpr std::size_t kRealOffset = (sizeof(EncipheredFile) + alignof(std::max_align_t) - 1) /
                                     alignof(std::max_align_t) * alignof(std::max_align_t);
@@ -167,13 +276,43 @@ int x_close(sqlite3_file* file) {
     return rc;
 }
 
+// The read-ahead's window, when one can hold the read: it ends inside the file.
+bool read_ahead(sqlite3_file* file, std::uint8_t* out, int amount, sqlite3_int64 offset) {
+    EncipheredFile* f = as_file(file);
+    ReadAheadCache& cache = *f->read_ahead;
+    Shared& owner = *f->owner;
+    if (!cache.serve(out, amount, offset)) {
+        const std::size_t window = cache.window_for(offset, amount);
+        if (window == 0) return false;
+        const sqlite3_int64 start = block_floor(offset);
+        const sqlite3_int64 needed = block_ceil(offset + amount);
+        sqlite3_int64 length = 0;
+        if (whole_length(file, &length) != SQLITE_OK) return false;
+        const sqlite3_int64 end = std::min(length, std::max(needed, start + sqlite3_int64(window)));
+        if (end < needed || !cache.fill(f->real, owner.cipher, start, end)) return false;
+        owner.windows.fetch_add(1, std::memory_order_relaxed);
+        owner.window_bytes.fetch_add(std::uint64_t(end - start), std::memory_order_relaxed);
+        if (!cache.serve(out, amount, offset)) return false;
+    }
+    owner.served.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
 int x_read(sqlite3_file* file, void* out, int amount, sqlite3_int64 offset) {
     if (amount <= 0 || offset < 0) return SQLITE_IOERR_READ;
-    return read_plain(file, static_cast<std::uint8_t*>(out), amount, offset);
+    auto* bytes = static_cast<std::uint8_t*>(out);
+    if (as_file(file)->read_ahead && read_ahead(file, bytes, amount, offset)) return SQLITE_OK;
+    return read_plain(file, bytes, amount, offset);
+}
+
+void drop_read_ahead(sqlite3_file* file) {
+    if (ReadAheadCache* cache = as_file(file)->read_ahead.get()) cache->drop();
 }
 
 int x_write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset) {
     if (amount <= 0 || offset < 0) return SQLITE_IOERR_WRITE;
+    // Before anything: the cut blocks below are read through the file, never the window.
+    drop_read_ahead(file);
     EncipheredFile* f = as_file(file);
     const sqlite3_int64 first = block_floor(offset);
     const sqlite3_int64 end = block_ceil(offset + amount);
@@ -203,6 +342,7 @@ int x_write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offs
 
 int x_truncate(sqlite3_file* file, sqlite3_int64 size) {
     if (size < 0) return SQLITE_IOERR_TRUNCATE;
+    drop_read_ahead(file);
     sqlite3_file* real = real_of(file);
     const sqlite3_int64 whole = block_ceil(size);
     sqlite3_int64 length = 0;
@@ -235,12 +375,16 @@ int x_sync(sqlite3_file* file, int flags) {
 
 int x_file_size(sqlite3_file* file, sqlite3_int64* size) { return whole_length(file, size); }
 
+// Below a reserved lock another connection may write the file, so what was read ahead under
+// the lock held before cannot be trusted once it falls (nor when a shared lock is taken anew).
 int x_lock(sqlite3_file* file, int level) {
+    if (level <= SQLITE_LOCK_SHARED) drop_read_ahead(file);
     sqlite3_file* real = real_of(file);
     return real->pMethods->xLock(real, level);
 }
 
 int x_unlock(sqlite3_file* file, int level) {
+    if (level <= SQLITE_LOCK_SHARED) drop_read_ahead(file);
     sqlite3_file* real = real_of(file);
     return real->pMethods->xUnlock(real, level);
 }
@@ -325,8 +469,18 @@ int x_open(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flag
         if (real->pMethods) real->pMethods->xClose(real);
         return rc;
     }
-    auto* f = new (file) EncipheredFile{{}, real, shared->shared_from_this(), {}};
+    auto* f = new (file) EncipheredFile{{}, real, shared->shared_from_this(), {}, {}};
     f->base.pMethods = io_methods();
+    if (kind == SQLITE_OPEN_MAIN_DB) {
+        EncipheredVfs::ReadAhead settings;
+        {
+            std::lock_guard lock(shared->settings_mutex);
+            settings = shared->read_ahead;
+        }
+        if (settings.first_window > 0) {
+            f->read_ahead.reset(new (std::nothrow) ReadAheadCache(settings));
+        }
+    }
     return SQLITE_OK;
 }
 
@@ -458,6 +612,17 @@ EncipheredVfs::~EncipheredVfs() {
 }
 
 const char* EncipheredVfs::name() const { return shared_->name.c_str(); }
+
+void EncipheredVfs::set_read_ahead(const ReadAhead& settings) {
+    std::lock_guard lock(shared_->settings_mutex);
+    shared_->read_ahead = settings;
+}
+
+EncipheredVfs::ReadAheadCounts EncipheredVfs::read_ahead_counts() const {
+    return {shared_->windows.load(std::memory_order_relaxed),
+            shared_->window_bytes.load(std::memory_order_relaxed),
+            shared_->served.load(std::memory_order_relaxed)};
+}
 
 KeyCheckResult EncipheredVfs::check_key(const QString& path) const {
     QFile file(path);

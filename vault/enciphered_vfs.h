@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -47,9 +49,14 @@ struct KeyCheckResult {
 // SqliteDb::open_enciphered opens a connection through an instance and keeps it alive.
 //
 // A read deciphers what SQLite asked for on the calling thread, several blocks side by side
-// (MarsCipher::decrypt_blocks); a read-ahead that deciphers the following pages on every core
-// (BlockCipherPool) into a bounded cache would sit in front of the file's reads, dropped on every
-// write, truncation and lock change and wiped at close.
+// (MarsCipher::decrypt_blocks). In front of the main database's reads sits a read-ahead: once
+// SQLite reads its pages in order (a scan), a window of the following bytes is read from the
+// file in one read and deciphered on every core (BlockCipherPool) into a cache of the file's
+// own, from which the next reads are served. The window grows while the reads keep going
+// forward and starts small again when they jump, so random reads cost no more than they did;
+// the cache never holds more than the largest window (and a page). It is wiped and dropped on
+// every write and truncation of the file, whenever the lock falls to shared or none (another
+// connection may write next), and at close, so no stale byte is ever served.
 //
 // Every method SQLite calls runs on the thread of the connection that called it; an instance may
 // serve several connections, each on its own thread.
@@ -68,6 +75,25 @@ public:
     // SQLite sees the file: under a wrong key nothing is opened, so no hot journal beside it is
     // ever rolled back with the wrong key and neither file changes. Reads only.
     KeyCheckResult check_key(const QString& path) const;
+
+    // How the read-ahead works, for the files opened from then on.
+    struct ReadAhead {
+        std::size_t first_window = std::size_t(256) << 10;  // 0: no read-ahead
+        std::size_t max_window = std::size_t(4) << 20;
+        // How many reads in a row, past the window, must go on from the one before for a
+        // window to be read; 0 reads one on every read the window does not hold.
+        unsigned after_reads = 1;
+        unsigned workers = 0;  // BlockCipherPool's: 0 is one per core
+    };
+    void set_read_ahead(const ReadAhead& settings);
+
+    // What the read-ahead did, summed over the files of this instance.
+    struct ReadAheadCounts {
+        std::uint64_t windows = 0;       // windows read and deciphered
+        std::uint64_t window_bytes = 0;  // their bytes
+        std::uint64_t served = 0;        // reads served from a window
+    };
+    ReadAheadCounts read_ahead_counts() const;
 
     struct Shared;
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // EncipheredVfs: the bytes it keeps on disk against the whole-file codec and an independent
-// MARS, unaligned I/O, no plain byte on disk, hot journals, the key check and refused files.
+// MARS, unaligned I/O, the read-ahead, no plain byte on disk, hot journals, the key check and
+// refused files.
 #include "vault/enciphered_vfs.h"
 
 #include <gtest/gtest.h>
@@ -164,37 +165,67 @@ INSTANTIATE_TEST_SUITE_P(Histories, EncipheredVfsHistoryTest,
                          ::testing::Values(HistoryCase{1, 40, 512}, HistoryCase{2, 150, 1024},
                                            HistoryCase{3, 300, 4096}, HistoryCase{4, 60, 65536}));
 
+struct RangeCase {
+    const char* name;
+    int kind;                           // SQLITE_OPEN_MAIN_JOURNAL or SQLITE_OPEN_MAIN_DB
+    EncipheredVfs::ReadAhead settings;  // only the main database reads ahead
+};
+
+void PrintTo(const RangeCase& c, std::ostream* out) { *out << c.name; }
+
+const RangeCase kRangeCases[] = {
+    {"Journal", SQLITE_OPEN_MAIN_JOURNAL, {}},
+    // Windows of a few blocks, read on every read they miss, so that most reads are served
+    // from one and most writes and cuts land on one.
+    {"DatabaseReadingAhead", SQLITE_OPEN_MAIN_DB, {512, 4096, 0, 2}},
+};
+
+class EncipheredVfsRangeTest : public EncipheredVfsTest,
+                               public ::testing::WithParamInterface<RangeCase> {};
+
 // The raw file methods against a plain copy kept in memory: random writes and reads at any
 // offset and length (many cut a block at one end or both, some leave a gap past the end),
-// reads past the end, and cuts to lengths inside a block.
-TEST_F(EncipheredVfsTest, ReadsAndWritesAnyRangeAsAPlainFileWould) {
+// reads past the end, and cuts to lengths inside a block. A read goes on from the last one, or
+// reads again where the last write or cut was, as often as it goes anywhere.
+TEST_P(EncipheredVfsRangeTest, ReadsAndWritesAnyRangeAsAPlainFileWould) {
+    const RangeCase c = GetParam();
     std::shared_ptr<EncipheredVfs> vfs = make_vfs();
+    vfs->set_read_ahead(c.settings);
     sqlite3_vfs* raw_vfs = sqlite3_vfs_find(vfs->name());
     ASSERT_NE(raw_vfs, nullptr);
     write_file(file("user.dat"), {});  // the database whose mode a journal takes
-    const QByteArray path = file("user.dat-journal").toUtf8();
+    const QString name = c.kind == SQLITE_OPEN_MAIN_DB ? "user.dat" : "user.dat-journal";
+    const QByteArray path = file(name.toUtf8().constData()).toUtf8();
     std::mt19937 gen(7);
     std::string mirror;
     std::vector<char> storage(std::size_t(raw_vfs->szOsFile));
     auto* f = reinterpret_cast<sqlite3_file*>(storage.data());
     int out_flags = 0;
     ASSERT_EQ(raw_vfs->xOpen(raw_vfs, path.constData(), f,
-                             SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                             &out_flags),
+                             c.kind | SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &out_flags),
               SQLITE_OK);
     auto pick = [&](int from, int to) { return std::uniform_int_distribution<int>(from, to)(gen); };
-    for (int step = 0; step < 400; ++step) {
+    int last_read = 0;
+    int last_read_end = 0;
+    int last_change = 0;  // where the last write began, or a little before the last cut
+    for (int step = 0; step < 1000; ++step) {
         const int op = pick(0, 9);
         if (op < 5) {
             const int offset = pick(0, int(mirror.size()) + 100);
+            last_change = offset;
             std::string data(std::size_t(pick(1, 1100)), '\0');
             for (auto& ch : data) ch = char(gen());
             ASSERT_EQ(f->pMethods->xWrite(f, data.data(), int(data.size()), offset), SQLITE_OK);
             if (mirror.size() < offset + data.size()) mirror.resize(offset + data.size(), '\0');
             mirror.replace(std::size_t(offset), data.size(), data);
         } else if (op < 9) {
-            const int offset = pick(0, int(mirror.size()) + 40);
+            const int where = pick(0, 3);
+            const int offset = where == 0   ? last_read_end
+                               : where == 1 ? last_change
+                                            : pick(0, int(mirror.size()) + 40);
             const int amount = pick(1, 1100);
+            last_read = offset;
+            last_read_end = offset + amount;
             std::string got(std::size_t(amount), '\x55');
             const int rc = f->pMethods->xRead(f, got.data(), amount, offset);
             std::string want(std::size_t(amount), '\0');
@@ -208,7 +239,10 @@ TEST_F(EncipheredVfsTest, ReadsAndWritesAnyRangeAsAPlainFileWould) {
             EXPECT_EQ(rc,
                       offset + std::size_t(amount) > stored ? SQLITE_IOERR_SHORT_READ : SQLITE_OK);
         } else {
-            const int size = pick(0, int(mirror.size()) + 50);
+            // Half the cuts fall inside the last read, whose bytes a window may still hold.
+            const int size =
+                pick(0, 1) ? pick(last_read, last_read_end) : pick(0, int(mirror.size()) + 50);
+            last_change = std::max(0, size - 100);
             ASSERT_EQ(f->pMethods->xTruncate(f, size), SQLITE_OK);
             mirror.resize(std::size_t(size), '\0');
         }
@@ -220,8 +254,18 @@ TEST_F(EncipheredVfsTest, ReadsAndWritesAnyRangeAsAPlainFileWould) {
     // On disk: the plain bytes, zero-padded to whole blocks, each enciphered under the key.
     std::string padded = mirror;
     padded.resize((mirror.size() + 15) / 16 * 16, '\0');
-    EXPECT_EQ(read_file(file("user.dat-journal")), reference_mars_ecb(kKey, padded, true));
+    EXPECT_EQ(read_file(file(name.toUtf8().constData())), reference_mars_ecb(kKey, padded, true));
+    const EncipheredVfs::ReadAheadCounts counts = vfs->read_ahead_counts();
+    if (c.kind == SQLITE_OPEN_MAIN_DB) {
+        EXPECT_GT(counts.windows, 0u);
+        EXPECT_GT(counts.served, counts.windows) << "no read served from a window it missed";
+    } else {
+        EXPECT_EQ(counts.windows, 0u) << "the journal never reads ahead";
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, EncipheredVfsRangeTest, ::testing::ValuesIn(kRangeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A vault of records, some pages of which a transaction changes.
 void fill_vault(SqliteDb& db, int records) {
@@ -236,6 +280,25 @@ void fill_vault(SqliteDb& db, int records) {
                         .ok());
     }
     ASSERT_TRUE(db.exec("COMMIT").ok());
+}
+
+// Another connection rewrites every record between two scans of one connection: the second
+// scan sees the new records, though the first left their pages read ahead.
+TEST_F(EncipheredVfsTest, ReadAheadNeverServesPagesAnotherConnectionRewrote) {
+    std::shared_ptr<EncipheredVfs> vfs = make_vfs();
+    auto writer = SqliteDb::open_enciphered(file("user.dat"), vfs);
+    ASSERT_TRUE(writer.ok()) << writer.error().toStdString();
+    fill_vault(*writer, 301);
+    auto reader = SqliteDb::open_enciphered(file("user.dat"), vfs);
+    ASSERT_TRUE(reader.ok()) << reader.error().toStdString();
+    const std::uint64_t windows = vfs->read_ahead_counts().windows;
+    const std::vector<RawRow> before = rows_through(*reader, kAllRecords, 6);
+    ASSERT_GT(vfs->read_ahead_counts().windows, windows) << "the scan read nothing ahead";
+
+    ASSERT_TRUE(writer->exec("UPDATE userpass SET pass='changed'||rowid").ok());
+    const std::vector<RawRow> after = rows_through(*writer, kAllRecords, 6);
+    ASSERT_NE(after, before);
+    EXPECT_EQ(rows_through(*reader, kAllRecords, 6), after);
 }
 
 // A crash in the middle of a transaction: the files as they are then, copied aside. Its pages
