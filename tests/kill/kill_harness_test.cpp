@@ -167,8 +167,9 @@ protected:
         const QString lock_path =
             QDir(vault_dir_).filePath(QLatin1String(VaultSession::kLockFileName));
         if (QFileInfo::exists(lock_path) && QFileInfo(lock_path).size() == 0) {
-            // A kill between creating user.lock and writing the owner into it; with no owner
-            // and no age limit, every later start would answer Busy.
+            // user.lock is published whole (linked from a finished private file), so no kill
+            // should leave it empty; one that did would make every later start wait and answer
+            // Busy.
             ++empty_locks_after_kill_;
             std::cout << label << ": empty user.lock left by the kill\n";
             if (!strict_) QFile::remove(lock_path);
@@ -321,10 +322,10 @@ void KillHarness::run_all_kills() {
 }
 
 // Strict: a kill inside an SQLite write can leave a user.tmp-journal whose zeroed header SQLite
-// does not roll back (plain page images), and a kill inside QLockFile::tryLock an empty
-// user.lock; the next start must clear both, so neither may outlive a lock. Reproducer of the
-// first sighting of each: KORVANE_KILL_SEED=20261208, child seeds 612080003 (60 ms) and
-// 612080505 (38 ms); the delays are timing-dependent.
+// does not roll back (plain page images), and a kill while claiming the folder must never leave
+// an empty user.lock; the next start must clear the first, so neither may outlive a lock.
+// Reproducer of the first sighting of each: KORVANE_KILL_SEED=20261208, child seeds
+// 612080003 (60 ms) and 612080505 (38 ms); the delays are timing-dependent.
 TEST_F(KillHarness, NothingFinishedIsLostWhateverTheMomentOfTheKill) {
     strict_ = true;
     run_all_kills();
