@@ -59,6 +59,14 @@ QString sqlite_message(sqlite3* db) {
     return in_chinese(db).value_or(QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
+// A failed sqlite3_open_v2 usually still hands back a connection carrying the reason; it must be
+// closed all the same.
+Error open_failed(sqlite3* db, int rc, const QString& message) {
+    const QString detail = db ? sqlite_message(db) : QString::fromUtf8(sqlite3_errstr(rc));
+    sqlite3_close(db);
+    return make_error(message.arg(detail));
+}
+
 QString database_error(const QString& detail) {
     return QStringLiteral("数据库错误：%1").arg(detail);
 }
@@ -256,12 +264,7 @@ Result<SqliteDb> SqliteDb::open(const QString& path, Mode mode) {
     sqlite3* db = nullptr;
     const QByteArray utf8 = path.toUtf8();
     const int rc = sqlite3_open_v2(utf8.constData(), &db, open_flags(mode), nullptr);
-    if (rc != SQLITE_OK) {
-        // SQLite usually hands back a connection even on failure, carrying the reason.
-        const QString detail = db ? sqlite_message(db) : QString::fromUtf8(sqlite3_errstr(rc));
-        sqlite3_close(db);
-        return make_error(QStringLiteral("无法打开数据库文件：%1").arg(detail));
-    }
+    if (rc != SQLITE_OK) return open_failed(db, rc, QStringLiteral("无法打开数据库文件：%1"));
     return SqliteDb(db);
 }
 
@@ -270,11 +273,7 @@ Result<SqliteDb> SqliteDb::open_untrusted(const QString& path) {
     const int rc =
         sqlite3_open_v2(untrusted_uri(path).constData(), &db,
                         SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | kSingleThreadConnection, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString detail = db ? sqlite_message(db) : QString::fromUtf8(sqlite3_errstr(rc));
-        sqlite3_close(db);
-        return make_error(QStringLiteral("无法打开数据库文件：%1").arg(detail));
-    }
+    if (rc != SQLITE_OK) return open_failed(db, rc, QStringLiteral("无法打开数据库文件：%1"));
     if (!restrict_connection(db)) {
         sqlite3_close(db);
         return make_error(QStringLiteral("无法以只读的安全方式打开数据库文件"));
@@ -287,12 +286,7 @@ Result<SqliteDb> SqliteDb::open_image(DatabaseImage image) {
     configure_library_once();
     const int rc = sqlite3_open_v2(":memory:", &handle,
                                    SQLITE_OPEN_READWRITE | kSingleThreadConnection, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString detail =
-            handle ? sqlite_message(handle) : QString::fromUtf8(sqlite3_errstr(rc));
-        sqlite3_close(handle);
-        return make_error(QStringLiteral("无法打开数据库：%1").arg(detail));
-    }
+    if (rc != SQLITE_OK) return open_failed(handle, rc, QStringLiteral("无法打开数据库：%1"));
     SqliteDb db(handle);
     db.image_ = std::move(image);
     // Not FREEONCLOSE: SQLite would free the plain pages unwiped. Not RESIZEABLE: the image is
@@ -332,12 +326,7 @@ Result<SqliteDb> SqliteDb::open_enciphered(const QString& path, std::shared_ptr<
     sqlite3* handle = nullptr;
     const QByteArray utf8 = path.toUtf8();
     const int rc = sqlite3_open_v2(utf8.constData(), &handle, open_flags(mode), vfs->name());
-    if (rc != SQLITE_OK) {
-        const QString detail =
-            handle ? sqlite_message(handle) : QString::fromUtf8(sqlite3_errstr(rc));
-        sqlite3_close(handle);
-        return make_error(QStringLiteral("无法打开数据库文件：%1").arg(detail));
-    }
+    if (rc != SQLITE_OK) return open_failed(handle, rc, QStringLiteral("无法打开数据库文件：%1"));
     SqliteDb db(handle);
     db.vfs_ = std::move(vfs);
     // foreign_keys stays SQLite's default (off), as on every other connection of the vault.

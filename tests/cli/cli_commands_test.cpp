@@ -299,9 +299,7 @@ QString g_fifo_during_command;
 
 bool fifo_during_command(const char* point) {
     if (g_fifo_during_command.isEmpty() || std::string(point) != "cli.command") return false;
-    const QByteArray name = QFile::encodeName(g_fifo_during_command);
-    EXPECT_EQ(::unlink(name.constData()), 0);
-    EXPECT_EQ(::mkfifo(name.constData(), 0600), 0);
+    EXPECT_TRUE(replace_with_fifo(g_fifo_during_command));
     g_fifo_during_command.clear();
     return false;
 }

@@ -3,6 +3,8 @@
 #include "support/file_helpers.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -76,6 +78,11 @@ std::string query_sqlite_bytes(const std::string& db_bytes, const std::string& s
     const QString path = dir.filePath(QStringLiteral("copy.db"));
     write_file(path, db_bytes);
     return query_sqlite(path, sql);
+}
+
+bool replace_with_fifo(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    return ::unlink(name.constData()) == 0 && ::mkfifo(name.constData(), 0600) == 0;
 }
 
 }  // namespace korvane::testing

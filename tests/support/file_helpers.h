@@ -14,6 +14,8 @@ void write_file(const QString& path, const std::string& bytes);
 QStringList folder_entries(const QString& dir);
 // True when the file's mode is exactly read and write for its owner.
 bool is_owner_only(const QString& path);
+// Removes the file at path and makes a FIFO of that name in its place; false if either fails.
+bool replace_with_fifo(const QString& path);
 // Runs one query through the sqlite3 library directly and returns every cell of every row,
 // cells joined by '|' and rows by '\n'; "ERROR: ..." when it fails.
 std::string query_sqlite(const QString& db_path, const std::string& sql);

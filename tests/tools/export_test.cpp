@@ -236,9 +236,7 @@ QString g_fifo_after_writing;
 
 bool swap_in_a_fifo(const char* point) {
     if (g_fifo_after_writing.isEmpty() || std::string(point) != "atomic.sync") return false;
-    const QByteArray name = QFile::encodeName(g_fifo_after_writing);
-    EXPECT_EQ(::unlink(name.constData()), 0);
-    EXPECT_EQ(::mkfifo(name.constData(), 0600), 0);
+    EXPECT_TRUE(replace_with_fifo(g_fifo_after_writing));
     g_fifo_after_writing.clear();
     return false;
 }
