@@ -17,7 +17,7 @@ inline const std::string kPassword = "benchmarkyyyyyyyy";
 class FixedPrompts : public SessionPrompts {
 public:
     void show_message(const QString&, const QString&) override {}
-    std::optional<std::string> ask_new_password() override { return kPassword; }
+    std::optional<std::string> ask_new_password(NewPasswordReason) override { return kPassword; }
     std::optional<std::string> ask_master_password() override { return kPassword; }
 };
 

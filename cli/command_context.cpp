@@ -22,8 +22,6 @@ namespace korvane::cli {
 namespace {
 
 const QString kVaultMissing = QStringLiteral("密码库不存在，请先运行 korvane-cli init");
-const QString kStillPlain =
-    QStringLiteral("数据库仍保存在明文工作文件中，下次打开时会自动重新加密。");
 
 // What run_with_vault hands finish when a signal came before the body could start.
 constexpr int kBodyNotRun = -1;
@@ -109,9 +107,7 @@ QString CommandContext::vault_dir() const {
 }
 
 Result<VaultPresence> CommandContext::vault_presence_in(const QString& dir) {
-    const QDir folder(dir);
-    return vault_presence(folder.filePath(QLatin1String(VaultSession::kVaultFileName)),
-                          folder.filePath(QLatin1String(VaultSession::kWorkFileName)));
+    return vault_presence(VaultFiles(dir));
 }
 
 int CommandContext::with_vault(const std::function<int(VaultSession&)>& body) {
@@ -132,8 +128,7 @@ int CommandContext::run_with_vault(const std::function<int(VaultSession&)>& body
     if (!presence) return fail(kExitFile, presence.error());
     if (*presence == VaultPresence::Absent) return fail(kExitFile, kVaultMissing);
     VaultSession doc(dir, access);
-    TerminalPrompts prompts(console_, questions_, doc.work_path(),
-                            TerminalPrompts::Creation::Refused);
+    TerminalPrompts prompts(console_, questions_, TerminalPrompts::Creation::Refused);
     const StartOutcome outcome = doc.start(prompts);
     if (outcome != StartOutcome::Unlocked) return start_failed(outcome);
     const int exit_code = console_.termination_signal() != 0 ? kBodyNotRun : guarded(body, doc);
@@ -145,12 +140,12 @@ int CommandContext::guarded(const std::function<int(VaultSession&)>& body, Vault
         if (fault::should_fail("cli.command")) throw std::bad_alloc();
         return body(doc);
     } catch (const std::bad_alloc&) {
-        return fail(kExitFile, QStringLiteral("内存不足，命令没有完成；密码库随即重新加密。"));
+        return fail(kExitFile, QStringLiteral("内存不足，命令没有完成，密码库没有改动。"));
     } catch (const std::exception& error) {
-        return fail(kExitFile, QStringLiteral("命令意外出错，没有完成（%1）；密码库随即重新加密。")
+        return fail(kExitFile, QStringLiteral("命令意外出错，没有完成（%1），密码库没有改动。")
                                    .arg(QString::fromLocal8Bit(error.what())));
     } catch (...) {
-        return fail(kExitFile, QStringLiteral("命令意外出错，没有完成；密码库随即重新加密。"));
+        return fail(kExitFile, QStringLiteral("命令意外出错，没有完成，密码库没有改动。"));
     }
 }
 
@@ -171,36 +166,20 @@ int CommandContext::start_failed(StartOutcome outcome) {
 }
 
 int CommandContext::finish(VaultSession& doc, int exit_code) {
-    // A body that succeeded has made its change for good: whatever comes after, a signal or a
-    // seal that fails, the report must say it was done, or a retry would do it twice.
+    // A body that succeeded has committed its change for good: whatever comes after, a signal
+    // too, the report must say it was done, or a retry would do it twice.
     const bool completed = exit_code == kExitSuccess;
-    const bool changed = completed && doc.access() == VaultSession::Access::ReadWrite;
-    const Status locked = doc.lock();
-    change_kept_ = changed;
+    doc.lock();
+    change_kept_ = completed && doc.access() == VaultSession::Access::ReadWrite;
     const int sig = console_.termination_signal();
-    if (!locked) {
-        if (changed) {
-            say(locked.error() +
-                QStringLiteral("\n命令已经完成，所做的修改已保存，但密码库没能重新加密。") +
-                kStillPlain);
-            return kExitNotSealed;
-        }
-        say(locked.error() + u'\n' + kStillPlain);
-        if (sig != 0) {
-            if (exit_code != exit_code_for_signal(sig)) say(QStringLiteral("已中断。"));
-            return exit_code_for_signal(sig);
-        }
-        return completed || exit_code == kBodyNotRun ? int(kExitFile) : exit_code;
-    }
     if (sig == 0) return exit_code == kBodyNotRun ? int(kExitSuccess) : exit_code;
     if (completed) {
-        say(QStringLiteral("命令已经完成，没有被中断；密码库已重新加密。"));
+        say(QStringLiteral("命令已经完成，没有被中断。"));
         return kExitSuccess;
     }
     // A question cut short, or a writer that rolled back, has already said that it was
     // interrupted.
-    say(exit_code == exit_code_for_signal(sig) ? QStringLiteral("密码库已重新加密。")
-                                               : QStringLiteral("已中断，密码库已重新加密。"));
+    if (exit_code != exit_code_for_signal(sig)) say(QStringLiteral("已中断，密码库没有改动。"));
     return exit_code_for_signal(sig);
 }
 

@@ -12,9 +12,6 @@ enum ExitCode : int {
     kExitPassword = 2,  // a wrong password, or one that makes no key
     kExitBusy = 3,      // another instance has the vault open
     kExitFile = 4,      // a missing vault, or a file that cannot be read, written or understood
-    // The command's change was made and kept, but the vault could not be enciphered again: it
-    // is in the plain working file, which the next start enciphers. A retry would repeat it.
-    kExitNotSealed = 5,
 };
 
 // A signal ends the command the way shells report it.

@@ -2,23 +2,20 @@
 // TerminalPrompts: messages to standard error, passwords through PasswordQuestions.
 #include "cli/terminal_prompts.h"
 
-#include <QFileInfo>
 #include <utility>
 
 namespace korvane::cli {
 
 TerminalPrompts::TerminalPrompts(Console& console, PasswordQuestions& questions,
-                                 const QString& work_path, Creation creation)
-    : console_(console), questions_(questions), work_path_(work_path), creation_(creation) {}
+                                 Creation creation)
+    : console_(console), questions_(questions), creation_(creation) {}
 
 void TerminalPrompts::show_message(const QString& text, const QString&) {
     console_.write_err(console_.encode(text + QLatin1Char('\n')));
 }
 
-std::optional<std::string> TerminalPrompts::ask_new_password() {
-    // The session asks for a new password either to create a vault (no working file is there
-    // then) or to recover a working file without a usable stored password.
-    if (creation_ == Creation::Refused && !QFileInfo::exists(work_path_)) {
+std::optional<std::string> TerminalPrompts::ask_new_password(NewPasswordReason reason) {
+    if (creation_ == Creation::Refused && reason == NewPasswordReason::NewVault) {
         questions_.fail(kExitFile, QStringLiteral("密码库不存在，请先运行 korvane-cli init"));
         return std::nullopt;
     }

@@ -19,17 +19,15 @@ public:
         Refused,  // every other command: only a left-over working file may get a new password
     };
 
-    TerminalPrompts(Console& console, PasswordQuestions& questions, const QString& work_path,
-                    Creation creation);
+    TerminalPrompts(Console& console, PasswordQuestions& questions, Creation creation);
 
     void show_message(const QString& text, const QString& caption) override;
-    std::optional<std::string> ask_new_password() override;
+    std::optional<std::string> ask_new_password(NewPasswordReason reason) override;
     std::optional<std::string> ask_master_password() override;
 
 private:
     Console& console_;
     PasswordQuestions& questions_;
-    QString work_path_;
     Creation creation_;
     std::optional<std::string> created_password_;
 };

@@ -10,6 +10,7 @@
 
 #include "vault/atomic_file_writer.h"
 #include "vault/file_io.h"
+#include "vault/vault_files.h"
 #include "vault/vault_session.h"
 
 namespace korvane {
@@ -18,8 +19,8 @@ namespace {
 // Past this many links the system itself gives up (ELOOP); the path is then taken as it is.
 constexpr int kMaxLinks = 40;
 
-// SQLite's companions of the working database.
-constexpr const char* kWorkCompanionSuffixes[] = {"-journal", "-wal", "-shm"};
+// SQLite's companions of a database.
+constexpr const char* kCompanionSuffixes[] = {"-journal", "-wal", "-shm"};
 
 // The link's own text, or empty when path is no symbolic link.
 QString link_text(const QString& path) {
@@ -96,19 +97,21 @@ Status SessionFiles::check_output(const QString& path) const {
 bool SessionFiles::is_own_name(const QString& resolved_path) const {
     if (parent_of(resolved_path) != resolved_vault_dir_) return false;
     const QString name = resolved_path.mid(parent_of(resolved_path).size() + 1);
-    const QString vault = QLatin1String(VaultSession::kVaultFileName);
-    const QString work = QLatin1String(VaultSession::kWorkFileName);
-    if (name == vault || name == work || name == QLatin1String(VaultSession::kLockFileName)) {
+    const QString vault = QLatin1String(VaultFiles::kVaultName);
+    const QString work = QLatin1String(VaultFiles::kLegacyWorkName);
+    if (name == vault || name == work || name == QLatin1String(VaultFiles::kLockName)) {
         return true;
     }
-    for (const char* suffix : kWorkCompanionSuffixes) {
-        if (name == work + QLatin1String(suffix)) return true;
+    for (const char* suffix : kCompanionSuffixes) {
+        if (name == vault + QLatin1String(suffix) || name == work + QLatin1String(suffix)) {
+            return true;
+        }
     }
     // A write in progress, "<name>.<random>.part" beside user.dat or user.tmp, or the lock's
     // private file, "user.lock.<pid>.<random>.part", that becomes user.lock in one step.
     if (!name.endsWith(QLatin1String(AtomicFileWriter::kTempSuffix))) return false;
     return name.startsWith(vault + u'.') || name.startsWith(work + u'.') ||
-           name.startsWith(QLatin1String(VaultSession::kLockFileName) + u'.');
+           name.startsWith(QLatin1String(VaultFiles::kLockName) + u'.');
 }
 
 bool SessionFiles::is_hard_link_to_own_file(const QString& resolved_path) const {
@@ -122,14 +125,17 @@ bool SessionFiles::is_hard_link_to_own_file(const QString& resolved_path) const 
 
 QStringList SessionFiles::existing_own_files() const {
     const QDir dir(resolved_vault_dir_);
-    const QString work = QLatin1String(VaultSession::kWorkFileName);
-    QStringList names{QLatin1String(VaultSession::kVaultFileName), work,
-                      QLatin1String(VaultSession::kLockFileName)};
-    for (const char* suffix : kWorkCompanionSuffixes) names << work + QLatin1String(suffix);
+    const QString work = QLatin1String(VaultFiles::kLegacyWorkName);
+    QStringList names{QLatin1String(VaultFiles::kVaultName), work,
+                      QLatin1String(VaultFiles::kLockName)};
+    for (const char* suffix : kCompanionSuffixes) {
+        names << QLatin1String(VaultFiles::kVaultName) + QLatin1String(suffix)
+              << work + QLatin1String(suffix);
+    }
     const QString part = QStringLiteral("*") + QLatin1String(AtomicFileWriter::kTempSuffix);
     names << dir.entryList(
-        {QLatin1String(VaultSession::kVaultFileName) + u'.' + part, work + u'.' + part,
-         QLatin1String(VaultSession::kLockFileName) + u'.' + part},
+        {QLatin1String(VaultFiles::kVaultName) + u'.' + part, work + u'.' + part,
+         QLatin1String(VaultFiles::kLockName) + u'.' + part},
         QDir::Files | QDir::Hidden | QDir::System);
     QStringList paths;
     for (const QString& name : names) paths << dir.filePath(name);

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "vault/vault_files.h"
+
 namespace korvane {
 
 class SessionPrompts {
@@ -16,7 +18,7 @@ public:
     // A message box with an OK button only.
     virtual void show_message(const QString& text, const QString& caption) = 0;
     // The new-password dialog: the padded password as GBK bytes, or nullopt on cancel.
-    virtual std::optional<std::string> ask_new_password() = 0;
+    virtual std::optional<std::string> ask_new_password(NewPasswordReason reason) = 0;
     // The login prompt: the padded password as GBK bytes, or nullopt on cancel.
     virtual std::optional<std::string> ask_master_password() = 0;
 };

@@ -247,14 +247,12 @@ SqliteDb::~SqliteDb() { close(); }
 
 SqliteDb::SqliteDb(SqliteDb&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)),
-      image_(std::move(other.image_)),
       vfs_(std::move(other.vfs_)) {}
 
 SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
     if (this != &other) {
         close();
         db_ = std::exchange(other.db_, nullptr);
-        image_ = std::move(other.image_);
         vfs_ = std::move(other.vfs_);
     }
     return *this;
@@ -279,32 +277,6 @@ Result<SqliteDb> SqliteDb::open_untrusted(const QString& path) {
         return make_error(QStringLiteral("无法以只读的安全方式打开数据库文件"));
     }
     return SqliteDb(db);
-}
-
-Result<SqliteDb> SqliteDb::open_image(DatabaseImage image) {
-    sqlite3* handle = nullptr;
-    configure_library_once();
-    const int rc = sqlite3_open_v2(":memory:", &handle,
-                                   SQLITE_OPEN_READWRITE | kSingleThreadConnection, nullptr);
-    if (rc != SQLITE_OK) return open_failed(handle, rc, QStringLiteral("无法打开数据库：%1"));
-    SqliteDb db(handle);
-    db.image_ = std::move(image);
-    // Not FREEONCLOSE: SQLite would free the plain pages unwiped. Not RESIZEABLE: the image is
-    // never copied into a bigger buffer behind our back.
-    const sqlite3_int64 size = db.image_.size();
-    if (sqlite3_deserialize(handle, "main", db.image_.data(), size, size,
-                            SQLITE_DESERIALIZE_READONLY) != SQLITE_OK) {
-        return make_error(QStringLiteral("无法打开数据库：%1").arg(sqlite_message(handle)));
-    }
-    // mmap_size lets SQLite read the pages where they are instead of copying each into its
-    // cache; query_only refuses writes to anything attached later as well.
-    const std::string mmap = "PRAGMA mmap_size=" + std::to_string(size);
-    for (std::string_view pragma :
-         {std::string_view(mmap), std::string_view("PRAGMA temp_store=MEMORY"),
-          std::string_view("PRAGMA query_only=ON")}) {
-        if (Status set = db.exec(pragma); !set) return make_error(set.error());
-    }
-    return db;
 }
 
 Result<SqliteDb> SqliteDb::open_enciphered(const QString& path, std::shared_ptr<EncipheredVfs> vfs,
@@ -348,21 +320,10 @@ Result<SqliteDb> SqliteDb::open_enciphered(const QString& path, std::shared_ptr<
 void SqliteDb::close() {
     if (!db_) return;
     sqlite3* handle = std::exchange(db_, nullptr);
-    if (image_.empty()) {
-        // Statements are owned elsewhere; sqlite3_close_v2 defers the close until they finish.
-        // A deferred close still has its files open, and they hold the key until then.
-        sqlite3_close_v2(handle);
-        vfs_.reset();
-        return;
-    }
-    if (sqlite3_close(handle) == SQLITE_OK) {
-        image_.reset();
-        return;
-    }
-    // A statement still open may yet read the image: it reads zeros from here on, and the
-    // memory is never freed under it.
-    image_.wipe_and_abandon();
+    // Statements are owned elsewhere; sqlite3_close_v2 defers the close until they finish.
+    // A deferred close still has its files open, and they hold the key until then.
     sqlite3_close_v2(handle);
+    vfs_.reset();
 }
 
 Status SqliteDb::exec(std::string_view sql) {

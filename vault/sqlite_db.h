@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "vault/database_image.h"
 #include "vault/enciphered_vfs.h"
 #include "vault/result.h"
 
@@ -76,10 +75,6 @@ public:
     static Result<SqliteDb> open_untrusted(const QString& path);
     static constexpr int kUntrustedMaxLength = 1 << 20;
     static constexpr int kUntrustedMaxSqlLength = 64 * 1024;
-    // Opens a deciphered vault database from memory for reading only: the connection keeps the
-    // image and reads it in place, every write through it fails, nothing is created on disk
-    // (temporary tables and sorts stay in memory), and the image is wiped when it closes.
-    static Result<SqliteDb> open_image(DatabaseImage image);
     // Opens the database at path through vfs, so that it and its journal stay enciphered on
     // disk; the connection keeps vfs alive. The key is checked against the file first, and a
     // wrong key (or a header that asks for WAL) opens nothing and changes no file. The
@@ -101,7 +96,6 @@ public:
 private:
     explicit SqliteDb(sqlite3* db) : db_(db) {}
     sqlite3* db_ = nullptr;
-    DatabaseImage image_;  // what an open_image connection reads; freed only after it closes
     std::shared_ptr<EncipheredVfs> vfs_;  // what an open_enciphered connection reads through
 };
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// VaultCodec: block-wise MARS encipherment of the working database, written atomically.
+// VaultCodec: block-wise MARS encipherment of a whole database file, written atomically.
 #include "vault/vault_codec.h"
 
 #include <fcntl.h>
@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "vault/atomic_file_writer.h"
-#include "vault/chunk_checksum.h"
 #include "vault/fault_injection.h"
 #include "vault/file_io.h"
 #include "vault/secure_wipe.h"
@@ -39,7 +38,6 @@ QString read_error(const QString& path, const QString& reason) {
 
 qint64 whole_blocks(qint64 length) { return length - length % qint64(MarsCipher::kBlockSize); }
 
-// Writing and checking walk a file in the same chunks, so checksums line up chunk for chunk.
 std::size_t chunk_buffer_size(qint64 length) {
     return std::size_t(std::min(kChunkSize, std::max<qint64>(length, 1)));
 }
@@ -127,66 +125,6 @@ Status deciphers_to_plain(const QString& vault_path, const QString& work_path,
     return Status::success();
 }
 
-// The head read back must decipher to the working file's head: proves the key and the cipher
-// agree, which the checksums alone cannot.
-Status check_head(const QString& vault_path, const QString& work_path, const MarsCipher& cipher,
-                  const char* sealed_head, qint64 n) {
-    QFile plain(work_path);
-    if (!plain.open(kPlainRead)) {
-        return make_error(open_error(work_path, file_error_text(plain)));
-    }
-    std::vector<char> expected(std::size_t(n), '\0');
-    std::vector<char> opened(sealed_head, sealed_head + n);
-    const bool read = read_fully(plain, expected.data(), n);
-    const bool deciphered =
-        BlockCipherPool::run_here(reinterpret_cast<std::uint8_t*>(opened.data()), std::size_t(n),
-                                  cipher, CipherDirection::Decrypt);
-    const bool same = read && deciphered && opened == expected;
-    secure_wipe(expected);
-    secure_wipe(opened);
-    if (!read) return make_error(read_error(work_path, file_error_text(plain)));
-    if (!same) return content_mismatch(vault_path);
-    return Status::success();
-}
-
-// Checks the enciphered file just written without a second cipher pass over all of it: every
-// chunk read back must carry the checksum of the ciphertext that was written, and the head must
-// decipher to the working file's head.
-Status verify_written(const QString& vault_path, const QString& work_path, const MarsCipher& cipher,
-                      qint64 length, const std::vector<std::uint64_t>& chunk_sums) {
-    if (fault::should_fail("codec.read_back")) {
-        return make_error(open_error(vault_path, QStringLiteral("模拟的读取错误")));
-    }
-    QFile written(vault_path);
-    if (!written.open(QIODevice::ReadOnly)) {
-        return make_error(open_error(vault_path, file_error_text(written)));
-    }
-    if (written.size() != length) {
-        return make_error(
-            QStringLiteral("校验“%1”失败：文件长度不对").arg(native_path(vault_path)));
-    }
-    std::vector<char> buffer(chunk_buffer_size(length));
-    std::size_t chunk = 0;
-    for (qint64 offset = 0; offset < length; offset += qint64(buffer.size()), ++chunk) {
-        const qint64 n = std::min<qint64>(qint64(buffer.size()), length - offset);
-        if (!read_fully(written, buffer.data(), n)) {
-            return make_error(read_error(vault_path, file_error_text(written)));
-        }
-        if (chunk >= chunk_sums.size() ||
-            chunk_checksum(buffer.data(), std::size_t(n)) != chunk_sums[chunk] ||
-            fault::should_fail("codec.verify")) {
-            return content_mismatch(vault_path);
-        }
-        if (offset == 0) {
-            Status head = check_head(vault_path, work_path, cipher, buffer.data(),
-                                     std::min(n, kHeadCheckBytes));
-            if (!head) return head;
-        }
-    }
-    if (chunk != chunk_sums.size()) return content_mismatch(vault_path);
-    return Status::success();
-}
-
 // Sets the key and tries it on the sealed file's first block. On Unlocked the file is at its
 // start and length holds its whole blocks.
 DecryptResult open_sealed(QFile& sealed, MarsCipher& cipher, std::string_view key_material,
@@ -216,7 +154,6 @@ DecryptResult open_sealed(QFile& sealed, MarsCipher& cipher, std::string_view ke
 
 Result<qint64> VaultCodec::transform(QIODevice& in, QIODevice& out, const MarsCipher& cipher,
                                      Direction direction, qint64 length,
-                                     std::vector<std::uint64_t>* chunk_sums,
                                      const CodecThreads& threads) {
     length = whole_blocks(length);
     const qint64 chunk = qint64(chunk_buffer_size(length));
@@ -255,7 +192,6 @@ Result<qint64> VaultCodec::transform(QIODevice& in, QIODevice& out, const MarsCi
         if (next < length) {
             chunk_cipher.start(buffers[(next / chunk) % 2].data(), std::min(chunk, length - next));
         }
-        if (chunk_sums) chunk_sums->push_back(chunk_checksum(current.data(), std::size_t(n)));
         errno = 0;
         if (out.write(current.data(), n) != n || fault::should_fail("codec.write")) {
             return make_error(QStringLiteral("写入文件失败：%1")
@@ -279,21 +215,11 @@ Status VaultCodec::encrypt_file(const QString& work_path, const QString& vault_p
 
     AtomicFileWriter writer(vault_path);
     if (Status opened = writer.open(); !opened) return opened;
-    std::vector<std::uint64_t> chunk_sums;
     Result<qint64> written =
-        transform(plain, writer.device(), cipher, Direction::Encrypt, length, &chunk_sums, threads);
+        transform(plain, writer.device(), cipher, Direction::Encrypt, length, threads);
     if (!written) return make_error(written.error());
     plain.close();
     if (Status committed = writer.commit(); !committed) return committed;
-
-    if (Status verified = verify_written(vault_path, work_path, cipher, length, chunk_sums);
-        !verified) {
-        // Not a good copy: the plain working file stays the only one. Through a link, the bad
-        // copy is the file it names.
-        Result<QString> written_to = AtomicFileWriter::resolve_links(vault_path);
-        QFile::remove(written_to ? *written_to : vault_path);
-        return verified;
-    }
     if (fault::should_fail("codec.remove_source") || !QFile::remove(work_path)) {
         return make_error(QStringLiteral("数据库已加密保存，但删除明文工作文件“%1”失败。")
                               .arg(native_path(work_path)));
@@ -307,50 +233,6 @@ bool VaultCodec::is_encryption_of(const QString& vault_path, const QString& work
     if (!cipher.set_key(key_material)) return false;
     const qint64 length = whole_blocks(QFile(work_path).size());
     return deciphers_to_plain(vault_path, work_path, cipher, length, threads).ok();
-}
-
-DecryptResult VaultCodec::decrypt_file(const QString& vault_path, const QString& work_path,
-                                       std::string_view key_material, const CodecThreads& threads) {
-    DecryptResult opened = decipher_file(vault_path, work_path, key_material, threads);
-    if (opened.outcome != DecryptOutcome::Unlocked) return opened;
-    if (Status removed = remove_sealed(vault_path); !removed) {
-        // Go back to the locked state rather than leave two copies behind.
-        QFile::remove(work_path);
-        return {DecryptOutcome::FileError, removed.error()};
-    }
-    return opened;
-}
-
-Status VaultCodec::remove_sealed(const QString& vault_path) {
-    Result<QString> target = AtomicFileWriter::resolve_links(vault_path);
-    if (fault::should_fail("codec.remove_source") || !target || !QFile::remove(*target)) {
-        return make_error(
-            QStringLiteral("无法删除“%1”，密码库未打开。").arg(native_path(vault_path)));
-    }
-    return Status::success();
-}
-
-DecryptResult VaultCodec::decipher_file(const QString& vault_path, const QString& work_path,
-                                        std::string_view key_material,
-                                        const CodecThreads& threads) {
-    MarsCipher cipher;
-    QFile sealed(vault_path);
-    qint64 length = 0;
-    if (DecryptResult checked = open_sealed(sealed, cipher, key_material, length);
-        checked.outcome != DecryptOutcome::Unlocked) {
-        return checked;
-    }
-
-    AtomicFileWriter writer(work_path);
-    if (Status opened = writer.open(); !opened) return {DecryptOutcome::FileError, opened.error()};
-    Result<qint64> written =
-        transform(sealed, writer.device(), cipher, Direction::Decrypt, length, nullptr, threads);
-    if (!written) return {DecryptOutcome::FileError, written.error()};
-    sealed.close();
-    if (Status committed = writer.commit(); !committed) {
-        return {DecryptOutcome::FileError, committed.error()};
-    }
-    return {DecryptOutcome::Unlocked, {}};
 }
 
 DecryptResult VaultCodec::decipher_to_memory(const QString& vault_path,

@@ -136,10 +136,13 @@ Status prepare_vault_folder(const QString& dir) {
     return Status::success();
 }
 
-Status check_vault_entries(const QString& vault_path, const QString& work_path,
-                           const QString& lock_path) {
-    if (Status lock = check_plain_file(lock_path); !lock) return lock;
+Status check_vault_entries(const VaultFiles& files) {
+    const QString& vault_path = files.vault;
+    const QString& work_path = files.legacy_work;
+    if (Status lock = check_plain_file(files.lock); !lock) return lock;
     if (Status work = check_plain_file(work_path); !work) return work;
+    // SQLite would open a FIFO at the journal's name, or write through a link there.
+    if (Status journal = check_plain_file(files.vault_journal()); !journal) return journal;
     struct stat info {};
     if (!lstat_path(vault_path, info)) return Status::success();
     if (!S_ISLNK(info.st_mode)) {
@@ -158,8 +161,10 @@ Status check_vault_entries(const QString& vault_path, const QString& work_path,
     return unreachable_link_target(vault_path, error);
 }
 
-Result<VaultPresence> vault_presence(const QString& vault_path, const QString& work_path) {
-    const QString dir = QFileInfo(vault_path).absolutePath();
+Result<VaultPresence> vault_presence(const VaultFiles& files) {
+    const QString& vault_path = files.vault;
+    const QString& work_path = files.legacy_work;
+    const QString& dir = files.dir;
     struct stat info {};
     if (::stat(QFile::encodeName(dir).constData(), &info) != 0) {
         const int error = errno;

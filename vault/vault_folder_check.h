@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "vault/result.h"
+#include "vault/vault_files.h"
 
 namespace korvane {
 
@@ -21,23 +22,24 @@ Status check_readable_source(const QString& path);
 // must not make a new vault (nor its folder) where the user expected an existing one.
 enum class VaultPresence { Absent, Present };
 
-// Present when vault_path names something (a link to an existing file too; what it is, the
-// session's checks judge), or when work_path is a working file with content, as a crash leaves
-// it. Absent only when neither is there, the folder itself missing included. An error, in
-// words, when the answer cannot be seen: a folder that cannot be entered, a vault_path link
-// that leads nowhere or round in a loop, a folder name that is no folder.
-Result<VaultPresence> vault_presence(const QString& vault_path, const QString& work_path);
+// Present when user.dat names something (a link to an existing file too; what it is, the
+// session's checks judge), or when a left-over working file with content is there, as a crash
+// of an earlier version leaves it. Absent only when neither is there, the folder itself missing
+// included. An error, in words, when the answer cannot be seen: a folder that cannot be
+// entered, a user.dat link that leads nowhere or round in a loop, a folder name that is no
+// folder.
+Result<VaultPresence> vault_presence(const VaultFiles& files);
 
 // Creates the folder (owner-only) if it is missing; refuses one that group or others can
 // write, naming the command that fixes it.
 Status prepare_vault_folder(const QString& dir);
 
-// Looks at each name without opening it (lstat/stat only, so a FIFO cannot block):
-// lock_path and work_path, if present, must be regular files and not links; vault_path, if
-// present, a regular file or a chain of links to one. A vault_path link to a missing file is
-// accepted only beside a working file: the state a crash leaves while the vault is unlocked;
-// a link in a loop, or to a file that cannot be reached, never.
-Status check_vault_entries(const QString& vault_path, const QString& work_path,
-                           const QString& lock_path);
+// Looks at each name without opening it (lstat/stat only, so a FIFO cannot block): the lock,
+// the journal and a left-over working file, if present, must be regular files and not links;
+// user.dat, if present, a regular file or a chain of links to one. A user.dat link to a missing
+// file is accepted only beside a left-over working file: the state a crash of an earlier
+// version leaves while the vault was unlocked; a link in a loop, or to a file that cannot be
+// reached, never.
+Status check_vault_entries(const VaultFiles& files);
 
 }  // namespace korvane

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// VaultSession: vault start-up (create, recover, unlock) and shutdown (lock).
+// VaultSession: vault start-up (create, recover, unlock), re-key and lock.
 #include "vault/vault_session.h"
 
 #include <sys/stat.h>
@@ -10,11 +10,13 @@
 #include <QFileInfo>
 
 #include "vault/atomic_file_writer.h"
+#include "vault/enciphered_file.h"
 #include "vault/file_io.h"
 #include "vault/mars_cipher.h"
 #include "vault/secure_wipe.h"
 #include "vault/vault_codec.h"
 #include "vault/vault_folder_check.h"
+#include "vault/vault_schema_check.h"
 #include "vault/vault_statements.h"
 #include "vault/work_database.h"
 
@@ -32,7 +34,8 @@ Status unusable_password(std::size_t bytes) {
     return make_error(QStringLiteral("新密码太长（最多 59 个字节），不能作为密钥使用。"));
 }
 
-// Said of every set-aside copy of the working file, so nobody mistakes it for a sealed one.
+// Said of every set-aside copy of a left-over working file, so nobody mistakes it for a sealed
+// one.
 const QString kPlainNote = QStringLiteral("（明文，未加密）");
 
 // What a left-over working file turned out to be.
@@ -64,12 +67,6 @@ void inspect_work_file(const QString& path, WorkFileState& state) {
     if (stored.ok() && stored->has_value()) secure_wipe(**stored);
 }
 
-// Whether anything (a dangling link too) has the name.
-bool name_taken(const QString& path) {
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
-}
-
 // Renames a file out of the way under a name that says when; returns the new path.
 Result<QString> set_aside(const QString& path) {
     QFileInfo info(path);
@@ -86,19 +83,14 @@ Result<QString> set_aside(const QString& path) {
     return make_error(QStringLiteral("无法给文件“%1”改名。").arg(native_path(path)));
 }
 
-// The start's answer to a decipher that did not unlock, the user told why; nullopt if it did.
-std::optional<StartOutcome> refused_decipher(const DecryptResult& opened, SessionPrompts& prompts) {
-    switch (opened.outcome) {
-        case DecryptOutcome::WrongPassword:
-            prompts.show_message(QStringLiteral("密码错误"), kErrorCaption);
-            return StartOutcome::WrongPassword;
-        case DecryptOutcome::FileError:
-            prompts.show_message(opened.message, kErrorCaption);
-            return StartOutcome::FileError;
-        case DecryptOutcome::Unlocked:
-            break;
-    }
-    return std::nullopt;
+void say_wrong_password(SessionPrompts& prompts) {
+    prompts.show_message(QStringLiteral("密码错误"), kErrorCaption);
+}
+
+// Of a file the key check or SQLite refused, in the words the user reads.
+QString refused_file_text(const QString& vault_path, const QString& why) {
+    return QStringLiteral("无法打开密码库“%1”：%2\n密码库没有打开，文件保持原样。")
+        .arg(native_path(vault_path), why);
 }
 
 Error unusable_vault(const QString& vault_path, const QString& why) {
@@ -110,16 +102,10 @@ Error unusable_vault(const QString& vault_path, const QString& why) {
 }  // namespace
 
 VaultSession::VaultSession(QString vault_dir, Access access)
-    : access_(access),
-      vault_dir_(QDir(vault_dir).absolutePath()),
-      vault_path_(QDir(vault_dir_).filePath(QLatin1String(kVaultFileName))),
-      work_path_(QDir(vault_dir_).filePath(QLatin1String(kWorkFileName))),
-      lock_path_(QDir(vault_dir_).filePath(QLatin1String(kLockFileName))) {}
+    : access_(access), files_(vault_dir) {}
 
 VaultSession::~VaultSession() {
-    // The window layer locks explicitly to report failures; this is the last resort.
-    (void)lock();
-    secure_wipe(master_password_);
+    lock();
 }
 
 StartOutcome VaultSession::start(SessionPrompts& prompts) {
@@ -127,19 +113,21 @@ StartOutcome VaultSession::start(SessionPrompts& prompts) {
     if (std::optional<StartOutcome> refused = claim_folder(prompts)) return *refused;
     remove_stale_temporaries();
     // A journal without its working file belongs to no database the unlock could write.
-    if (!QFileInfo::exists(work_path_)) remove_sqlite_journal();
+    if (!QFileInfo::exists(files_.legacy_work)) QFile::remove(files_.legacy_work_journal());
 
-    if (QFileInfo::exists(work_path_) && QFileInfo(work_path_).size() == 0) {
+    if (QFileInfo::exists(files_.legacy_work) && QFileInfo(files_.legacy_work).size() == 0) {
         // An empty working file holds nothing: a crash before SQLite wrote a page.
-        QFile::remove(work_path_);
+        QFile::remove(files_.legacy_work);
     }
-    if (QFileInfo::exists(vault_path_) && QFileInfo::exists(work_path_)) {
+    if (QFileInfo::exists(files_.vault) && QFileInfo::exists(files_.legacy_work)) {
         if (std::optional<StartOutcome> failed = resolve_both_files(prompts)) return *failed;
     }
-    if (QFileInfo::exists(work_path_)) {
+    if (QFileInfo::exists(files_.legacy_work)) {
         if (std::optional<StartOutcome> failed = recover_work_file(prompts)) return *failed;
     }
-    if (!QFileInfo::exists(vault_path_) && !QFileInfo::exists(work_path_)) {
+    if (!QFileInfo::exists(files_.vault)) {
+        // SQLite would play a journal left without its database into the new one.
+        QFile::remove(files_.vault_journal());
         if (std::optional<StartOutcome> failed = create_vault(prompts)) return *failed;
     }
     return unlock(prompts);
@@ -148,15 +136,15 @@ StartOutcome VaultSession::start(SessionPrompts& prompts) {
 std::optional<StartOutcome> VaultSession::check_folder(SessionPrompts& prompts) {
     // Before the lock file is touched, so that nothing ever opens a FIFO or follows a link at
     // one of the vault's names.
-    Status checked = prepare_vault_folder(vault_dir_);
-    if (checked) checked = check_vault_entries(vault_path_, work_path_, lock_path_);
+    Status checked = prepare_vault_folder(files_.dir);
+    if (checked) checked = check_vault_entries(files_);
     if (checked) return std::nullopt;
     prompts.show_message(checked.error(), kErrorCaption);
     return StartOutcome::FileError;
 }
 
 std::optional<StartOutcome> VaultSession::claim_folder(SessionPrompts& prompts) {
-    lock_file_ = std::make_unique<FolderLock>(lock_path_);
+    lock_file_ = std::make_unique<FolderLock>(files_.lock);
     const FolderLock::Claim claim = lock_file_->claim();
     if (claim.outcome == FolderLock::Outcome::Claimed) return std::nullopt;
     lock_file_.reset();
@@ -166,7 +154,7 @@ std::optional<StartOutcome> VaultSession::claim_folder(SessionPrompts& prompts) 
                 QStringLiteral("密码库正被另一台计算机上的程序使用：锁文件“%1”属于计算机“%2”上"
                                "进程号为 %3 的程序。\n只有在确认那个程序已经结束之后，"
                                "才可以删除这个锁文件再打开密码库。")
-                    .arg(native_path(lock_path_), claim.holder.host)
+                    .arg(native_path(files_.lock), claim.holder.host)
                     .arg(claim.holder.pid),
                 kErrorCaption);
             return StartOutcome::Busy;
@@ -179,54 +167,51 @@ std::optional<StartOutcome> VaultSession::claim_folder(SessionPrompts& prompts) 
             break;
     }
     prompts.show_message(
-        QStringLiteral("无法在文件夹“%1”中写入文件。").arg(native_path(vault_dir_)), kErrorCaption);
+        QStringLiteral("无法在文件夹“%1”中写入文件。").arg(native_path(files_.dir)), kErrorCaption);
     return StartOutcome::FileError;
 }
 
-void VaultSession::remove_sqlite_journal() {
-    // Once the working file is sealed (or gone) its journal holds nothing to roll back, only
-    // plain copies of old pages.
-    QFile::remove(work_path_ + QStringLiteral("-journal"));
-}
-
 void VaultSession::remove_stale_temporaries() {
-    const QStringList patterns = {QLatin1String(kVaultFileName) + QStringLiteral(".*") +
-                                      QLatin1String(AtomicFileWriter::kTempSuffix),
-                                  QLatin1String(kWorkFileName) + QStringLiteral(".*") +
-                                      QLatin1String(AtomicFileWriter::kTempSuffix)};
-    QDir dir(vault_dir_);
-    for (const QString& name : dir.entryList(patterns, QDir::Files | QDir::Hidden)) {
+    // A re-key or a new vault cut short leaves its file and maybe that file's journal.
+    const QString part = QStringLiteral(".*") + QLatin1String(AtomicFileWriter::kTempSuffix);
+    const QString journal = part + QLatin1String(VaultFiles::kJournalSuffix);
+    const QString vault = QLatin1String(VaultFiles::kVaultName);
+    const QString work = QLatin1String(VaultFiles::kLegacyWorkName);
+    QDir dir(files_.dir);
+    for (const QString& name : dir.entryList({vault + part, vault + journal, work + part},
+                                             QDir::Files | QDir::Hidden)) {
         dir.remove(name);
     }
-    // Through a link, an interrupted save left its temporary beside the file the link names.
-    Result<QString> target = AtomicFileWriter::resolve_links(vault_path_);
-    if (!target || *target == vault_path_) return;
+    // Through a link, an interrupted write left its temporary beside the file the link names.
+    Result<QString> target = AtomicFileWriter::resolve_links(files_.vault);
+    if (!target || *target == files_.vault) return;
     const QFileInfo sealed(*target);
     QDir target_dir = sealed.dir();
-    const QStringList linked = {sealed.fileName() + QStringLiteral(".*") +
-                                QLatin1String(AtomicFileWriter::kTempSuffix)};
-    for (const QString& name : target_dir.entryList(linked, QDir::Files | QDir::Hidden)) {
+    for (const QString& name : target_dir.entryList(
+             {sealed.fileName() + part, sealed.fileName() + journal}, QDir::Files | QDir::Hidden)) {
         target_dir.remove(name);
     }
 }
 
 std::optional<StartOutcome> VaultSession::resolve_both_files(SessionPrompts& prompts) {
-    // Both copies are left only by a run that ended between writing one and removing the other.
+    // Both copies are left only by an earlier version that ended between writing one and
+    // removing the other.
     WorkFileState work;
-    inspect_work_file(work_path_, work);
+    inspect_work_file(files_.legacy_work, work);
     if (work.is_vault && work.password &&
-        VaultCodec::is_encryption_of(vault_path_, work_path_, *work.password)) {
+        VaultCodec::is_encryption_of(files_.vault, files_.legacy_work, *work.password)) {
         // The two are the same vault; recovery writes user.dat again from the working file.
         return std::nullopt;
     }
     // A working file cut short (a full disk, a copy broken off) never wins over a sealed one.
     const bool work_wins = work.is_vault && work.whole;
-    const QString& kept_aside_path = work_wins ? vault_path_ : work_path_;
+    const QString& kept_aside_path = work_wins ? files_.vault : files_.legacy_work;
     Result<QString> moved = set_aside(kept_aside_path);
     if (!moved) {
         prompts.show_message(moved.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
+    if (work_wins) QFile::remove(files_.vault_journal());
     const QString text = work_wins
                              ? QStringLiteral(
                                    "发现两份密码库文件，将使用较新的明文数据库 %1。\n"
@@ -234,8 +219,10 @@ std::optional<StartOutcome> VaultSession::resolve_both_files(SessionPrompts& pro
                              : QStringLiteral(
                                    "发现两份密码库文件，其中 %2 不是完整的数据库，将使用 %1。\n"
                                    "%2 已原样保留为：\n%3");
-    prompts.show_message(text.arg(QLatin1String(work_wins ? kWorkFileName : kVaultFileName),
-                                  QLatin1String(work_wins ? kVaultFileName : kWorkFileName),
+    const QLatin1String vault_name(VaultFiles::kVaultName);
+    const QLatin1String work_name(VaultFiles::kLegacyWorkName);
+    prompts.show_message(text.arg(work_wins ? work_name : vault_name,
+                                  work_wins ? vault_name : work_name,
                                   native_path(*moved) + (work_wins ? QString() : kPlainNote)),
                          kErrorCaption);
     return std::nullopt;
@@ -243,25 +230,26 @@ std::optional<StartOutcome> VaultSession::resolve_both_files(SessionPrompts& pro
 
 std::optional<StartOutcome> VaultSession::recover_work_file(SessionPrompts& prompts) {
     WorkFileState work;
-    inspect_work_file(work_path_, work);
+    inspect_work_file(files_.legacy_work, work);
     if (!work.is_vault) {
-        Result<QString> moved = set_aside(work_path_);
+        Result<QString> moved = set_aside(files_.legacy_work);
         if (!moved) {
             prompts.show_message(moved.error(), kErrorCaption);
             return StartOutcome::FileError;
         }
         prompts.show_message(
             QStringLiteral("文件 %1 不是有效的密码库数据库，已原样保留为：\n%2")
-                .arg(QLatin1String(kWorkFileName), native_path(*moved) + kPlainNote),
+                .arg(QLatin1String(VaultFiles::kLegacyWorkName), native_path(*moved) + kPlainNote),
             kErrorCaption);
         return std::nullopt;  // on as if the folder were empty, or with user.dat
     }
     if (!work.password) {
         prompts.show_message(QStringLiteral("上次未正常关闭时留下的数据库 %1 中没有可用的主密码。\n"
                                             "数据库已原样保留，请为它设置新的主密码。")
-                                 .arg(native_path(work_path_)),
+                                 .arg(native_path(files_.legacy_work)),
                              kErrorCaption);
-        std::optional<std::string> password = prompts.ask_new_password();
+        std::optional<std::string> password =
+            prompts.ask_new_password(NewPasswordReason::LeftOverNoPassword);
         if (!password) return StartOutcome::Cancelled;
         WipeOnExit wipe(*password);
         if (Status stored = store_recovered_password(*password); !stored) {
@@ -270,19 +258,22 @@ std::optional<StartOutcome> VaultSession::recover_work_file(SessionPrompts& prom
         }
         work.password = *password;
     }
-    if (Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, *work.password);
+    // The journal of the user.dat this file replaces would be played into the new one.
+    QFile::remove(files_.vault_journal());
+    if (Status sealed =
+            VaultCodec::encrypt_file(files_.legacy_work, files_.vault, *work.password);
         !sealed) {
         prompts.show_message(sealed.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
-    remove_sqlite_journal();
+    QFile::remove(files_.legacy_work_journal());
     return std::nullopt;
 }
 
 Status VaultSession::store_recovered_password(const std::string& password) {
     if (!MarsCipher::is_usable_key_length(password.size()))
         return unusable_password(password.size());
-    Result<SqliteDb> db = open_work_database(work_path_);
+    Result<SqliteDb> db = open_work_database(files_.legacy_work);
     if (!db) return make_error(db.error());
     if (statements::update_master_password(*db, password).ok()) return Status::success();
     // No row 1 (or no table): store it as a new vault would.
@@ -292,112 +283,113 @@ Status VaultSession::store_recovered_password(const std::string& password) {
 
 std::optional<StartOutcome> VaultSession::create_vault(SessionPrompts& prompts) {
     prompts.show_message(QStringLiteral("数据库不存在，正在创建数据库，请修改密码"), kErrorCaption);
-    std::optional<std::string> password = prompts.ask_new_password();
+    std::optional<std::string> password = prompts.ask_new_password(NewPasswordReason::NewVault);
     if (!password) return StartOutcome::Cancelled;
     WipeOnExit wipe(*password);
-
-    Status created = write_new_database(*password);
-    if (created) created = VaultCodec::encrypt_file(work_path_, vault_path_, *password);
+    if (!MarsCipher::is_usable_key_length(password->size())) {
+        prompts.show_message(unusable_password(password->size()).error(), kErrorCaption);
+        return StartOutcome::FileError;
+    }
+    Result<std::shared_ptr<EncipheredVfs>> vfs = EncipheredVfs::create(*password);
+    Status created = vfs ? Status::success() : Status(make_error(vfs.error()));
+    if (created) {
+        created = write_enciphered_file(files_.vault, *vfs, [&password](SqliteDb& db) {
+            SqliteTransaction transaction(db);
+            if (!transaction.begin_status()) return transaction.begin_status();
+            if (Status schema = statements::create_schema(db); !schema) return schema;
+            if (Status stored = statements::insert_master_password(db, *password); !stored) {
+                return stored;
+            }
+            return transaction.commit();
+        });
+    }
     if (!created) {
-        QFile::remove(work_path_);
         prompts.show_message(created.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
-    remove_sqlite_journal();
-    master_password_.clear();
     return std::nullopt;
-}
-
-Status VaultSession::write_new_database(const std::string& password) {
-    if (!MarsCipher::is_usable_key_length(password.size()))
-        return unusable_password(password.size());
-    if (!create_private_file(work_path_)) {
-        return make_error(QStringLiteral("无法创建数据库文件“%1”。").arg(native_path(work_path_)));
-    }
-    Result<SqliteDb> db = open_work_database(work_path_);
-    if (!db) return make_error(db.error());
-    if (Status schema = statements::create_schema(*db); !schema) return schema;
-    return statements::insert_master_password(*db, password);
 }
 
 StartOutcome VaultSession::unlock(SessionPrompts& prompts) {
     std::optional<std::string> password = prompts.ask_master_password();
     if (!password) return StartOutcome::Cancelled;
     WipeOnExit wipe(*password);
-    const StartOutcome outcome = access_ == Access::ReadOnly ? open_in_memory(prompts, *password)
-                                                             : open_work_file(prompts, *password);
+    const StartOutcome outcome = open_vault(prompts, *password);
     if (outcome == StartOutcome::Unlocked) master_password_ = *password;
     return outcome;
 }
 
-StartOutcome VaultSession::open_work_file(SessionPrompts& prompts, const std::string& password) {
-    // user.dat stays until the deciphered copy is known to be a usable vault: at every instant
-    // one complete copy exists, and a refused one leaves the folder as it was.
-    DecryptResult opened = VaultCodec::decipher_file(vault_path_, work_path_, password);
-    if (std::optional<StartOutcome> refused = refused_decipher(opened, prompts)) return *refused;
-    if (Status usable = open_deciphered(); !usable) {
+StartOutcome VaultSession::open_vault(SessionPrompts& prompts, const std::string& password) {
+    Result<std::shared_ptr<EncipheredVfs>> vfs = EncipheredVfs::create(password);
+    if (!vfs) {
+        // Key material that makes no key cannot be the password of any vault.
+        say_wrong_password(prompts);
+        return StartOutcome::WrongPassword;
+    }
+    // Before SQLite sees the file: under a wrong key no journal is played and nothing changes.
+    const KeyCheckResult key = (*vfs)->check_key(files_.vault);
+    switch (key.outcome) {
+        case KeyCheck::Matches:
+            break;
+        case KeyCheck::WrongKey:
+            say_wrong_password(prompts);
+            return StartOutcome::WrongPassword;
+        case KeyCheck::NoDatabase:
+            prompts.show_message(
+                unusable_vault(files_.vault, QStringLiteral("文件是空的")).message, kErrorCaption);
+            return StartOutcome::FileError;
+        case KeyCheck::WalHeader:
+            prompts.show_message(
+                refused_file_text(files_.vault,
+                                  QStringLiteral("它使用预写日志（WAL）模式，加密的密码库不支持。")),
+                kErrorCaption);
+            return StartOutcome::FileError;
+        case KeyCheck::FileError:
+            prompts.show_message(key.message, kErrorCaption);
+            return StartOutcome::FileError;
+    }
+    Status opened = roll_back_hot_journal(*vfs);
+    if (opened) opened = open_connection(std::move(*vfs));
+    if (!opened) {
         db_.close();
-        QFile::remove(work_path_);
-        remove_sqlite_journal();
-        prompts.show_message(usable.error(), kErrorCaption);
+        prompts.show_message(opened.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
     return StartOutcome::Unlocked;
 }
 
-StartOutcome VaultSession::open_in_memory(SessionPrompts& prompts, const std::string& password) {
-    DatabaseImage image;
-    DecryptResult opened = VaultCodec::decipher_to_memory(
-        vault_path_, password, [&image](qint64 length) { return image.allocate(length); });
-    if (std::optional<StartOutcome> refused = refused_decipher(opened, prompts)) return *refused;
-    if (Status usable = open_image(std::move(image)); !usable) {
-        db_.close();
-        prompts.show_message(usable.error(), kErrorCaption);
-        return StartOutcome::FileError;
-    }
-    return StartOutcome::Unlocked;
-}
-
-Status VaultSession::open_deciphered() {
-    Result<SqliteDb> db = open_work_database(work_path_);
-    if (!db) return make_error(db.error());
-    if (Status schema = check_vault_schema(*db); !schema) {
-        return unusable_vault(vault_path_, schema.error());
-    }
-    // Remembered now, so the lock can tell the file it seals is still this one.
-    Result<FileIdentity> identity = identify_own_file(work_path_);
-    if (!identity) return make_error(identity.error());
-    if (Status removed = VaultCodec::remove_sealed(vault_path_); !removed) return removed;
-    work_identity_ = *identity;
-    db_ = std::move(*db);
-    return Status::success();
-}
-
-Status VaultSession::open_image(DatabaseImage image) {
-    // The checks the full path makes of user.tmp at unlock and again before sealing it.
-    if (Status header = check_database_image(image); !header) {
-        return unusable_vault(vault_path_, header.error());
-    }
-    Result<SqliteDb> db = SqliteDb::open_image(std::move(image));
-    if (!db) return make_error(db.error());
-    if (Status schema = check_vault_schema(*db); !schema) {
-        return unusable_vault(vault_path_, schema.error());
-    }
-    db_ = std::move(*db);
-    return Status::success();
-}
-
-Status VaultSession::lock() {
-    if (!db_.is_open()) return Status::success();
-    if (access_ == Access::ReadOnly) {
-        // Nothing was written: user.dat is still the vault, and the image is wiped on close.
-        db_.close();
-        secure_wipe(master_password_);
+Status VaultSession::roll_back_hot_journal(const std::shared_ptr<EncipheredVfs>& vfs) {
+    // A read-only connection cannot play a journal back, so a writer does it first: the
+    // change a crash cut short is undone before anyone reads.
+    if (access_ == Access::ReadWrite || !QFileInfo::exists(files_.vault_journal())) {
         return Status::success();
     }
-    Status sealed = seal_work_file();
+    Result<SqliteDb> writer = SqliteDb::open_enciphered(files_.vault, vfs, SqliteDb::Mode::ReadWrite);
+    if (!writer) return make_error(refused_file_text(files_.vault, writer.error()));
+    Result<SqliteStatement> read = writer->prepare("SELECT count(*) FROM sqlite_master");
+    if (!read) return make_error(refused_file_text(files_.vault, read.error()));
+    (void)read->step();
+    if (read->failed()) return make_error(refused_file_text(files_.vault, read->error()));
+    return Status::success();
+}
+
+Status VaultSession::open_connection(std::shared_ptr<EncipheredVfs> vfs) {
+    const SqliteDb::Mode mode =
+        access_ == Access::ReadOnly ? SqliteDb::Mode::ReadOnly : SqliteDb::Mode::ReadWrite;
+    Result<SqliteDb> db = SqliteDb::open_enciphered(files_.vault, std::move(vfs), mode);
+    if (!db) return make_error(refused_file_text(files_.vault, db.error()));
+    if (Status schema = check_vault_schema(*db); !schema) {
+        return unusable_vault(files_.vault, schema.error());
+    }
+    db_ = std::move(*db);
+    return Status::success();
+}
+
+void VaultSession::lock() {
+    // Each change was committed (and synced) when it was made; the key goes with the
+    // connection's files.
+    db_.close();
     secure_wipe(master_password_);
-    return sealed;
 }
 
 void VaultSession::release_folder() {
@@ -405,97 +397,27 @@ void VaultSession::release_folder() {
     lock_file_.reset();
 }
 
-Status VaultSession::seal_work_file() {
-    if (std::optional<QString> replaced = work_file_replaced(work_path_, work_identity_)) {
-        return seal_from_session(*replaced);
-    }
-    // Still the session's own file: closing settles it (a failed write's journal is rolled
-    // back) before its content is judged.
-    db_.close();
-    if (Status content = check_work_file_content(work_path_); !content) {
-        return set_aside_damaged(content.error());
-    }
-    Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, master_password_);
-    if (sealed) remove_sqlite_journal();
-    return sealed;
-}
-
-Status VaultSession::set_aside_damaged(const QString& problem) {
-    const QString text = QStringLiteral("密码库的工作文件“%1”已不是可以加密保存的密码库：%2。")
-                             .arg(native_path(work_path_), problem);
-    if (QFileInfo::exists(work_path_ + QStringLiteral("-journal"))) {
-        // A write failed and so did its rollback, most likely for want of room: the journal
-        // still restores the file, which the next start rolls back and checks.
-        return make_error(
-            text + QStringLiteral("\n上次写入数据库没有完成，可能是磁盘空间不足。"
-                                  "工作文件和它的日志文件“%1-journal”都保持原样（明文，未加密），"
-                                  "下次启动时会自动恢复。")
-                       .arg(native_path(work_path_)));
-    }
-    Result<QString> moved = set_aside(work_path_);
-    if (!moved) {
-        return make_error(text + QLatin1Char('\n') + moved.error() +
-                          QStringLiteral("\n没有加密保存任何内容。"));
-    }
-    return make_error(text + QStringLiteral("\n它已原样改名保留为“%1”%2，没有加密保存任何内容。")
-                                 .arg(native_path(*moved), kPlainNote));
-}
-
-Status VaultSession::seal_from_session(const QString& problem) {
-    QString text = QStringLiteral("密码库的工作文件“%1”在打开期间被改动，没有按原样加密：%2。")
-                       .arg(native_path(work_path_), problem);
-    if (name_taken(work_path_)) {
-        Result<QString> moved = set_aside(work_path_);
-        if (!moved) {
-            db_.close();
-            return make_error(text + QLatin1Char('\n') + moved.error() +
-                              QStringLiteral("\n没有加密保存任何内容。"));
-        }
-        text += QStringLiteral("\n在那里找到的文件已原样改名保留为“%1”%2，请检查后自行处理。")
-                    .arg(native_path(*moved), kPlainNote);
-    }
-    Status rescued = rescue_from_session();
-    db_.close();
-    if (rescued) {
-        text += QStringLiteral("\n程序已从打开的数据库中取回全部记录，加密保存到“%1”。")
-                    .arg(native_path(vault_path_));
-    } else {
-        text += QStringLiteral("\n无法从打开的数据库中取回记录（%1），没有加密保存任何内容。")
-                    .arg(rescued.error());
-    }
-    return make_error(text);
-}
-
-Status VaultSession::rescue_from_session() {
-    // The session's connection still reads the file it opened, even once that was renamed
-    // away or deleted; copied out whole, it is sealed as if nothing had happened.
-    if (Status schema = check_vault_schema(db_); !schema) return schema;
-    if (Status whole = quick_check(db_); !whole) return whole;
-    if (Status copied = backup_into_new_file(db_, work_path_); !copied) return copied;
-    db_.close();
-    Result<FileIdentity> identity = identify_own_file(work_path_);
-    Status checked =
-        identity ? check_work_file(work_path_, *identity) : Status(make_error(identity.error()));
-    if (!checked) {
-        QFile::remove(work_path_);
-        return checked;
-    }
-    // Should this fail, the copy stays as the working file, recovered at the next start.
-    Status sealed = VaultCodec::encrypt_file(work_path_, vault_path_, master_password_);
-    if (sealed) remove_sqlite_journal();
-    return sealed;
-}
-
 Status VaultSession::change_master_password(const std::string& padded_password) {
     if (!MarsCipher::is_usable_key_length(padded_password.size())) {
         return unusable_password(padded_password.size());
     }
-    if (Status stored = statements::update_master_password(db_, padded_password); !stored) {
-        return stored;
+    if (access_ == Access::ReadOnly || !db_.is_open()) {
+        return make_error(QStringLiteral("密码库没有以可写方式打开，不能修改主密码。"));
     }
+    Result<std::shared_ptr<EncipheredVfs>> vfs = EncipheredVfs::create(padded_password);
+    if (!vfs) return make_error(vfs.error());
+    Status written = write_enciphered_file(
+        files_.vault, *vfs, [this, &padded_password](SqliteDb& copy) {
+            if (Status copied = copy_database(db_, copy); !copied) return copied;
+            return statements::update_master_password(copy, padded_password);
+        });
+    if (!written) return written;
+    // The connection still reads the old file, renamed away; from here on user.dat is the new
+    // one, under the new key, whether or not it opens again.
+    db_.close();
     secure_wipe(master_password_);
     master_password_ = padded_password;
-    return Status::success();
+    return open_connection(std::move(*vfs));
 }
 
 }  // namespace korvane

@@ -20,7 +20,7 @@ int init(CommandContext& context) {
                             QStringLiteral("文件夹“%1”中已经有密码库。").arg(native_path(dir)));
     }
     VaultSession doc(dir);
-    TerminalPrompts prompts(context.console(), context.questions(), doc.work_path(),
+    TerminalPrompts prompts(context.console(), context.questions(),
                             TerminalPrompts::Creation::Allowed);
     const StartOutcome outcome = doc.start(prompts);
     if (outcome != StartOutcome::Unlocked) return context.start_failed(outcome);

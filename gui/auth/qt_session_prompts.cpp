@@ -13,7 +13,7 @@ void QtSessionPrompts::show_message(const QString& text, const QString& caption)
     korvane::show_message(nullptr, text, caption);
 }
 
-std::optional<std::string> QtSessionPrompts::ask_new_password() {
+std::optional<std::string> QtSessionPrompts::ask_new_password(NewPasswordReason) {
     ChangePasswordDialog dialog;
     if (run_modal(dialog) != QDialog::Accepted) return std::nullopt;
     return dialog.new_password();

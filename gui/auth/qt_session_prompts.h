@@ -10,7 +10,7 @@ namespace korvane {
 class QtSessionPrompts final : public SessionPrompts {
 public:
     void show_message(const QString& text, const QString& caption) override;
-    std::optional<std::string> ask_new_password() override;
+    std::optional<std::string> ask_new_password(NewPasswordReason reason) override;
     std::optional<std::string> ask_master_password() override;
 };
 

@@ -56,17 +56,11 @@ void cancel_open_questions() {
     }
 }
 
-// vault_path and work_path are empty when no vault was open.
-QString failure_text(const QString& what, const QString& vault_path, const QString& work_path,
-                     const Status& locked) {
+// vault_path is empty when no vault was open.
+QString failure_text(const QString& what, const QString& vault_path) {
     QString text = QStringLiteral("程序出现意外错误，已退出：%1").arg(what);
-    if (!locked) {
-        return text + QStringLiteral("\n\n") + locked.error() +
-               QStringLiteral("\n\n数据库仍保存在明文工作文件“%1”中，下次启动时会自动重新加密。")
-                   .arg(native_path(work_path));
-    }
     if (!vault_path.isEmpty()) {
-        text += QStringLiteral("\n\n数据库已重新加密保存在“%1”。").arg(native_path(vault_path));
+        text += QStringLiteral("\n\n已完成的修改都已加密保存在“%1”。").arg(native_path(vault_path));
     }
     return text;
 }
@@ -85,7 +79,7 @@ KorvaneApplication::KorvaneApplication(QApplication& app) : app_(app) {
 }
 
 KorvaneApplication::~KorvaneApplication() {
-    (void)shut_down(true);
+    shut_down();
     // The marks belong to this run of the program, not to the application object's life.
     clear_program_state();
 }
@@ -115,27 +109,18 @@ bool KorvaneApplication::start(SessionPrompts& prompts, const QString& vault_dir
     return true;
 }
 
-Status KorvaneApplication::shut_down(bool quiet) {
+void KorvaneApplication::shut_down() {
     // A password copied in the last seconds must not outlive the program on the clipboard.
     if (frame_) frame_->clipboard_clearer().clear_now();
-    // A lock that failed while the program ran was told then; the exit still ends in failure.
-    const Status earlier = frame_ ? frame_->vault_locker().failed_seal() : Status::success();
     frame_.reset();
-    if (!session_) return earlier;
-    Status locked = session_->lock();
-    if (!locked && !quiet) {
-        show_message(nullptr,
-                     locked.error() + QStringLiteral("\n\n数据库仍保存在明文工作文件中，"
-                                                     "下次启动时会自动重新加密。"),
-                     error_caption());
-    }
+    if (!session_) return;
+    session_->lock();
     session_.reset();
-    return locked ? earlier : locked;
 }
 
 int KorvaneApplication::run(const QStringList& arguments) {
     // Watching from the first moment: a signal while the vault is being unlocked must still end
-    // in the shutdown that enciphers it again, not leave the plain working file behind.
+    // in the shutdown that closes it and wipes the key.
     UnixSignalWatcher signals_watcher;
     connect(&signals_watcher, &UnixSignalWatcher::termination_requested, this,
             [this] { on_termination_requested(); });
@@ -143,27 +128,28 @@ int KorvaneApplication::run(const QStringList& arguments) {
     const bool started = start(prompts, vault_dir_from_arguments(arguments));
     if (std::optional<QString> failure = program_failure()) return end_with_failure(*failure);
     if (!started) return exit_code_;
-    if (program_quitting()) return shut_down(true) ? 0 : 1;
+    if (program_quitting()) {
+        shut_down();
+        return 0;
+    }
 
-    // Nothing needs saving at logout: every change is in the database already, and the
-    // vault is enciphered when the session manager ends the program.
+    // Nothing needs saving at logout: every change is in the enciphered vault already.
     connect(&app_, &QGuiApplication::commitDataRequest, this, [](QSessionManager& manager) {
         manager.setRestartHint(QSessionManager::RestartNever);
     });
 
     const int code = app_.exec();
     if (std::optional<QString> failure = program_failure()) return end_with_failure(*failure);
-    Status locked = shut_down(program_quitting());
-    return locked ? code : 1;
+    shut_down();
+    return code;
 }
 
 int KorvaneApplication::end_with_failure(const QString& what) {
     // No question may come up while the vault is sealed.
     mark_program_failed(what);
     const QString vault_path = session_ ? session_->vault_path() : QString();
-    const QString work_path = session_ ? session_->work_path() : QString();
-    const Status locked = shut_down(true);
-    const QString text = failure_text(what, vault_path, work_path, locked);
+    shut_down();
+    const QString text = failure_text(what, vault_path);
     qCritical("%s", qUtf8Printable(text));
     show_closing_message(text, error_caption());
     return 1;

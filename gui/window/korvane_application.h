@@ -30,11 +30,10 @@ public:
     // The parts of run(), for tests that drive the program step by step. start() returns
     // false when the program should end at once, with exit_code() set.
     bool start(SessionPrompts& prompts, const QString& vault_dir);
-    // Destroys the main window, then locks the vault; a failure is told to the user unless
-    // quiet (the program is being ended by the system).
-    Status shut_down(bool quiet);
+    // Destroys the main window, then locks the vault.
+    void shut_down();
     int exit_code() const { return exit_code_; }
-    // Ends the program after an exception: seals the vault, tells the user what happened and
+    // Ends the program after an exception: locks the vault, tells the user what happened and
     // returns the exit code (1). For run() and for main(), around run().
     int end_with_failure(const QString& what);
     MainWindow* frame() const { return frame_.get(); }

@@ -60,7 +60,9 @@ public:
     void show_message(const QString& text, const QString& caption) override {
         korvane::show_message(&owner_, text, caption);
     }
-    std::optional<std::string> ask_new_password() override { return dialogs_.ask_new_password(); }
+    std::optional<std::string> ask_new_password(NewPasswordReason reason) override {
+        return dialogs_.ask_new_password(reason);
+    }
     std::optional<std::string> ask_master_password() override {
         if (asked_) return std::nullopt;
         asked_ = true;
@@ -136,12 +138,8 @@ void VaultLocker::seal() {
     // Closes popup menus too, and keeps anything the lock sets off from asking a question.
     withdraw_dialogs();
     forget_vault_view();
-    const Status sealed = session_.lock();
+    session_.lock();
     allow_dialogs();
-    if (!sealed) {
-        report_failed_seal(sealed);
-        return;
-    }
     session_.release_folder();
     locked_ = true;
     show_panel();
@@ -160,19 +158,6 @@ void VaultLocker::forget_vault_view() {
     window_.search_box().setText(QString());
     window_.category_tree().empty();
     window_.record_list().clear_shown();
-}
-
-void VaultLocker::report_failed_seal(const Status& failure) {
-    // As at the exit: the plain working file (or its set-aside copy) is all there is, so the
-    // program ends and the next start seals it; staying would look locked with it left behind.
-    failed_seal_ = failure;
-    show_message(&window_,
-                 failure.error() + QStringLiteral("\n\n数据库仍保存在明文工作文件中，"
-                                                  "下次启动时会自动重新加密。\n程序随即退出。"),
-                 error_caption());
-    locked_ = true;
-    window_.router().update_actions();
-    emit window_.exit_requested();
 }
 
 void VaultLocker::show_panel() {

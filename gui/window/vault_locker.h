@@ -21,7 +21,7 @@ class ScreenLockWatcher;
 class UnlockPanel;
 class VaultSession;
 
-// Locking seals the vault as the exit does and lets go of its folder, so another program may
+// Locking closes the vault as the exit does (the connection goes, the key is wiped) and lets go of its folder, so another program may
 // open it; the window then shows UnlockPanel in place of its panes. While locked the locker
 // comes first in the routing chain and takes, disabled, every command that needs the vault.
 class VaultLocker : public QObject, public CommandTarget {
@@ -32,9 +32,6 @@ public:
     ~VaultLocker() override;
 
     bool locked() const { return locked_; }
-    // The failure of a lock that could not seal the vault (the program then ends); success
-    // otherwise.
-    const Status& failed_seal() const { return failed_seal_; }
     // Locks now, or, when dialogs are open, cancels them and locks as soon as they have
     // returned. Nothing happens while locked or already waiting to lock.
     void lock();
@@ -63,7 +60,6 @@ private:
     void finish_waiting_lock();
     void seal();
     void forget_vault_view();
-    void report_failed_seal(const Status& failure);
     void show_panel();
     void show_content();
     void restore_vault_view();
@@ -78,7 +74,6 @@ private:
     QWidget* content_ = nullptr;
     // The tree's selection at the lock, selected again at the unlock.
     std::string category_;
-    Status failed_seal_;
     bool lock_on_screen_lock_ = true;
     bool locked_ = false;
 };

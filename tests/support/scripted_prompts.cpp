@@ -21,7 +21,7 @@ void ScriptedPrompts::show_message(const QString& text, const QString& caption) 
     log_.push_back("message");
 }
 
-std::optional<std::string> ScriptedPrompts::ask_new_password() {
+std::optional<std::string> ScriptedPrompts::ask_new_password(NewPasswordReason) {
     log_.push_back("new");
     if (new_answers_.empty()) {
         ADD_FAILURE() << "unexpected new-password dialog";

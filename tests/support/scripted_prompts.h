@@ -24,7 +24,7 @@ public:
     ScriptedPrompts& master_password(std::optional<std::string> answer);
 
     void show_message(const QString& text, const QString& caption) override;
-    std::optional<std::string> ask_new_password() override;
+    std::optional<std::string> ask_new_password(NewPasswordReason reason) override;
     std::optional<std::string> ask_master_password() override;
 
     const std::vector<Message>& messages() const { return messages_; }

@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Identity, header and schema checks of the plain working database.
-#include "vault/work_file_check.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+// Header and schema checks of a vault database.
+#include "vault/vault_schema_check.h"
 
 #include <QFile>
 #include <array>
 #include <cstring>
 
 #include "vault/file_io.h"
-#include "vault/vault_folder_check.h"
 #include "vault/write_failure.h"
 
 namespace korvane {
@@ -72,21 +68,6 @@ std::optional<QString> header_problem(const unsigned char* header, qint64 size) 
 
 }  // namespace
 
-Result<FileIdentity> identify_own_file(const QString& path) {
-    struct stat info {};
-    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) {
-        return make_error(QStringLiteral("文件“%1”已不存在").arg(native_path(path)));
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return make_error(QStringLiteral("“%1”不是普通文件，而是%2")
-                              .arg(native_path(path), file_kind_name(info.st_mode)));
-    }
-    if (info.st_uid != ::geteuid()) {
-        return make_error(QStringLiteral("文件“%1”不属于当前用户").arg(native_path(path)));
-    }
-    return FileIdentity{std::uint64_t(info.st_dev), std::uint64_t(info.st_ino)};
-}
-
 Status check_database_header(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return not_a_vault(path, file_error_text(file));
@@ -97,14 +78,6 @@ Status check_database_header(const QString& path) {
     }
     if (std::optional<QString> problem = header_problem(header.data(), file.size())) {
         return not_a_vault(path, *problem);
-    }
-    return Status::success();
-}
-
-Status check_database_image(const DatabaseImage& image) {
-    if (image.size() < qint64(kHeaderBytes)) return make_error(QStringLiteral("文件太短"));
-    if (std::optional<QString> problem = header_problem(image.data(), image.size())) {
-        return make_error(*problem);
     }
     return Status::success();
 }
@@ -122,29 +95,6 @@ Status check_vault_schema(SqliteDb& db) {
     if (!trigger) return make_error(trigger.error());
     if (*trigger) return make_error(QStringLiteral("数据库中定义了触发器"));
     return Status::success();
-}
-
-std::optional<QString> work_file_replaced(const QString& path, const FileIdentity& expected) {
-    Result<FileIdentity> found = identify_own_file(path);
-    if (!found) return found.error();
-    if (!(*found == expected))
-        return QStringLiteral("“%1”已被另一个文件替换").arg(native_path(path));
-    return std::nullopt;
-}
-
-Status check_work_file_content(const QString& path) {
-    if (Status header = check_database_header(path); !header) return header;
-    Result<SqliteDb> db = SqliteDb::open(path, SqliteDb::Mode::ReadOnly);
-    if (!db) return not_a_vault(path, db.error());
-    if (Status schema = check_vault_schema(*db); !schema) return not_a_vault(path, schema.error());
-    return Status::success();
-}
-
-Status check_work_file(const QString& path, const FileIdentity& expected) {
-    if (std::optional<QString> replaced = work_file_replaced(path, expected)) {
-        return make_error(*replaced);
-    }
-    return check_work_file_content(path);
 }
 
 }  // namespace korvane
