@@ -65,9 +65,8 @@ public:
     static Result<VaultPresence> vault_presence_in(const QString& dir);
     // Unlocks the vault, runs body while it is open, then locks it again whatever happened.
     int with_vault(const std::function<int(VaultSession&)>& body);
-    // The same for a command that only reads: the vault is opened in memory, read-only, so
-    // user.dat is left exactly as it was and no plain file is written; a write through the
-    // session's database fails.
+    // The same for a command that only reads: user.dat is opened read-only, so it is left
+    // exactly as it was; a write through the session's database fails.
     int with_vault_read_only(const std::function<int(VaultSession&)>& body);
     int start_failed(StartOutcome outcome);
     int finish(VaultSession& doc, int exit_code);

@@ -120,9 +120,8 @@ std::vector<CommandInfo> make_command_infos() {
         {QStringLiteral("clip"),
          QStringLiteral("编号"),
          QStringLiteral("把记录的密码复制到剪贴板"),
-         QStringLiteral(
-             "需要图形显示（X11 或 Wayland），没有时退出码为 4。复制之后密码库即关闭；"
-             "等待结束时（或按 Ctrl+C 时），剪贴板中若仍是这个密码就清空它。"),
+         QStringLiteral("需要图形显示（X11 或 Wayland），没有时退出码为 4。复制之后密码库即关闭；"
+                        "等待结束时（或按 Ctrl+C 时），剪贴板中若仍是这个密码就清空它。"),
          {{QStringLiteral("--clear-after"), QStringLiteral("秒数"),
            QStringLiteral("多少秒后清空剪贴板（1 到 86400，默认 10）")}},
          1,

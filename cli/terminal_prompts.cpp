@@ -6,8 +6,7 @@
 
 namespace korvane::cli {
 
-TerminalPrompts::TerminalPrompts(Console& console, PasswordQuestions& questions,
-                                 Creation creation)
+TerminalPrompts::TerminalPrompts(Console& console, PasswordQuestions& questions, Creation creation)
     : console_(console), questions_(questions), creation_(creation) {}
 
 void TerminalPrompts::show_message(const QString& text, const QString&) {

@@ -23,8 +23,8 @@ bool harden_process() {
     none.rlim_max = 0;
     ok = ::setrlimit(RLIMIT_CORE, &none) == 0 && ok;
     // Past RLIMIT_FSIZE (ulimit -f) the default SIGXFSZ ends the process in the middle of a
-    // write, with the plain working file on disk and nothing said. Ignored, the write fails
-    // with EFBIG and takes the path of a full disk: rolled back, reported, sealed later.
+    // write with nothing said. Ignored, the write fails with EFBIG and takes the path of a
+    // full disk: rolled back and reported.
     ok = ::signal(SIGXFSZ, SIG_IGN) != SIG_ERR && ok;
 #endif
 #ifdef Q_OS_LINUX

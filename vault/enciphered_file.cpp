@@ -16,8 +16,8 @@ Status write_enciphered_file(const QString& target, std::shared_ptr<EncipheredVf
     const QString journal = writer.temporary_path() + QStringLiteral("-journal");
     Status filled = Status::success();
     {
-        Result<SqliteDb> db =
-            SqliteDb::open_enciphered(writer.temporary_path(), std::move(vfs), SqliteDb::Mode::ReadWrite);
+        Result<SqliteDb> db = SqliteDb::open_enciphered(writer.temporary_path(), std::move(vfs),
+                                                        SqliteDb::Mode::ReadWrite);
         filled = db ? fill(*db) : Status(make_error(db.error()));
     }
     // Every commit deleted its journal; one is left only by a write that failed.

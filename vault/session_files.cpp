@@ -133,10 +133,9 @@ QStringList SessionFiles::existing_own_files() const {
               << work + QLatin1String(suffix);
     }
     const QString part = QStringLiteral("*") + QLatin1String(AtomicFileWriter::kTempSuffix);
-    names << dir.entryList(
-        {QLatin1String(VaultFiles::kVaultName) + u'.' + part, work + u'.' + part,
-         QLatin1String(VaultFiles::kLockName) + u'.' + part},
-        QDir::Files | QDir::Hidden | QDir::System);
+    names << dir.entryList({QLatin1String(VaultFiles::kVaultName) + u'.' + part, work + u'.' + part,
+                            QLatin1String(VaultFiles::kLockName) + u'.' + part},
+                           QDir::Files | QDir::Hidden | QDir::System);
     QStringList paths;
     for (const QString& name : names) paths << dir.filePath(name);
     return paths;

@@ -246,8 +246,7 @@ bool SqliteStatement::column_is_null(int column) const {
 SqliteDb::~SqliteDb() { close(); }
 
 SqliteDb::SqliteDb(SqliteDb&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)),
-      vfs_(std::move(other.vfs_)) {}
+    : db_(std::exchange(other.db_, nullptr)), vfs_(std::move(other.vfs_)) {}
 
 SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
     if (this != &other) {

@@ -31,7 +31,7 @@ struct VaultFiles {
 
 // Why the start asks for a new master password.
 enum class NewPasswordReason {
-    NewVault,        // the folder holds no vault: one is created
+    NewVault,            // the folder holds no vault: one is created
     LeftOverNoPassword,  // a left-over working file stores no usable password
 };
 

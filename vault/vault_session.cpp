@@ -101,22 +101,19 @@ Error unusable_vault(const QString& vault_path, const QString& why) {
 
 }  // namespace
 
-VaultSession::VaultSession(QString vault_dir, Access access)
-    : access_(access), files_(vault_dir) {}
+VaultSession::VaultSession(QString vault_dir, Access access) : access_(access), files_(vault_dir) {}
 
-VaultSession::~VaultSession() {
-    lock();
-}
+VaultSession::~VaultSession() { lock(); }
 
 StartOutcome VaultSession::start(SessionPrompts& prompts) {
     if (std::optional<StartOutcome> refused = check_folder(prompts)) return *refused;
     if (std::optional<StartOutcome> refused = claim_folder(prompts)) return *refused;
     remove_stale_temporaries();
-    // A journal without its working file belongs to no database the unlock could write.
+    // A journal without its left-over working file belongs to no database anyone could write.
     if (!QFileInfo::exists(files_.legacy_work)) QFile::remove(files_.legacy_work_journal());
 
     if (QFileInfo::exists(files_.legacy_work) && QFileInfo(files_.legacy_work).size() == 0) {
-        // An empty working file holds nothing: a crash before SQLite wrote a page.
+        // An empty left-over working file holds nothing: a crash before SQLite wrote a page.
         QFile::remove(files_.legacy_work);
     }
     if (QFileInfo::exists(files_.vault) && QFileInfo::exists(files_.legacy_work)) {
@@ -178,8 +175,8 @@ void VaultSession::remove_stale_temporaries() {
     const QString vault = QLatin1String(VaultFiles::kVaultName);
     const QString work = QLatin1String(VaultFiles::kLegacyWorkName);
     QDir dir(files_.dir);
-    for (const QString& name : dir.entryList({vault + part, vault + journal, work + part},
-                                             QDir::Files | QDir::Hidden)) {
+    for (const QString& name :
+         dir.entryList({vault + part, vault + journal, work + part}, QDir::Files | QDir::Hidden)) {
         dir.remove(name);
     }
     // Through a link, an interrupted write left its temporary beside the file the link names.
@@ -221,10 +218,10 @@ std::optional<StartOutcome> VaultSession::resolve_both_files(SessionPrompts& pro
                                    "%2 已原样保留为：\n%3");
     const QLatin1String vault_name(VaultFiles::kVaultName);
     const QLatin1String work_name(VaultFiles::kLegacyWorkName);
-    prompts.show_message(text.arg(work_wins ? work_name : vault_name,
-                                  work_wins ? vault_name : work_name,
-                                  native_path(*moved) + (work_wins ? QString() : kPlainNote)),
-                         kErrorCaption);
+    prompts.show_message(
+        text.arg(work_wins ? work_name : vault_name, work_wins ? vault_name : work_name,
+                 native_path(*moved) + (work_wins ? QString() : kPlainNote)),
+        kErrorCaption);
     return std::nullopt;
 }
 
@@ -260,8 +257,7 @@ std::optional<StartOutcome> VaultSession::recover_work_file(SessionPrompts& prom
     }
     // The journal of the user.dat this file replaces would be played into the new one.
     QFile::remove(files_.vault_journal());
-    if (Status sealed =
-            VaultCodec::encrypt_file(files_.legacy_work, files_.vault, *work.password);
+    if (Status sealed = VaultCodec::encrypt_file(files_.legacy_work, files_.vault, *work.password);
         !sealed) {
         prompts.show_message(sealed.error(), kErrorCaption);
         return StartOutcome::FileError;
@@ -335,13 +331,14 @@ StartOutcome VaultSession::open_vault(SessionPrompts& prompts, const std::string
             say_wrong_password(prompts);
             return StartOutcome::WrongPassword;
         case KeyCheck::NoDatabase:
-            prompts.show_message(
-                unusable_vault(files_.vault, QStringLiteral("文件是空的")).message, kErrorCaption);
+            prompts.show_message(unusable_vault(files_.vault, QStringLiteral("文件是空的")).message,
+                                 kErrorCaption);
             return StartOutcome::FileError;
         case KeyCheck::WalHeader:
             prompts.show_message(
-                refused_file_text(files_.vault,
-                                  QStringLiteral("它使用预写日志（WAL）模式，加密的密码库不支持。")),
+                refused_file_text(
+                    files_.vault,
+                    QStringLiteral("它使用预写日志（WAL）模式，加密的密码库不支持。")),
                 kErrorCaption);
             return StartOutcome::FileError;
         case KeyCheck::FileError:
@@ -364,7 +361,8 @@ Status VaultSession::roll_back_hot_journal(const std::shared_ptr<EncipheredVfs>&
     if (access_ == Access::ReadWrite || !QFileInfo::exists(files_.vault_journal())) {
         return Status::success();
     }
-    Result<SqliteDb> writer = SqliteDb::open_enciphered(files_.vault, vfs, SqliteDb::Mode::ReadWrite);
+    Result<SqliteDb> writer =
+        SqliteDb::open_enciphered(files_.vault, vfs, SqliteDb::Mode::ReadWrite);
     if (!writer) return make_error(refused_file_text(files_.vault, writer.error()));
     Result<SqliteStatement> read = writer->prepare("SELECT count(*) FROM sqlite_master");
     if (!read) return make_error(refused_file_text(files_.vault, read.error()));
@@ -406,8 +404,8 @@ Status VaultSession::change_master_password(const std::string& padded_password) 
     }
     Result<std::shared_ptr<EncipheredVfs>> vfs = EncipheredVfs::create(padded_password);
     if (!vfs) return make_error(vfs.error());
-    Status written = write_enciphered_file(
-        files_.vault, *vfs, [this, &padded_password](SqliteDb& copy) {
+    Status written =
+        write_enciphered_file(files_.vault, *vfs, [this, &padded_password](SqliteDb& copy) {
             if (Status copied = copy_database(db_, copy); !copied) return copied;
             return statements::update_master_password(copy, padded_password);
         });

@@ -8,9 +8,9 @@ namespace korvane {
 
 // An exception out of an event handler (std::bad_alloc, any std::exception, anything else) is
 // caught here: the program is marked failed and quitting, and every running event loop ends
-// with code 1, so that KorvaneApplication::run() seals the vault and says what happened. Qt cannot
-// unwind an exception through its event loop; letting one through would end the process with the
-// vault still deciphered in its working file.
+// with code 1, so that KorvaneApplication::run() closes the vault and says what happened. Qt
+// cannot unwind an exception through its event loop; letting one through would end the process
+// with nothing said.
 class GuardedApplication : public QApplication {
     Q_OBJECT
 public:

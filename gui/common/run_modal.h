@@ -19,7 +19,7 @@ protected:
 
 enum class WhenQuitting {
     Refuse,     // a question: cancelled once the program is ending
-    ShowAnyway  // the last notice, after the vault has been sealed
+    ShowAnyway  // the last notice, after the vault has been closed
 };
 
 // Runs dialog modally and returns its result. Once the program is quitting nothing is shown and

@@ -145,7 +145,7 @@ int KorvaneApplication::run(const QStringList& arguments) {
 }
 
 int KorvaneApplication::end_with_failure(const QString& what) {
-    // No question may come up while the vault is sealed.
+    // No question may come up while the vault is being closed.
     mark_program_failed(what);
     const QString vault_path = session_ ? session_->vault_path() : QString();
     shut_down();

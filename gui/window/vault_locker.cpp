@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// VaultLocker: the lock path (cancel dialogs, forget what is shown, seal, let go of the folder)
-// and the unlock path (a fresh start of the session with the panel's password).
+// VaultLocker: the lock path (cancel dialogs, forget what is shown, close the vault, let go of the
+// folder) and the unlock path (a fresh start of the session with the panel's password).
 #include "gui/window/vault_locker.h"
 
 #include <QSet>
@@ -119,10 +119,10 @@ void VaultLocker::on_screen_locked() {
 void VaultLocker::lock() {
     if (locked_ || waiting_lock_->isActive()) return;
     if (open_modal_runs() == 0) {
-        seal();
+        close_vault();
         return;
     }
-    // The dialogs' runs are further down the stack than this call: the vault is sealed only
+    // The dialogs' runs are further down the stack than this call: the vault is closed only
     // once each has returned, so no caller finds it gone when its dialog comes back Rejected.
     withdraw_dialogs();
     waiting_lock_->start();
@@ -131,10 +131,10 @@ void VaultLocker::lock() {
 void VaultLocker::finish_waiting_lock() {
     if (open_modal_runs() > 0) return;
     waiting_lock_->stop();
-    seal();
+    close_vault();
 }
 
-void VaultLocker::seal() {
+void VaultLocker::close_vault() {
     // Closes popup menus too, and keeps anything the lock sets off from asking a question.
     withdraw_dialogs();
     forget_vault_view();

@@ -21,9 +21,10 @@ class ScreenLockWatcher;
 class UnlockPanel;
 class VaultSession;
 
-// Locking closes the vault as the exit does (the connection goes, the key is wiped) and lets go of its folder, so another program may
-// open it; the window then shows UnlockPanel in place of its panes. While locked the locker
-// comes first in the routing chain and takes, disabled, every command that needs the vault.
+// Locking closes the vault as the exit does (the connection goes, the key is wiped) and lets go of
+// its folder, so another program may open it; the window then shows UnlockPanel in place of its
+// panes. While locked the locker comes first in the routing chain and takes, disabled, every
+// command that needs the vault.
 class VaultLocker : public QObject, public CommandTarget {
     Q_OBJECT
 public:
@@ -58,7 +59,7 @@ signals:
 private:
     void on_screen_locked();
     void finish_waiting_lock();
-    void seal();
+    void close_vault();
     void forget_vault_view();
     void show_panel();
     void show_content();

@@ -426,7 +426,7 @@ TEST_F(CliCommandsTest, OutputThatCannotBeWrittenIsAFailure) {
                             doc.db(), {std::string(4000, 'x'), "a", "p", "", kRootCategory})
                             .ok());
         }
-        ASSERT_TRUE(doc.lock().ok());
+        doc.lock();
     }
     const std::size_t records = window_records().size();
     struct Case {

@@ -207,7 +207,7 @@ TEST_F(CliProcessTest, TheLockKeepsTheWindowAndTheCommandLineApart) {
     EXPECT_EQ(child.exitCode(), cli::kExitSuccess);
 }
 
-TEST_F(CliProcessTest, SigtermWhileUnlockedLocksTheVaultBeforeExiting) {
+TEST_F(CliProcessTest, SigtermWhileUnlockedClosesTheVaultBeforeExiting) {
     make_vault({}, {{"kept", "a", "p", "r", kRootCategory}});
     write_file(file("old.dat"), seal_legacy(0, text::pad_master_password("old"),
                                             old_body({old_slot("x", "y", "z", "w")})));
@@ -215,7 +215,7 @@ TEST_F(CliProcessTest, SigtermWhileUnlockedLocksTheVaultBeforeExiting) {
     start(child, {"import", "old", file("old.dat")});
     child.write("master\n");  // the legacy password is never sent: the child waits unlocked
     ASSERT_TRUE(child.waitForBytesWritten());
-    ASSERT_TRUE(appears(vault_file("user.tmp")));
+    ASSERT_TRUE(appears(vault_file("user.lock")));
     child.terminate();
     ASSERT_TRUE(child.waitForFinished(30000));
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);

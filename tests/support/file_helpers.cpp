@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
+#include "support/reference_cipher.h"
+
 namespace korvane::testing {
 
 std::string read_file(const QString& path) {
@@ -78,6 +80,11 @@ std::string query_sqlite_bytes(const std::string& db_bytes, const std::string& s
     const QString path = dir.filePath(QStringLiteral("copy.db"));
     write_file(path, db_bytes);
     return query_sqlite(path, sql);
+}
+
+std::string query_vault_file(const QString& vault_path, std::string_view key_bytes,
+                             const std::string& sql) {
+    return query_sqlite_bytes(reference_mars_ecb(key_bytes, read_file(vault_path), false), sql);
 }
 
 bool replace_with_fifo(const QString& path) {

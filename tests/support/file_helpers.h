@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <string>
+#include <string_view>
 
 namespace korvane::testing {
 
@@ -21,5 +22,9 @@ bool replace_with_fifo(const QString& path);
 std::string query_sqlite(const QString& db_path, const std::string& sql);
 // Same, on a database given as its file bytes (written to a temporary file).
 std::string query_sqlite_bytes(const std::string& db_bytes, const std::string& sql);
+// Same, on a vault file deciphered whole by the reference cipher under key_bytes: the answer is
+// what has been committed to the disk, read without the program's own code.
+std::string query_vault_file(const QString& vault_path, std::string_view key_bytes,
+                             const std::string& sql);
 
 }  // namespace korvane::testing

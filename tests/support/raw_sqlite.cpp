@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "support/file_helpers.h"
+#include "support/reference_cipher.h"
+
 namespace korvane::test_support {
 
 RawSqlite::RawSqlite(const QString& path) {
@@ -66,6 +69,13 @@ RawValue RawSqlite::value(std::string_view sql, const std::vector<std::string>& 
         return std::nullopt;
     }
     return all[0][0];
+}
+
+DecipheredVault::DecipheredVault(const QString& vault_path, std::string_view key_bytes) {
+    const QString plain = dir_.filePath(QStringLiteral("deciphered.db"));
+    testing::write_file(
+        plain, testing::reference_mars_ecb(key_bytes, testing::read_file(vault_path), false));
+    db_ = std::make_unique<RawSqlite>(plain);
 }
 
 }  // namespace korvane::test_support

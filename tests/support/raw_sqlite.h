@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <QTemporaryDir>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +37,18 @@ public:
 
 private:
     sqlite3* db_ = nullptr;
+};
+
+// A vault file deciphered whole by the reference cipher into a temporary file of its own and
+// opened there: what has been committed to the disk, read without the code under test.
+class DecipheredVault {
+public:
+    DecipheredVault(const QString& vault_path, std::string_view key_bytes);
+    RawSqlite& db() { return *db_; }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<RawSqlite> db_;
 };
 
 }  // namespace korvane::test_support

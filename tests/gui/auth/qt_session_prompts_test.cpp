@@ -42,12 +42,13 @@ TEST(QtSessionPrompts, NewPasswordComesBackPaddedOrNotAtAllOnCancel) {
             ->setText(QStringLiteral("sixteen-bytes-ok"));
         kt::expect_no_message([&] { kt::child<QPushButton>(dialog, "ok_button")->click(); });
     });
-    EXPECT_EQ(prompts.ask_new_password(NewPasswordReason::NewVault), std::optional<std::string>("sixteen-bytes-ok"));
+    EXPECT_EQ(prompts.ask_new_password(korvane::NewPasswordReason::NewVault),
+              std::optional<std::string>("sixteen-bytes-ok"));
 
     kt::on_next_modal<ChangePasswordDialog>([](ChangePasswordDialog* dialog) {
         kt::child<QPushButton>(dialog, "cancel_button")->click();
     });
-    EXPECT_EQ(prompts.ask_new_password(NewPasswordReason::NewVault), std::nullopt);
+    EXPECT_EQ(prompts.ask_new_password(korvane::NewPasswordReason::NewVault), std::nullopt);
 }
 
 TEST(QtSessionPrompts, MessageHasNoOwnerAndKeepsItsCaption) {

@@ -32,14 +32,15 @@ void ToolDialogTest::add_category(const std::string& name) {
 }
 
 std::vector<test_support::RawRow> ToolDialogTest::records() {
-    return test_support::RawSqlite(session_->work_path())
+    return test_support::DecipheredVault(session_->vault_path(), session_->master_password())
+        .db()
         .rows("select bt,name,pass,bz,type from userpass order by OID");
 }
 
 std::vector<std::string> ToolDialogTest::categories() {
     std::vector<std::string> names;
-    for (const auto& row : test_support::RawSqlite(session_->work_path())
-                               .rows("select leibie from type order by OID")) {
+    test_support::DecipheredVault stored(session_->vault_path(), session_->master_password());
+    for (const auto& row : stored.db().rows("select leibie from type order by OID")) {
         names.push_back(row[0].value_or("<NULL>"));
     }
     return names;

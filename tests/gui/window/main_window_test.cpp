@@ -101,8 +101,9 @@ protected:
         return drop.isAccepted();
     }
     std::string type_of(RecordId oid) {
-        return query_sqlite(app_->session()->work_path(),
-                            "select type from userpass where OID=" + std::to_string(oid));
+        return testing::query_vault_file(
+            app_->session()->vault_path(), kPassword,
+            "select type from userpass where OID=" + std::to_string(oid));
     }
 };
 
@@ -173,8 +174,12 @@ TEST_F(MainWindowTest, CategoryMenuNewCreatesARecordWhileTheListIsActive) {
     });
     new_entry->trigger();
     EXPECT_EQ(caption, "新增记录");
-    EXPECT_EQ(query_sqlite(app_->session()->work_path(), "select count(*) from userpass"), "1");
-    EXPECT_EQ(query_sqlite(app_->session()->work_path(), "select count(*) from type"), "0");
+    EXPECT_EQ(testing::query_vault_file(app_->session()->vault_path(), kPassword,
+                                        "select count(*) from userpass"),
+              "1");
+    EXPECT_EQ(testing::query_vault_file(app_->session()->vault_path(), kPassword,
+                                        "select count(*) from type"),
+              "0");
 }
 
 TEST_F(MainWindowTest, EditKeysChangeNothing) {
@@ -185,7 +190,8 @@ TEST_F(MainWindowTest, EditKeysChangeNothing) {
                                              QItemSelectionModel::ClearAndSelect);
     QApplication::clipboard()->setText(QStringLiteral("sentinel"));
     QApplication::setActiveWindow(frame_);
-    const std::string before = query_sqlite(app_->session()->work_path(), "select * from userpass");
+    const std::string before = testing::query_vault_file(app_->session()->vault_path(), kPassword,
+                                                         "select * from userpass");
     for (const QKeySequence& keys :
          {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::CTRL | Qt::Key_X),
           QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
@@ -194,7 +200,9 @@ TEST_F(MainWindowTest, EditKeysChangeNothing) {
         QTest::keySequence(&list().current_view(), keys);
     }
     EXPECT_EQ(QApplication::clipboard()->text(), "sentinel");
-    EXPECT_EQ(query_sqlite(app_->session()->work_path(), "select * from userpass"), before);
+    EXPECT_EQ(testing::query_vault_file(app_->session()->vault_path(), kPassword,
+                                        "select * from userpass"),
+              before);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
@@ -429,7 +437,6 @@ TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {
     add_record(QStringLiteral("kept"), QString());
     frame_->show();
     frame_->close();
-    EXPECT_TRUE(QFileInfo::exists(app_->session()->work_path()));
     EXPECT_TRUE(app_->session()->is_unlocked());
     if (!frame_->has_tray()) {
         EXPECT_TRUE(frame_->isMinimized());
@@ -438,7 +445,7 @@ TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {
     QSignalSpy exits(frame_, &MainWindow::exit_requested);
     router().dispatch(res::kCmdExit);
     EXPECT_EQ(exits.count(), 1);
-    ASSERT_TRUE(app_->shut_down(true).ok());
+    app_->shut_down();
     EXPECT_EQ(testing::folder_entries(dir_.path()), QStringList{"user.dat"});
     const std::string plain = testing::reference_mars_ecb(
         kPassword, testing::read_file(dir_.filePath("user.dat")), false);

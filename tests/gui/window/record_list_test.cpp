@@ -137,9 +137,11 @@ protected:
         return rows;
     }
     CommandRouter& router() { return window_->router(); }
-    // Read through a connection of its own, not through the code under test.
+    // Read from the disk, not through the code under test.
     Rows stored(const std::string& sql) {
-        return test_support::RawSqlite(session_->work_path()).rows(sql);
+        return test_support::DecipheredVault(session_->vault_path(), session_->master_password())
+            .db()
+            .rows(sql);
     }
 
     QTemporaryDir dir_;
@@ -221,7 +223,7 @@ TEST_F(RecordListTest, FailedStatementIsShownInsteadOfIgnored) {
     add(QStringLiteral("one"), kRoot);
     tree_->reload();
     click(0);
-    test_support::RawSqlite(session_->work_path()).exec("drop table userpass");
+    ASSERT_TRUE(session_->db().exec("drop table userpass").ok());
     ModalDriver driver;
     driver.then(press_ok()).then(press_ok());
     list_->on_copy_password();

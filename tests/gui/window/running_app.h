@@ -39,9 +39,7 @@ protected:
         frame_ = app_->frame();
     }
     void TearDown() override {
-        if (app_) {
-            EXPECT_TRUE(app_->shut_down(true).ok());
-        }
+        if (app_) app_->shut_down();
     }
 
     SqliteDb& db() { return app_->session()->db(); }

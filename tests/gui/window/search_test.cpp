@@ -66,8 +66,9 @@ protected:
         frame_->set_active_pane(&list());
     }
     std::string type_of(RecordId oid) {
-        return testing::query_sqlite(app_->session()->work_path(),
-                                     "select type from userpass where OID=" + std::to_string(oid));
+        return testing::query_vault_file(
+            app_->session()->vault_path(), testing::kAppPassword,
+            "select type from userpass where OID=" + std::to_string(oid));
     }
 
     RecordId root_mail_ = 0;

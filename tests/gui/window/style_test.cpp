@@ -333,7 +333,7 @@ class StyleRunTest : public ::testing::Test {
 protected:
     void TearDown() override {
         if (app_) {
-            EXPECT_TRUE(app_->shut_down(true).ok());
+            app_->shut_down();
         }
     }
 
@@ -350,7 +350,7 @@ protected:
     // The normal end: 退出, then the shutdown that destroys the main window and locks the vault.
     void exit_program() {
         ASSERT_TRUE(app_->frame()->router().dispatch(res::kCmdExit));
-        ASSERT_TRUE(app_->shut_down(true).ok());
+        app_->shut_down();
         app_.reset();
     }
     MainWindow& frame() { return *app_->frame(); }
