@@ -107,9 +107,13 @@ bool SessionFiles::is_own_name(const QString& resolved_path) const {
             return true;
         }
     }
-    // A write in progress, "<name>.<random>.part" beside user.dat or user.tmp, or the lock's
-    // private file, "user.lock.<pid>.<random>.part", that becomes user.lock in one step.
-    if (!name.endsWith(QLatin1String(AtomicFileWriter::kTempSuffix))) return false;
+    // A write in progress, "<name>.<random>.part" beside user.dat or user.tmp (with its journal
+    // while a new vault file is filled), or the lock's private file,
+    // "user.lock.<pid>.<random>.part", that becomes user.lock in one step.
+    const QString part = QLatin1String(AtomicFileWriter::kTempSuffix);
+    if (!name.endsWith(part) && !name.endsWith(part + QLatin1String(VaultFiles::kJournalSuffix))) {
+        return false;
+    }
     return name.startsWith(vault + u'.') || name.startsWith(work + u'.') ||
            name.startsWith(QLatin1String(VaultFiles::kLockName) + u'.');
 }

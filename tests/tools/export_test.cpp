@@ -130,9 +130,9 @@ TEST(SessionFilesTest, NoWriterEverWritesOneOfTheVaultsOwnFiles) {
     const QString own = QFileInfo(vault.path()).absolutePath();
     QTemporaryDir elsewhere;
     const QDir other(elsewhere.path());
-    for (const char* name :
-         {"user.dat", "user.lock", "user.tmp-journal", "user.tmp-wal", "user.tmp-shm",
-          "user.dat.0badc0de.part", "user.lock.4242.0badc0de.part"}) {
+    for (const char* name : {"user.dat", "user.lock", "user.dat-journal", "user.tmp-journal",
+                             "user.tmp-wal", "user.tmp-shm", "user.dat.0badc0de.part",
+                             "user.dat.0badc0de.part-journal", "user.lock.4242.0badc0de.part"}) {
         write_file(vault.file(name), std::string("own ") + name);
     }
     ASSERT_TRUE(QDir(own).mkdir("nested"));
@@ -153,6 +153,8 @@ TEST(SessionFilesTest, NoWriterEverWritesOneOfTheVaultsOwnFiles) {
     const QStringList targets = {vault.path(),
                                  vault.file("user.dat"),
                                  vault.file("user.lock"),
+                                 vault.file("user.dat-journal"),
+                                 vault.file("user.dat.0badc0de.part-journal"),
                                  vault.file("user.tmp-journal"),
                                  vault.file("user.tmp-wal"),
                                  vault.file("user.tmp-shm"),
