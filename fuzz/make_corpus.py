@@ -161,6 +161,11 @@ def vfs_input(database, journal=b""):
     return struct.pack("<I", len(database)) + database + journal
 
 
+def unlock_input(work, vault=b""):
+    """vault_unlock_fuzz's input: the working file's length, the working file, the plain vault."""
+    return struct.pack("<I", len(work)) + work + vault
+
+
 def hot_journal(path, records, categories):
     """The database and its hot journal as a crash in the middle of a transaction leaves them:
     a cache of one page makes the changed pages spill into the file before the commit."""
@@ -226,7 +231,13 @@ def main():
         foreign = vault_db(db_path, [], [], with_tables=False)
         for name, data in (("full", full), ("empty", empty), ("foreign", foreign)):
             put(corpus, "source_vault_fuzz", name, data)
-            put(corpus, "vault_unlock_fuzz", name, seal(make_seeds, "vault", data, scratch))
+            put(corpus, "vault_unlock_fuzz", name, unlock_input(data))
+        # Beside a vault: the same one, an older one, one the working file is a cut of.
+        put(corpus, "vault_unlock_fuzz", "same_twice", unlock_input(full, full))
+        put(corpus, "vault_unlock_fuzz", "newer_work", unlock_input(full, empty))
+        put(corpus, "vault_unlock_fuzz", "cut_work", unlock_input(full[:-700], full))
+        put(corpus, "vault_unlock_fuzz", "no_password",
+            unlock_input(hostile_db(db_path, VAULT_TABLES + ONE_RECORD)))
 
         for name, data in (("full", full), ("empty", empty), ("foreign", foreign)):
             put(corpus, "enciphered_vfs_fuzz", name, vfs_input(data))
@@ -235,7 +246,10 @@ def main():
         put(corpus, "enciphered_vfs_fuzz", "new_file", vfs_input(b""))
 
         for name, sql in HOSTILE_SOURCES.items():
-            put(corpus, "source_vault_fuzz", "hostile_" + name, hostile_db(db_path, sql))
+            data = hostile_db(db_path, sql)
+            put(corpus, "source_vault_fuzz", "hostile_" + name, data)
+            if len(data) < 100000:
+                put(corpus, "vault_unlock_fuzz", "hostile_" + name, unlock_input(data))
         for encoding in ("UTF-16le", "UTF-16be"):
             data = hostile_db(db_path, VAULT_TABLES + ONE_RECORD, encoding)
             put(corpus, "source_vault_fuzz", "hostile_" + encoding.lower(), data)

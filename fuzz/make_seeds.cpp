@@ -26,7 +26,7 @@ bool write_all(const char* path, const std::string& bytes) {
            file.write(bytes.data(), qint64(bytes.size())) == qint64(bytes.size());
 }
 
-// Whole blocks from offset on; a shorter tail stays as it is, as neither reader deciphers it.
+// Whole blocks from offset on; a shorter tail stays as it is, as the reader leaves it too.
 bool encipher_from(std::string& bytes, std::size_t offset, std::string_view key) {
     korvane::MarsCipher cipher;
     if (!cipher.set_key(key)) return false;
@@ -43,7 +43,7 @@ bool encipher_from(std::string& bytes, std::size_t offset, std::string_view key)
 int main(int argc, char** argv) {
     using namespace korvane;
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s legacy|vault|file IN OUT\n", argv[0]);
+        std::fprintf(stderr, "usage: %s legacy|file IN OUT\n", argv[0]);
         return 2;
     }
     std::string bytes;
@@ -55,8 +55,6 @@ int main(int argc, char** argv) {
     bool ok = false;
     if (mode == "legacy") {
         ok = encipher_from(bytes, tools::legacy::kHeaderSize, fuzz::kPaddedPassword);
-    } else if (mode == "vault") {
-        ok = encipher_from(bytes, 0, fuzz::kPaddedPassword);
     } else if (mode == "file") {
         auto sealed = tools::encrypt_bytes(bytes, fuzz::kFilePassword);
         if (sealed) bytes = std::move(*sealed);

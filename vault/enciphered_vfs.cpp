@@ -15,6 +15,7 @@
 #include <string>
 
 #include "vault/block_cipher_pool.h"
+#include "vault/fault_injection.h"
 #include "vault/file_io.h"
 #include "vault/mars_cipher.h"
 #include "vault/secure_wipe.h"
@@ -337,6 +338,7 @@ int x_write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offs
     if (const sqlite3_int64 gap = block_ceil(length); gap < first) {
         if (const int rc = fill_gap(file, gap, first); rc != SQLITE_OK) return rc;
     }
+    if (fault::should_fail("vfs.write")) return SQLITE_IOERR_WRITE;
     return f->real->pMethods->xWrite(f->real, blocks, int(span), first);
 }
 
@@ -369,6 +371,7 @@ int x_truncate(sqlite3_file* file, sqlite3_int64 size) {
 }
 
 int x_sync(sqlite3_file* file, int flags) {
+    if (fault::should_fail("vfs.sync")) return SQLITE_IOERR_FSYNC;
     sqlite3_file* real = real_of(file);
     return real->pMethods->xSync(real, flags);
 }

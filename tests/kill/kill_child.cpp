@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Child process for the kill tests: runs unlock, edit and lock cycles on a real vault until killed.
+// Child process for the kill tests: runs unlock (creating the vault in an empty folder), add,
+// edit, delete, re-key and lock cycles on a real vault until killed.
 //
 // Usage: korvane_kill_child VAULT_DIR JOURNAL SEED PASSWORD [FAULT_POINT COUNT]
 //        korvane_kill_child --add VAULT_DIR PASSWORD TITLE
 // The journal gets "begin <kind> <value>" before and "done <kind> <value>" after each step, each
-// line synced to disk before the step goes on, so the parent knows what must have survived.
+// line synced to disk before the step goes on, so the parent knows what must have survived: every
+// change is committed to user.dat when its call returns.
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -15,6 +17,8 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/scripted_prompts.h"
 #include "vault/fault_injection.h"
@@ -32,7 +36,8 @@ long g_fault_count = 0;
 // The cipher's workers reach the hook from their own threads, all at once.
 std::atomic<long> g_fault_hits = 0;
 
-// Killing from inside the hook puts the death exactly at the file step the parent chose.
+// Killing from inside the hook puts the death exactly at the file step the parent chose: before
+// that write, sync or rename reaches the file system.
 bool kill_at_fault_point(const char* point) {
     if (g_fault_point != nullptr && std::strcmp(point, g_fault_point) == 0 &&
         ++g_fault_hits == g_fault_count) {
@@ -135,6 +140,7 @@ int main(int argc, char** argv) {
         journal.line("done", "unlock", password);
 
         const int records = 1 + static_cast<int>(random() % 4);
+        std::vector<std::pair<korvane::RecordId, korvane::VaultRecord>> added;
         for (int i = 0; i < records; ++i) {
             korvane::VaultRecord record;
             record.title = "r" + std::to_string(seed) + "-" + std::to_string(n++);
@@ -142,10 +148,29 @@ int main(int argc, char** argv) {
             record.password = "secret";
             record.category = korvane::kRootCategory;
             journal.line("begin", "record", record.title);
-            if (!korvane::statements::insert_record(doc.db(), record).ok()) {
-                Journal::fail("insert failed");
-            }
+            const korvane::Result<korvane::RecordId> oid =
+                korvane::statements::insert_record(doc.db(), record);
+            if (!oid.ok()) Journal::fail("insert failed");
             journal.line("done", "record", record.title);
+            added.emplace_back(*oid, record);
+        }
+        // An edit of the first record added and the deletion of the last, each now and then.
+        if (random() % 3 == 0) {
+            auto& [oid, record] = added.front();
+            record.password = "edited";
+            journal.line("begin", "edit", record.title);
+            if (!korvane::statements::update_record(doc.db(), oid, record).ok()) {
+                Journal::fail("edit failed");
+            }
+            journal.line("done", "edit", record.title);
+        }
+        if (added.size() > 1 && random() % 3 == 0) {
+            const auto& [oid, record] = added.back();
+            journal.line("begin", "delete", record.title);
+            if (!korvane::statements::delete_record(doc.db(), oid).ok()) {
+                Journal::fail("delete failed");
+            }
+            journal.line("done", "delete", record.title);
         }
         if (random() % 3 == 0) {
             const std::string next = password_for(seed, n++);
