@@ -352,13 +352,22 @@ StartOutcome VaultSession::open_vault(SessionPrompts& prompts, const std::string
         prompts.show_message(opened.error(), kErrorCaption);
         return StartOutcome::FileError;
     }
+    // The first read played back a hot journal; one still there is cold (a crash before its
+    // header was synced) and holds nothing to undo, and this program holds the folder.
+    QFile::remove(journal_path());
     return StartOutcome::Unlocked;
+}
+
+QString VaultSession::journal_path() const {
+    // SQLite keeps the journal beside the file a link names, not beside the link.
+    Result<QString> target = AtomicFileWriter::resolve_links(files_.vault);
+    return (target ? *target : files_.vault) + QLatin1String(VaultFiles::kJournalSuffix);
 }
 
 Status VaultSession::roll_back_hot_journal(const std::shared_ptr<EncipheredVfs>& vfs) {
     // A read-only connection cannot play a journal back, so a writer does it first: the
     // change a crash cut short is undone before anyone reads.
-    if (access_ == Access::ReadWrite || !QFileInfo::exists(files_.vault_journal())) {
+    if (access_ == Access::ReadWrite || !QFileInfo::exists(journal_path())) {
         return Status::success();
     }
     Result<SqliteDb> writer =

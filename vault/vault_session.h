@@ -73,6 +73,7 @@ private:
     std::optional<StartOutcome> create_vault(SessionPrompts& prompts);
     StartOutcome unlock(SessionPrompts& prompts);
     StartOutcome open_vault(SessionPrompts& prompts, const std::string& password);
+    QString journal_path() const;
     Status roll_back_hot_journal(const std::shared_ptr<EncipheredVfs>& vfs);
     Status open_connection(std::shared_ptr<EncipheredVfs> vfs);
 
