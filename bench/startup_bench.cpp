@@ -1,92 +1,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Start-up and category switches of the real window, offscreen: from the password given at the
-// login to the main window shown with the root view filled and laid out, against the cipher
-// alone over as many bytes as user.dat plus the bare root query; and a switch of the tree's
-// selection against the bare query of that category. KORVANE_BENCH_RECORDS sets the size
-// (100 000 unless given; 1000000 for the large case).
+// The real window, offscreen, on the vault of bench_session.h (KORVANE_BENCH_RECORDS records,
+// 100 000 unless given; 1000000 for the goals, a 279 MiB vault):
+//
+// - start-up, from the password given at the login to the main window shown with the root view
+//   filled and laid out, against the whole vault deciphered on every core into memory and the
+//   root query stepped there into plain strings;
+// - a switch of the tree's selection against the bare query of that view on the same image;
+// - the lock (VaultLocker::lock: dialogs withdrawn, the views emptied, the vault locked, the
+//   panel shown) on that vault, with the same lock of a 16 KiB vault beside it.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
 #include <QApplication>
-#include <QFile>
-#include <QFileInfo>
+#include <QLineEdit>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTreeWidgetItem>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/bench_goals.h"
 #include "bench/bench_session.h"
 #include "gui/window/category_tree.h"
 #include "gui/window/korvane_application.h"
 #include "gui/window/main_window.h"
 #include "gui/window/record_list.h"
-#include "vault/block_cipher_pool.h"
-#include "vault/mars_cipher.h"
-#include "vault/text.h"
+#include "gui/window/unlock_panel.h"
+#include "gui/window/vault_locker.h"
 #include "vault/vault_session.h"
-#include "vault/vault_statements.h"
 
 namespace {
 
 using namespace korvane;
+using bench::BuiltVault;
 using bench::FixedPrompts;
-using bench::gbk;
-using bench::kPassword;
 
-int record_count() {
-    const char* given = std::getenv("KORVANE_BENCH_RECORDS");
-    const int n = given ? std::atoi(given) : 0;
-    return n > 0 ? n : 100000;
-}
-
-// A sealed vault of record_count() records: half in the root view, half in the category 工作.
-struct Fixture {
-    QTemporaryDir dir;
-    QString plain = dir.filePath(QStringLiteral("plain.db"));
-    std::string category = gbk(QStringLiteral("工作"));
-    int records = record_count();
-    qint64 sealed_bytes = 0;
-    bool ready = false;
-
-    Fixture() {
-        const QString vault_dir = dir.filePath(QStringLiteral("vault"));
-        VaultSession doc(vault_dir);
-        FixedPrompts prompts;
-        if (doc.start(prompts) != StartOutcome::Unlocked) return;
-        if (!fill(doc.db())) return;
-        if (!QFile::copy(doc.work_path(), plain) || !doc.lock()) return;
-        sealed_bytes = QFileInfo(doc.vault_path()).size();
-        ready = true;
-    }
-
-    bool fill(SqliteDb& db) {
-        const std::string title = gbk(QStringLiteral("网上银行账号"));
-        const std::string remark = gbk(QStringLiteral("备注：每三个月修改一次密码，绑定手机 138"));
-        SqliteTransaction transaction(db);
-        if (!statements::insert_category(db, category)) return false;
-        auto insert = statements::prepare_record_insert(db);
-        if (!insert) return false;
-        for (int i = 0; i < records; ++i) {
-            const std::string n = std::to_string(i);
-            const std::string t = title + " " + n, a = "user" + n + "@example.com", p = "pass" + n,
-                              r = remark + n;
-            const RecordView row(t, a, p, r, i % 2 ? category : std::string(kRootCategory));
-            if (!statements::insert_record(db, *insert, row)) return false;
-        }
-        return transaction.commit().ok();
-    }
-
-    QString vault_dir() const { return dir.filePath(QStringLiteral("vault")); }
-};
-
-std::unique_ptr<Fixture> shared_fixture;
-
-Fixture& fixture() {
-    if (!shared_fixture) shared_fixture = std::make_unique<Fixture>();
-    return *shared_fixture;
+BuiltVault& vault_of(std::int64_t which) {
+    return which == 0 ? bench::small_vault() : bench::read_vault();
 }
 
 QApplication& application() { return *qobject_cast<QApplication*>(QCoreApplication::instance()); }
@@ -94,7 +45,7 @@ QApplication& application() { return *qobject_cast<QApplication*>(QCoreApplicati
 // The rows of one view read by hand into plain strings, as the list model keeps them.
 std::size_t bare_query(sqlite3* db, const char* sql, const std::string* category) {
     sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) return 0;
     if (category) {
         sqlite3_bind_text(stmt, 1, category->data(), int(category->size()), SQLITE_STATIC);
     }
@@ -115,81 +66,103 @@ std::size_t bare_query(sqlite3* db, const char* sql, const std::string* category
     return rows.size();
 }
 
-constexpr char kRootQuery[] =
-    "select OID,bt,name,bz from userpass where type not in (select ifnull(leibie,'') from type)";
 constexpr char kCategoryQuery[] = "select OID,bt,name,bz from userpass where type=?";
+const std::string kWork = "Work";
 
-// From the password to the window shown: the session's start (folder checks, decipher, open,
-// schema check), the main window built, its tree and list filled, shown, and the events that
-// lay out and paint it processed. Sealing again between runs is not timed.
+// From the password to the window shown: the session's start (folder checks, user.lock, key
+// check, open through the VFS, schema check), the main window built, its tree and list filled,
+// shown, and the events that lay out and paint it processed. The shut-down is not timed.
 void BM_StartUp(benchmark::State& state) {
-    Fixture& f = fixture();
-    if (!f.ready) {
+    BuiltVault& vault = bench::read_vault();
+    if (!vault.ready) {
         state.SkipWithError("no vault");
         return;
     }
     for (auto _ : state) {
         FixedPrompts prompts;
         auto app = std::make_unique<KorvaneApplication>(application());
-        const bool started = app->start(prompts, f.vault_dir());
+        const bool started = app->start(prompts, vault.vault_dir);
         QCoreApplication::processEvents();
         state.PauseTiming();
         const int rows = started ? app->frame()->record_list().row_count() : 0;
-        if (rows != f.records / 2) state.SkipWithError("wrong start");
-        const bool sealed = app->shut_down(true).ok();
+        app->shut_down();
         app.reset();
         state.ResumeTiming();
-        if (!sealed) {
-            state.SkipWithError("seal failed");
+        if (rows != bench::root_records(vault.records)) {
+            state.SkipWithError("wrong start");
             break;
         }
     }
-    state.counters["records"] = f.records;
+    state.counters["records"] = vault.records;
+    state.counters["MiB"] = double(vault.bytes) / (1 << 20);
 }
 
-// Reference: the cipher alone over as many bytes as user.dat, in memory, then the bare root
-// query on a fresh connection.
+// Reference: the vault deciphered whole on every core into memory, opened there, and the root
+// query stepped into plain strings.
 void BM_DecipherAndRootQuery(benchmark::State& state) {
-    Fixture& f = fixture();
-    if (!f.ready) {
+    BuiltVault& vault = bench::read_vault();
+    if (!vault.ready) {
         state.SkipWithError("no vault");
         return;
     }
-    MarsCipher cipher;
-    cipher.set_key(kPassword);
-    // The decipher at its floor: every core, in memory, no file in between.
-    BlockCipherPool pool;
-    std::vector<std::uint8_t> bytes(std::size_t(f.sealed_bytes), 0x5a);
     for (auto _ : state) {
-        (void)pool.run(bytes.data(), bytes.size(), cipher, CipherDirection::Decrypt);
-        benchmark::DoNotOptimize(bytes.data());
-        SqliteDb db = SqliteDb::open(f.plain, SqliteDb::Mode::ReadOnly).value();
-        if (bare_query(db.handle(), kRootQuery, nullptr) != std::size_t(f.records / 2)) {
+        bench::Connection db = bench::open_deciphered(vault.vault);
+        if (!db || bare_query(db.get(), bench::kRootQuery, nullptr) !=
+                       std::size_t(bench::root_records(vault.records))) {
             state.SkipWithError("wrong row count");
+            break;
         }
     }
 }
 
-// One switch of the tree's selection to range(0) (0 the root, 1 the category 工作), the list
+// The decipher alone, part of what a switch pays too: a view's query reads the whole table,
+// which SQLite's page cache does not hold, so every switch reads it through the VFS again.
+void BM_DecipherToMemory(benchmark::State& state) {
+    BuiltVault& vault = bench::read_vault();
+    for (auto _ : state) {
+        if (!vault.ready || !bench::open_deciphered(vault.vault)) {
+            state.SkipWithError("decipher failed");
+            break;
+        }
+    }
+}
+
+// The tree's item of the category Work.
+QTreeWidgetItem* work_item(CategoryTree& tree) {
+    QTreeWidgetItem* root = tree.root_item();
+    for (int i = 0; root && i < root->childCount(); ++i) {
+        if (root->child(i)->text(0) == QLatin1String("Work")) return root->child(i);
+    }
+    return nullptr;
+}
+
+// One switch of the tree's selection to range(0) (0 the root, 1 the category Work), the list
 // filled and laid out; the switch back is not timed.
 void BM_SwitchCategory(benchmark::State& state) {
-    Fixture& f = fixture();
-    if (!f.ready) {
+    BuiltVault& vault = bench::read_vault();
+    if (!vault.ready) {
         state.SkipWithError("no vault");
         return;
     }
     FixedPrompts prompts;
     KorvaneApplication app(application());
-    if (!app.start(prompts, f.vault_dir())) {
+    if (!app.start(prompts, vault.vault_dir)) {
         state.SkipWithError("no start");
         return;
     }
     QCoreApplication::processEvents();
     CategoryTree& tree = app.frame()->category_tree();
     QTreeWidgetItem* root = tree.root_item();
-    QTreeWidgetItem* other = root->child(0);
-    QTreeWidgetItem* target = state.range(0) == 0 ? root : other;
-    QTreeWidgetItem* away = state.range(0) == 0 ? other : root;
+    QTreeWidgetItem* work = work_item(tree);
+    if (!work) {
+        state.SkipWithError("no category Work");
+        app.shut_down();
+        return;
+    }
+    QTreeWidgetItem* target = state.range(0) == 0 ? root : work;
+    QTreeWidgetItem* away = state.range(0) == 0 ? work : root;
+    const int rows = state.range(0) == 0 ? bench::root_records(vault.records)
+                                         : bench::work_records(vault.records);
     for (auto _ : state) {
         state.PauseTiming();
         tree.setCurrentItem(away);
@@ -197,26 +170,74 @@ void BM_SwitchCategory(benchmark::State& state) {
         state.ResumeTiming();
         tree.setCurrentItem(target);
         QCoreApplication::processEvents();
+        if (app.frame()->record_list().row_count() != rows) {
+            state.SkipWithError("wrong row count");
+            break;
+        }
     }
-    (void)app.shut_down(true);
+    app.shut_down();
 }
 
-// Reference: the bare query of the same category on the same kind of connection.
+// Reference: the bare query of the same view on the deciphered image, opened once.
 void BM_BareCategoryQuery(benchmark::State& state) {
-    Fixture& f = fixture();
-    if (!f.ready) {
+    BuiltVault& vault = bench::read_vault();
+    bench::Connection db = vault.ready ? bench::open_deciphered(vault.vault) : nullptr;
+    if (!db) {
         state.SkipWithError("no vault");
         return;
     }
-    SqliteDb db = SqliteDb::open(f.plain, SqliteDb::Mode::ReadOnly).value();
+    const std::size_t expected =
+        std::size_t(state.range(0) == 0 ? bench::root_records(vault.records)
+                                        : bench::work_records(vault.records));
     for (auto _ : state) {
         const std::size_t rows = state.range(0) == 0
-                                     ? bare_query(db.handle(), kRootQuery, nullptr)
-                                     : bare_query(db.handle(), kCategoryQuery, &f.category);
-        if (rows != std::size_t(f.records / 2)) state.SkipWithError("wrong row count");
+                                     ? bare_query(db.get(), bench::kRootQuery, nullptr)
+                                     : bare_query(db.get(), kCategoryQuery, &kWork);
+        if (rows != expected) {
+            state.SkipWithError("wrong row count");
+            break;
+        }
     }
 }
 
+// The lock as the window does it on the idle timer or the screen lock, and the events it posts
+// processed; range(0) 0 the 16 KiB vault, 1 the large one. The unlock after it, through the
+// panel, is not timed.
+void BM_WindowLock(benchmark::State& state) {
+    BuiltVault& vault = vault_of(state.range(0));
+    if (!vault.ready) {
+        state.SkipWithError("no vault");
+        return;
+    }
+    FixedPrompts prompts;
+    KorvaneApplication app(application());
+    if (!app.start(prompts, vault.vault_dir)) {
+        state.SkipWithError("no start");
+        return;
+    }
+    QCoreApplication::processEvents();
+    VaultLocker& locker = app.frame()->vault_locker();
+    auto* password = locker.panel().findChild<QLineEdit*>();
+    for (auto _ : state) {
+        locker.lock();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        const bool locked = locker.locked() && !app.session()->is_unlocked();
+        if (password) password->setText(QString::fromStdString(bench::kTypedPassword));
+        locker.unlock();
+        QCoreApplication::processEvents();
+        const bool unlocked = !locker.locked();
+        state.ResumeTiming();
+        if (!locked || !unlocked) {
+            state.SkipWithError("lock or unlock failed");
+            break;
+        }
+    }
+    state.counters["MiB"] = double(vault.bytes) / (1 << 20);
+    app.shut_down();
+}
+
+BENCHMARK(BM_DecipherToMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_DecipherAndRootQuery)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_BareCategoryQuery)
@@ -233,18 +254,57 @@ BENCHMARK(BM_SwitchCategory)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
+BENCHMARK(BM_WindowLock)
+    ->ArgName("vault")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+const std::string kSize = std::to_string(bench::record_count()) + " records";
+const std::string kNote =
+    bench::record_count() >= 1000000 ? "" : "the goal is stated for 1 000 000 records";
+
+const bool kGoals = [] {
+    bench::add_goal({"Start-up, " + kSize + ": at most 1.3 x decipher into memory + root query",
+                     "BM_StartUp",
+                     {"BM_DecipherAndRootQuery"},
+                     1.3,
+                     0,
+                     kNote});
+    bench::add_goal({"Switch to the root, " + kSize + ": at most 1.5 x the bare query",
+                     "BM_SwitchCategory/category:0",
+                     {"BM_BareCategoryQuery/category:0"},
+                     1.5});
+    bench::add_goal({"Switch to a category, " + kSize + ": at most 1.5 x the bare query",
+                     "BM_SwitchCategory/category:1",
+                     {"BM_BareCategoryQuery/category:1"},
+                     1.5});
+    for (int category : {0, 1}) {
+        const std::string arg = "/category:" + std::to_string(category);
+        bench::add_goal({std::string("Switch to ") + (category ? "a category" : "the root") +
+                             " against decipher into memory + the bare query (no goal)",
+                         "BM_SwitchCategory" + arg,
+                         {"BM_DecipherToMemory", "BM_BareCategoryQuery" + arg}});
+    }
+    bench::add_goal({"Window lock, 16 KiB: at most 50 ms", "BM_WindowLock/vault:0", {}, 0, 50});
+    bench::add_goal({"Window lock, " + kSize + ": at most 50 ms, the 16 KiB lock beside it",
+                     "BM_WindowLock/vault:1",
+                     {"BM_WindowLock/vault:0"},
+                     0,
+                     50,
+                     bench::record_count() >= 1000000 ? "" : "the goal is stated for 256 MiB"});
+    return true;
+}();
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    korvane::bench::configure_sqlite();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // The window stores its look at exit; the user's own settings are left alone.
     QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    shared_fixture.reset();
-    return 0;
+    return korvane::bench::run_benchmarks(argc, argv);
 }
