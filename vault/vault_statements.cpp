@@ -279,6 +279,16 @@ Result<std::string> record_password(SqliteDb& db, RecordId oid) {
     return row ? stmt->column_text(0) : std::string();
 }
 
+Result<std::string> record_remark(SqliteDb& db, RecordId oid) {
+    constexpr char kAction[] = "读取备注";
+    auto stmt = prepare(db, "select bz from userpass where OID=?", kAction);
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_int64(1, oid);
+    const bool row = stmt->step();
+    if (stmt->failed()) return failure(kAction, stmt->error());
+    return row ? stmt->column_text(0) : std::string();
+}
+
 Result<std::vector<VaultRecord>> all_records(SqliteDb& db) {
     std::vector<VaultRecord> records;
     Status read = for_each_record(db, [&records](const VaultRecord& record) {

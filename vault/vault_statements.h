@@ -54,6 +54,8 @@ Status delete_record(SqliteDb& db, RecordId oid);
 Status move_record(SqliteDb& db, RecordId oid, std::string_view category);
 // Empty text when no such row.
 Result<std::string> record_password(SqliteDb& db, RecordId oid);
+// The whole remark, for a tooltip; empty when no such record.
+Result<std::string> record_remark(SqliteDb& db, RecordId oid);
 Result<std::vector<VaultRecord>> all_records(SqliteDb& db);
 // The rows of all_records one at a time as they are read, for a caller that writes them out
 // and keeps none; visit returns false to stop early.

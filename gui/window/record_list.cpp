@@ -42,6 +42,12 @@ RecordList::RecordList(VaultSession& doc, CommandRouter& router, ClipboardCleare
                        QWidget* parent)
     : QWidget(parent), session_(doc), router_(router), clearer_(clearer) {
     model_ = new RecordListModel(this);
+    model_->set_remark_source([this](RecordId oid) {
+        // A tooltip without its remark says less, but a failed read is no reason for a message
+        // box under the pointer.
+        Result<std::string> remark = statements::record_remark(session_.db(), oid);
+        return remark ? std::move(remark).value() : std::string();
+    });
     // One selection model for both views, so that a mode switch keeps the selection.
     selection_ = new QItemSelectionModel(model_, this);
 
@@ -97,15 +103,13 @@ QAbstractItemView& RecordList::current_view() {
 int RecordList::row_count() const { return model_->rowCount(); }
 
 void RecordList::fill_list(const std::string& category) {
-    Result<std::vector<RecordSummary>> rows =
-        category.empty() ? statements::list_root_records(session_.db())
-                         : statements::list_records_of_category(session_.db(), category);
-    if (!rows) {
-        model_->clear();
-        show_message(this, rows.error(), error_caption());
-        return;
-    }
-    model_->set_rows(std::move(rows).value());
+    SqliteDb& db = session_.db();
+    const Status filled =
+        model_->set_rows_from([&db, &category](const statements::SummaryVisitor& visit) {
+            return category.empty() ? statements::for_each_root_record(db, visit)
+                                    : statements::for_each_record_of_category(db, category, visit);
+        });
+    if (!filled) show_message(this, filled.error(), error_caption());
 }
 
 std::vector<int> RecordList::selected_rows() const {
@@ -150,7 +154,7 @@ void RecordList::fill_search_results() {
         show_message(this, found.error(), error_caption());
         return;
     }
-    model_->set_found_rows(std::move(found).value());
+    model_->set_found_rows(*found);
 }
 
 void RecordList::show_category_column(bool shown) {
@@ -245,7 +249,7 @@ void RecordList::on_delete_records() {
         if (program_quitting() || dialogs_withdrawn()) break;
         const RecordId oid = model_->oid_at(row);
         if (!yes_to_all) {
-            dialog.set_message(kDeleteQuestion + model_->row(row).title);
+            dialog.set_message(kDeleteQuestion + std::string(model_->title_at(row)));
             run_modal(dialog);
             const DeleteAnswer answer = dialog.answer();
             if (answer == DeleteAnswer::cancel) break;

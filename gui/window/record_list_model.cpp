@@ -3,6 +3,7 @@
 #include "gui/window/record_list_model.h"
 
 #include <QMimeData>
+#include <algorithm>
 
 #include "gui/window/category_tree.h"
 #include "gui/window/record_tooltip.h"
@@ -21,24 +22,89 @@ constexpr int kColumnWidths[RecordListModel::ColumnCount] = {200, 200, 510, 120}
 RecordListModel::RecordListModel(QObject* parent)
     : QAbstractTableModel(parent), icon_(QStringLiteral(":/icons/record.svg")) {}
 
-void RecordListModel::set_rows(std::vector<RecordSummary> rows) {
+Status RecordListModel::set_rows_from(
+    const std::function<Status(const statements::SummaryVisitor&)>& read) {
     beginResetModel();
-    rows_ = std::move(rows);
-    categories_.clear();
+    drop_rows();
+    Status status = read([this](const RecordSummary& row) {
+        append(row);
+        return true;
+    });
+    if (!status) drop_rows();
+    endResetModel();
+    return status;
+}
+
+void RecordListModel::set_found_rows(const std::vector<RecordMatch>& found) {
+    beginResetModel();
+    drop_rows();
+    rows_.reserve(found.size());
+    for (const RecordMatch& match : found) append(match.record, match.category);
     endResetModel();
 }
 
-void RecordListModel::set_found_rows(std::vector<RecordMatch> found) {
-    beginResetModel();
+void RecordListModel::drop_rows() {
+    secure_wipe(texts_);
     rows_.clear();
-    categories_.clear();
-    rows_.reserve(found.size());
-    categories_.reserve(found.size());
-    for (RecordMatch& match : found) {
-        rows_.push_back(std::move(match.record));
-        categories_.push_back(std::move(match.category));
+}
+
+void RecordListModel::append(const RecordSummary& row, std::string_view category) {
+    ShownRow shown;
+    shown.oid = row.oid;
+    shown.offset = texts_.size();
+    shown.title = std::uint32_t(row.title.size());
+    shown.account = std::uint32_t(row.account.size());
+    const std::string_view remark =
+        std::string_view(row.remark)
+            .substr(0, text::prefix_at_char_boundary(row.remark, kRemarkBytes));
+    shown.remark = std::uint32_t(remark.size());
+    shown.category = std::uint32_t(category.size());
+    append_text(row.title);
+    append_text(row.account);
+    append_text(remark);
+    append_text(category);
+    rows_.push_back(shown);
+}
+
+void RecordListModel::append_text(std::string_view text) {
+    if (texts_.size() + text.size() > texts_.capacity()) {
+        // Grown by hand: a string that reallocates itself frees its old bytes unwiped.
+        std::string grown;
+        grown.reserve(std::max(texts_.capacity() * 2, texts_.size() + text.size()));
+        grown.append(texts_);
+        secure_wipe(texts_);
+        texts_.swap(grown);
     }
-    endResetModel();
+    texts_.append(text);
+}
+
+std::string_view RecordListModel::title_of(const ShownRow& row) const {
+    return std::string_view(texts_).substr(row.offset, row.title);
+}
+
+std::string_view RecordListModel::account_of(const ShownRow& row) const {
+    return std::string_view(texts_).substr(row.offset + row.title, row.account);
+}
+
+std::string_view RecordListModel::remark_of(const ShownRow& row) const {
+    return std::string_view(texts_).substr(row.offset + row.title + row.account, row.remark);
+}
+
+std::string_view RecordListModel::category_of(const ShownRow& row) const {
+    return std::string_view(texts_).substr(row.offset + row.title + row.account + row.remark,
+                                           row.category);
+}
+
+std::string_view RecordListModel::title_at(int index) const {
+    return title_of(rows_[std::size_t(index)]);
+}
+
+QString RecordListModel::tooltip(const ShownRow& row) const {
+    if (!remark_source_) return record_tooltip(title_of(row), account_of(row), remark_of(row));
+    std::string remark = remark_source_(row.oid);
+    QString text = record_tooltip(title_of(row), account_of(row), remark);
+    secure_wipe(remark);
+    return text;
 }
 
 int RecordListModel::column_width(int column) {
@@ -53,33 +119,26 @@ int RecordListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QString RecordListModel::display_text(const RecordSummary& row, int column) const {
+QString RecordListModel::display_text(const ShownRow& row, int column) const {
     switch (column) {
         case TitleColumn:
-            return text::from_gbk(row.title);
+            return text::from_gbk(title_of(row));
         case AccountColumn:
-            return text::from_gbk(row.account);
-        case RemarkColumn: {
-            const std::string_view remark(row.remark);
-            return text::from_gbk(
-                remark.substr(0, text::prefix_at_char_boundary(remark, kRemarkBytes)));
-        }
+            return text::from_gbk(account_of(row));
+        case RemarkColumn:
+            return text::from_gbk(remark_of(row));
+        case CategoryColumn:
+            return text::from_gbk(category_of(row));
         default:
             return {};
     }
 }
 
-QString RecordListModel::category_text(int row) const {
-    if (std::size_t(row) >= categories_.size()) return {};
-    return text::from_gbk(categories_[std::size_t(row)]);
-}
-
 QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(rows_.size())) return {};
-    const RecordSummary& record = rows_[std::size_t(index.row())];
+    const ShownRow& record = rows_[std::size_t(index.row())];
     switch (role) {
         case Qt::DisplayRole:
-            if (index.column() == CategoryColumn) return category_text(index.row());
             return display_text(record, index.column());
         case Qt::DecorationRole:
             if (index.column() == TitleColumn && !icon_.isNull()) return icon_;
@@ -90,7 +149,7 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
             return {};
         case Qt::ToolTipRole:
             // The same on every column, so details mode shows the whole record wherever it rests.
-            return record_tooltip(record);
+            return tooltip(record);
         case OidRole:
             return qint64(record.oid);
         default:
@@ -144,14 +203,10 @@ Qt::DropActions RecordListModel::supportedDragActions() const {
 
 void RecordListModel::clear() {
     beginResetModel();
-    for (RecordSummary& row : rows_) {
-        secure_wipe(row.title);
-        secure_wipe(row.account);
-        secure_wipe(row.remark);
-    }
-    for (std::string& category : categories_) secure_wipe(category);
-    rows_.clear();
-    categories_.clear();
+    drop_rows();
+    // The rows' room goes back too; the list may have held a million.
+    rows_.shrink_to_fit();
+    texts_.shrink_to_fit();
     endResetModel();
 }
 

@@ -5,10 +5,16 @@
 
 #include <QAbstractTableModel>
 #include <QIcon>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "vault/record_search.h"
+#include "vault/result.h"
 #include "vault/vault_record.h"
+#include "vault/vault_statements.h"
 
 namespace korvane {
 
@@ -30,15 +36,22 @@ public:
 
     explicit RecordListModel(QObject* parent = nullptr);
 
-    // Replaces every row in one reset; views and the selection model see a single change.
-    void set_rows(std::vector<RecordSummary> rows);
+    // Where the tooltip reads a record's whole remark; the list itself keeps only the start its
+    // column shows. Without one the tooltip shows that start.
+    using RemarkSource = std::function<std::string(RecordId)>;
+    void set_remark_source(RemarkSource source) { remark_source_ = std::move(source); }
+
+    // Replaces every row in one reset (views and the selection model see a single change) with
+    // the rows read hands to its visitor, one at a time, so that no list of them is built
+    // first. A failure leaves the list empty and is returned.
+    Status set_rows_from(const std::function<Status(const statements::SummaryVisitor&)>& read);
     // Empties the list, overwriting the shown texts first: a locked vault leaves none behind.
     void clear();
     // Search results: the rows with the category each is stored under.
-    void set_found_rows(std::vector<RecordMatch> found);
+    void set_found_rows(const std::vector<RecordMatch>& found);
 
-    const RecordSummary& row(int index) const { return rows_[std::size_t(index)]; }
     RecordId oid_at(int index) const { return rows_[std::size_t(index)].oid; }
+    std::string_view title_at(int index) const;
     static int column_width(int column);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -52,11 +65,31 @@ public:
     Qt::DropActions supportedDragActions() const override;
 
 private:
-    QString display_text(const RecordSummary& row, int column) const;
-    QString category_text(int row) const;
+    // One row's texts lie back to back in texts_ (title, account, the remark's start, category),
+    // so that a lock wipes the whole list in one short pass and gives back two blocks, not
+    // millions of strings.
+    struct ShownRow {
+        RecordId oid = 0;
+        std::size_t offset = 0;
+        std::uint32_t title = 0;
+        std::uint32_t account = 0;
+        std::uint32_t remark = 0;
+        std::uint32_t category = 0;  // only search results have one
+    };
 
-    std::vector<RecordSummary> rows_;
-    std::vector<std::string> categories_;  // one per row for search results, else empty
+    void drop_rows();
+    void append(const RecordSummary& row, std::string_view category = {});
+    void append_text(std::string_view text);
+    std::string_view title_of(const ShownRow& row) const;
+    std::string_view account_of(const ShownRow& row) const;
+    std::string_view remark_of(const ShownRow& row) const;
+    std::string_view category_of(const ShownRow& row) const;
+    QString display_text(const ShownRow& row, int column) const;
+    QString tooltip(const ShownRow& row) const;
+
+    std::vector<ShownRow> rows_;
+    std::string texts_;
+    RemarkSource remark_source_;
     QIcon icon_;
 };
 

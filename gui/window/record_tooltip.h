@@ -3,13 +3,13 @@
 #pragma once
 
 #include <QString>
-
-#include "vault/vault_record.h"
+#include <string_view>
 
 namespace korvane {
 
 // The title, account and remark on labelled lines (标题：, 账号：, 备注：), the remark only when
 // there is one. The summary holds no password, so none can reach the tooltip.
-QString record_tooltip(const RecordSummary& record);
+// The texts are the vault's GBK bytes.
+QString record_tooltip(std::string_view title, std::string_view account, std::string_view remark);
 
 }  // namespace korvane
