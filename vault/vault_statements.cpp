@@ -269,24 +269,26 @@ Status move_record(SqliteDb& db, RecordId oid, std::string_view category) {
     return finish_change(db, *stmt, kAction, true, no_record());
 }
 
-Result<std::string> record_password(SqliteDb& db, RecordId oid) {
-    constexpr char kAction[] = "读取密码";
-    auto stmt = prepare(db, "select pass from userpass where OID=?", kAction);
+namespace {
+
+// One column of one record; empty when no such record.
+Result<std::string> record_field(SqliteDb& db, RecordId oid, const char* sql, const char* action) {
+    auto stmt = prepare(db, sql, action);
     if (!stmt) return make_error(stmt.error());
     stmt->bind_int64(1, oid);
     const bool row = stmt->step();
-    if (stmt->failed()) return failure(kAction, stmt->error());
+    if (stmt->failed()) return failure(action, stmt->error());
     return row ? stmt->column_text(0) : std::string();
 }
 
+}  // namespace
+
+Result<std::string> record_password(SqliteDb& db, RecordId oid) {
+    return record_field(db, oid, "select pass from userpass where OID=?", "读取密码");
+}
+
 Result<std::string> record_remark(SqliteDb& db, RecordId oid) {
-    constexpr char kAction[] = "读取备注";
-    auto stmt = prepare(db, "select bz from userpass where OID=?", kAction);
-    if (!stmt) return make_error(stmt.error());
-    stmt->bind_int64(1, oid);
-    const bool row = stmt->step();
-    if (stmt->failed()) return failure(kAction, stmt->error());
-    return row ? stmt->column_text(0) : std::string();
+    return record_field(db, oid, "select bz from userpass where OID=?", "读取备注");
 }
 
 Result<std::vector<VaultRecord>> all_records(SqliteDb& db) {
