@@ -169,7 +169,7 @@ int CommandContext::finish(VaultSession& doc, int exit_code) {
     // A body that succeeded has committed its change for good: whatever comes after, a signal
     // too, the report must say it was done, or a retry would do it twice.
     const bool completed = exit_code == kExitSuccess;
-    doc.lock();
+    if (std::optional<QString> notice = doc.lock()) say(*notice);
     change_kept_ = completed && doc.access() == VaultSession::Access::ReadWrite;
     const int sig = console_.termination_signal();
     if (sig == 0) return exit_code == kBodyNotRun ? int(kExitSuccess) : exit_code;

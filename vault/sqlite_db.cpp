@@ -37,6 +37,12 @@ std::optional<QString> out_of_room(sqlite3* db) {
 std::optional<QString> in_chinese(sqlite3* db) {
     if (std::optional<QString> room = out_of_room(db)) return room;
     const int system_error = sqlite3_system_errno(db);
+    if (sqlite3_extended_errcode(db) == SQLITE_READONLY_DBMOVED) {
+        // Written on, the file that is gone would take the change with it.
+        return QStringLiteral(
+            "密码库文件在打开期间被移动、替换或删除了，修改没有保存。"
+            "锁定或退出时，程序会把已保存的全部记录重新写回密码库文件");
+    }
     switch (sqlite3_extended_errcode(db) & 0xff) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:

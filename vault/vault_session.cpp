@@ -93,6 +93,19 @@ QString refused_file_text(const QString& vault_path, const QString& why) {
         .arg(native_path(vault_path), why);
 }
 
+// Device and inode of the file path leads to (links followed); nullopt when it leads nowhere.
+std::optional<std::pair<std::uint64_t, std::uint64_t>> file_identity(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) return std::nullopt;
+    return std::pair<std::uint64_t, std::uint64_t>(info.st_dev, info.st_ino);
+}
+
+// Whether anything (a dangling link too) has the name.
+bool name_taken(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
 Error unusable_vault(const QString& vault_path, const QString& why) {
     return make_error(QStringLiteral("密码库“%1”解密后不是可以使用的密码库：%2。\n"
                                      "密码库没有打开，文件保持原样。")
@@ -103,7 +116,7 @@ Error unusable_vault(const QString& vault_path, const QString& why) {
 
 VaultSession::VaultSession(QString vault_dir, Access access) : access_(access), files_(vault_dir) {}
 
-VaultSession::~VaultSession() { lock(); }
+VaultSession::~VaultSession() { (void)lock(); }
 
 StartOutcome VaultSession::start(SessionPrompts& prompts) {
     if (std::optional<StartOutcome> refused = check_folder(prompts)) return *refused;
@@ -389,14 +402,48 @@ Status VaultSession::open_connection(std::shared_ptr<EncipheredVfs> vfs) {
         return unusable_vault(files_.vault, schema.error());
     }
     db_ = std::move(*db);
+    opened_file_ = file_identity(files_.vault).value_or(opened_file_);
     return Status::success();
 }
 
-void VaultSession::lock() {
+std::optional<QString> VaultSession::lock() {
+    std::optional<QString> notice;
+    if (db_.is_open() && access_ == Access::ReadWrite) notice = save_if_replaced();
     // Each change was committed (and synced) when it was made; the key goes with the
     // connection's files.
     db_.close();
     secure_wipe(master_password_);
+    return notice;
+}
+
+std::optional<QString> VaultSession::save_if_replaced() {
+    if (file_identity(files_.vault) == std::optional(opened_file_)) return std::nullopt;
+    QString text =
+        QStringLiteral("密码库文件“%1”在打开期间被替换或删除了。").arg(native_path(files_.vault));
+    // Through a link, the file the link names is the one that was replaced.
+    Result<QString> resolved = AtomicFileWriter::resolve_links(files_.vault);
+    const QString found = resolved ? *resolved : files_.vault;
+    if (name_taken(found)) {
+        Result<QString> moved = set_aside(found);
+        if (!moved) {
+            return text + QLatin1Char('\n') + moved.error() +
+                   QStringLiteral("\n打开期间所做的修改没有保存到那里。");
+        }
+        text += QStringLiteral("\n在那里找到的文件已原样改名保留为“%1”，请检查后自行处理。")
+                    .arg(native_path(*moved));
+    }
+    // The connection still reads the file it opened, renamed away or deleted: copied out whole
+    // under the session's key, it becomes user.dat again.
+    Result<std::shared_ptr<EncipheredVfs>> vfs = EncipheredVfs::create(master_password_);
+    Status saved =
+        vfs ? write_enciphered_file(files_.vault, *vfs,
+                                    [this](SqliteDb& copy) { return copy_database(db_, copy); })
+            : Status(make_error(vfs.error()));
+    if (saved) {
+        return text + QStringLiteral("\n程序已把打开的密码库中的全部记录加密保存到“%1”。")
+                          .arg(native_path(files_.vault));
+    }
+    return text + QStringLiteral("\n无法保存打开的密码库中的记录：%1").arg(saved.error());
 }
 
 void VaultSession::release_folder() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "vault/enciphered_vfs.h"
 #include "vault/folder_lock.h"
@@ -43,8 +44,12 @@ public:
     StartOutcome start(SessionPrompts& prompts);
 
     // Closes the connection and wipes the key. Every change was committed to user.dat when it
-    // was made, so there is nothing left to write.
-    void lock();
+    // was made, so there is nothing left to write, unless something else took user.dat's place
+    // while the vault was open (a sync client, a copy, a deletion): the session's connection
+    // then wrote to a file no longer there. Whatever is at the name is set aside, the session's
+    // database is saved to user.dat under its key, and what the user must be told of it is
+    // returned; nullopt when there is nothing to tell.
+    std::optional<QString> lock();
     // Lets go of user.lock once the vault is locked, so that another program may open the
     // folder while this one waits; start() claims it again and reads the files afresh. Does
     // nothing while the vault is still unlocked.
@@ -76,11 +81,14 @@ private:
     QString journal_path() const;
     Status roll_back_hot_journal(const std::shared_ptr<EncipheredVfs>& vfs);
     Status open_connection(std::shared_ptr<EncipheredVfs> vfs);
+    std::optional<QString> save_if_replaced();
 
     Access access_;
     VaultFiles files_;
     std::string master_password_;
     SqliteDb db_;
+    // Device and inode of the file the connection opened, as user.dat named it then.
+    std::pair<std::uint64_t, std::uint64_t> opened_file_{0, 0};
     std::unique_ptr<FolderLock> lock_file_;
 };
 

@@ -109,13 +109,21 @@ bool KorvaneApplication::start(SessionPrompts& prompts, const QString& vault_dir
     return true;
 }
 
-void KorvaneApplication::shut_down() {
+std::optional<QString> KorvaneApplication::shut_down() {
     // A password copied in the last seconds must not outlive the program on the clipboard.
     if (frame_) frame_->clipboard_clearer().clear_now();
     frame_.reset();
-    if (!session_) return;
-    session_->lock();
+    if (!session_) return std::nullopt;
+    std::optional<QString> notice = session_->lock();
     session_.reset();
+    if (notice) qWarning("%s", qUtf8Printable(*notice));
+    return notice;
+}
+
+void KorvaneApplication::shut_down_and_tell() {
+    std::optional<QString> notice = shut_down();
+    // Told in a box unless the system is ending the program, which no box may hold up.
+    if (notice && !program_quitting()) show_closing_message(*notice, error_caption());
 }
 
 int KorvaneApplication::run(const QStringList& arguments) {
@@ -129,7 +137,7 @@ int KorvaneApplication::run(const QStringList& arguments) {
     if (std::optional<QString> failure = program_failure()) return end_with_failure(*failure);
     if (!started) return exit_code_;
     if (program_quitting()) {
-        shut_down();
+        shut_down_and_tell();
         return 0;
     }
 
@@ -140,7 +148,7 @@ int KorvaneApplication::run(const QStringList& arguments) {
 
     const int code = app_.exec();
     if (std::optional<QString> failure = program_failure()) return end_with_failure(*failure);
-    shut_down();
+    shut_down_and_tell();
     return code;
 }
 
@@ -148,8 +156,9 @@ int KorvaneApplication::end_with_failure(const QString& what) {
     // No question may come up while the vault is being closed.
     mark_program_failed(what);
     const QString vault_path = session_ ? session_->vault_path() : QString();
-    shut_down();
-    const QString text = failure_text(what, vault_path);
+    const std::optional<QString> notice = shut_down();
+    QString text = failure_text(what, vault_path);
+    if (notice) text += QStringLiteral("\n\n") + *notice;
     qCritical("%s", qUtf8Printable(text));
     show_closing_message(text, error_caption());
     return 1;

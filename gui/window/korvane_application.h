@@ -30,12 +30,15 @@ public:
     // The parts of run(), for tests that drive the program step by step. start() returns
     // false when the program should end at once, with exit_code() set.
     bool start(SessionPrompts& prompts, const QString& vault_dir);
-    // Destroys the main window, then locks the vault.
-    void shut_down();
+    // Destroys the main window, then locks the vault; what the lock has to tell (VaultSession::
+    // lock) is returned, and written to standard error.
+    std::optional<QString> shut_down();
     int exit_code() const { return exit_code_; }
     // Ends the program after an exception: locks the vault, tells the user what happened and
     // returns the exit code (1). For run() and for main(), around run().
     int end_with_failure(const QString& what);
+    // shut_down(), with what it has to tell shown in a box.
+    void shut_down_and_tell();
     MainWindow* frame() const { return frame_.get(); }
     VaultSession* session() const { return session_.get(); }
 

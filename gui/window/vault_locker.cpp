@@ -138,8 +138,9 @@ void VaultLocker::close_vault() {
     // Closes popup menus too, and keeps anything the lock sets off from asking a question.
     withdraw_dialogs();
     forget_vault_view();
-    session_.lock();
+    const std::optional<QString> notice = session_.lock();
     allow_dialogs();
+    if (notice) show_message(&window_, *notice, error_caption());
     session_.release_folder();
     locked_ = true;
     show_panel();

@@ -238,6 +238,55 @@ TEST_F(VaultSessionTest, EveryChangeIsInTheEncipheredVaultAtOnceAndNowhereInPlai
     EXPECT_EQ(files_holding(marker), QStringList());
 }
 
+// A sync client or a copy may put another file at user.dat's name while the vault is open, or
+// delete it: the session's connection still reads the file it opened, and SQLite refuses to
+// write to a file that has moved. The lock keeps what it finds at the name and saves every
+// record of the session to user.dat.
+TEST_F(VaultSessionTest, AVaultFileReplacedOrDeletedWhileOpenLosesNoRecordAtTheLock) {
+    enum class How { RenamedOver, Deleted, WrittenAtTheName };
+    for (How how : {How::RenamedOver, How::Deleted, How::WrittenAtTheName}) {
+        SCOPED_TRACE(int(how));
+        QDir(dir_.path()).removeRecursively();
+        QDir().mkpath(dir_.path());
+        make_vault(kPassword, {"mail"});
+        const std::string foreign = "bt,name,pass\nnot,a,vault\n";
+        auto doc = open_vault();
+        ASSERT_TRUE(doc);
+        ASSERT_TRUE(statements::insert_record(doc->db(), record("before")).ok());
+        switch (how) {
+            case How::RenamedOver:
+                write_file(path("elsewhere"), foreign);
+                ASSERT_TRUE(::rename(QFile::encodeName(path("elsewhere")).constData(),
+                                     QFile::encodeName(path("user.dat")).constData()) == 0);
+                break;
+            case How::Deleted:
+                ASSERT_TRUE(QFile::remove(path("user.dat")));
+                break;
+            case How::WrittenAtTheName:
+                ASSERT_TRUE(QFile::remove(path("user.dat")));
+                write_file(path("user.dat"), foreign);
+                break;
+        }
+        const Result<RecordId> refused = statements::insert_record(doc->db(), record("refused"));
+        ASSERT_FALSE(refused.ok());
+        EXPECT_TRUE(refused.error().contains(QStringLiteral("被移动、替换或删除")))
+            << refused.error().toStdString();
+        const std::optional<QString> notice = doc->lock();
+        ASSERT_TRUE(notice.has_value());
+        EXPECT_EQ(query_sealed(kPassword, "select group_concat(bt, ',') from userpass"),
+                  "mail,before");
+        const QStringList kept = QDir(dir_.path()).entryList({"user-*.dat.bak"});
+        if (how == How::Deleted) {
+            EXPECT_TRUE(kept.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(kept.size(), 1);
+        EXPECT_EQ(read_file(path(kept[0])), foreign);
+        EXPECT_TRUE(notice->contains(QDir::toNativeSeparators(path(kept[0]))))
+            << notice->toStdString();
+    }
+}
+
 TEST_F(VaultSessionTest, WrongPasswordShowsTheMessageAndTouchesNothing) {
     make_vault(kPassword);
     const std::string sealed = read_file(path("user.dat"));
