@@ -245,9 +245,16 @@ int read_block(sqlite3_file* file, std::uint8_t* out, sqlite3_int64 offset) {
     return rc == SQLITE_IOERR_SHORT_READ ? SQLITE_OK : rc;
 }
 
+// The most fill_gap writes at once. SQLite's own writes leave at most a few pages between the
+// end of the file and a page it spills from a full cache (2 MB by default); only a hostile
+// journal asks for more, when its header gives the database a size of many terabytes, which a
+// plain file would take as a sparse hole but this one would have to encipher block by block.
+constexpr sqlite3_int64 kMaxGap = sqlite3_int64(16) << 20;
+
 // Writes enciphered zero blocks over [from, to): a write past the end of the file would
 // otherwise leave a hole of plain zeros, which no key deciphers to zeros.
 int fill_gap(sqlite3_file* file, sqlite3_int64 from, sqlite3_int64 to) {
+    if (to - from > kMaxGap) return SQLITE_IOERR_WRITE;
     constexpr std::size_t kChunk = 64 * 1024;
     std::uint8_t* zeros = nullptr;
     sqlite3_file* real = real_of(file);

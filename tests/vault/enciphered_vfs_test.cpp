@@ -357,6 +357,18 @@ TEST_F(EncipheredVfsTest, HotJournalIsEncipheredAndRolledBackOnlyUnderTheRightKe
     }
     EXPECT_FALSE(QFileInfo::exists(file("crash.dat-journal")));
     EXPECT_EQ(read_file(file("crash.dat")), committed);
+
+    // The same journal with a header that gives the database two thousand million pages: a
+    // plain file would grow a sparse hole of terabytes, this one would have to encipher it all.
+    std::string hostile = reference_mars_ecb(kKey, crashed_journal, false);
+    hostile.replace(16, 4, std::string("\x7f\xff\xff\xff", 4));
+    write_file(file("hostile.dat"), crashed_dat);
+    write_file(file("hostile.dat-journal"), reference_mars_ecb(kKey, hostile, true));
+    auto grown = SqliteDb::open_enciphered(file("hostile.dat"), vfs, SqliteDb::Mode::ReadWrite);
+    const bool read =
+        grown && rows_through(*grown, "PRAGMA quick_check") == std::vector<RawRow>{{"ok"}};
+    EXPECT_FALSE(read);
+    EXPECT_LE(QFileInfo(file("hostile.dat")).size(), qint64(crashed_dat.size()) + (16 << 20));
 }
 
 // What the key check says of a file, and that every refusal leaves it as it was.
