@@ -130,6 +130,11 @@ inline BuiltVault& small_vault() {
     return vault;
 }
 
+// range(0) (or range(1)) of a case that runs on both: 0 the 16 KiB vault, 1 the large one.
+inline BuiltVault& vault_of(std::int64_t which) {
+    return which == 0 ? small_vault() : read_vault();
+}
+
 struct CloseConnection {
     void operator()(sqlite3* db) const { sqlite3_close(db); }
 };

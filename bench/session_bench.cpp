@@ -32,11 +32,7 @@ namespace {
 using namespace korvane;
 using bench::BuiltVault;
 using bench::FixedPrompts;
-
-// range(1) (or range(0)) of every case: 0 the 16 KiB vault, 1 the large one.
-BuiltVault& vault_of(std::int64_t which) {
-    return which == 0 ? bench::small_vault() : bench::read_vault();
-}
+using bench::vault_of;
 
 // The unlock alone; the lock in between is not timed.
 void BM_Unlock(benchmark::State& state) {

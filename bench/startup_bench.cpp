@@ -35,12 +35,20 @@ namespace {
 using namespace korvane;
 using bench::BuiltVault;
 using bench::FixedPrompts;
-
-BuiltVault& vault_of(std::int64_t which) {
-    return which == 0 ? bench::small_vault() : bench::read_vault();
-}
+using bench::vault_of;
 
 QApplication& application() { return *qobject_cast<QApplication*>(QCoreApplication::instance()); }
+
+// The window program on vault, shown and settled; false (the case skipped) if it did not start.
+bool start_window(benchmark::State& state, KorvaneApplication& app, const BuiltVault& vault) {
+    FixedPrompts prompts;
+    if (!app.start(prompts, vault.vault_dir)) {
+        state.SkipWithError("no start");
+        return false;
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
 
 // The rows of one view read by hand into plain strings, as the list model keeps them.
 std::size_t bare_query(sqlite3* db, const char* sql, const std::string* category) {
@@ -144,13 +152,8 @@ void BM_SwitchCategory(benchmark::State& state) {
         state.SkipWithError("no vault");
         return;
     }
-    FixedPrompts prompts;
     KorvaneApplication app(application());
-    if (!app.start(prompts, vault.vault_dir)) {
-        state.SkipWithError("no start");
-        return;
-    }
-    QCoreApplication::processEvents();
+    if (!start_window(state, app, vault)) return;
     CategoryTree& tree = app.frame()->category_tree();
     QTreeWidgetItem* root = tree.root_item();
     QTreeWidgetItem* work = work_item(tree);
@@ -209,13 +212,8 @@ void BM_WindowLock(benchmark::State& state) {
         state.SkipWithError("no vault");
         return;
     }
-    FixedPrompts prompts;
     KorvaneApplication app(application());
-    if (!app.start(prompts, vault.vault_dir)) {
-        state.SkipWithError("no start");
-        return;
-    }
-    QCoreApplication::processEvents();
+    if (!start_window(state, app, vault)) return;
     VaultLocker& locker = app.frame()->vault_locker();
     auto* password = locker.panel().findChild<QLineEdit*>();
     for (auto _ : state) {
