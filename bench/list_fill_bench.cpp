@@ -16,8 +16,8 @@
 
 #include "bench/bench_goals.h"
 #include "bench/bench_session.h"
-#include "gui/window/command_router.h"
-#include "gui/window/record_list.h"
+#include "gui/commands/command_router.h"
+#include "gui/records/record_list.h"
 #include "platform/clipboard_clearer.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"

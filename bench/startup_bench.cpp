@@ -22,12 +22,12 @@
 
 #include "bench/bench_goals.h"
 #include "bench/bench_session.h"
-#include "gui/window/category_tree.h"
+#include "gui/categories/category_tree.h"
+#include "gui/lock/unlock_panel.h"
+#include "gui/lock/vault_locker.h"
+#include "gui/records/record_list.h"
 #include "gui/window/korvane_application.h"
 #include "gui/window/main_window.h"
-#include "gui/window/record_list.h"
-#include "gui/window/unlock_panel.h"
-#include "gui/window/vault_locker.h"
 #include "vault/vault_session.h"
 
 namespace {

@@ -11,6 +11,11 @@
 #   gui/common  -> platform, tools, vault, resources
 #   gui/auth    -> gui/common and below
 #   gui/tools   -> gui/auth, gui/common and below (the import asks a source's password)
+#   gui/commands, gui/settings, gui/editor -> gui/common and below
+#   gui/records -> gui/editor, gui/commands, gui/common and below
+#   gui/categories -> gui/records (a dropped record), gui/commands, gui/common and below
+#   gui/float   -> gui/editor, gui/commands, gui/common and below
+#   gui/lock    -> gui/settings, gui/commands, gui/auth, gui/common and below
 #   gui/window  -> gui/* and below
 #   cli         -> platform, tools, vault                   (never gui, no widgets)
 #   app         -> gui/*, platform and below
@@ -63,16 +68,29 @@ BEGIN {
     allowed["gui/common"] = "platform tools vault resources"
     allowed["gui/auth"] = "gui/common platform tools vault resources"
     allowed["gui/tools"] = "gui/auth gui/common platform tools vault resources"
-    allowed["gui/window"] = "gui/common gui/auth gui/tools platform tools vault resources"
+    below_gui = "gui/common platform tools vault resources"
+    allowed["gui/commands"] = below_gui
+    allowed["gui/settings"] = below_gui
+    allowed["gui/editor"] = below_gui
+    allowed["gui/records"] = "gui/editor gui/commands " below_gui
+    allowed["gui/categories"] = "gui/records gui/commands " below_gui
+    allowed["gui/float"] = "gui/editor gui/commands " below_gui
+    allowed["gui/lock"] = "gui/settings gui/commands gui/auth " below_gui
+    every_gui = "gui/auth gui/tools gui/commands gui/settings gui/editor gui/records " \
+                "gui/categories gui/float gui/lock"
+    allowed["gui/window"] = every_gui " " below_gui
     allowed["cli"] = "platform tools vault"
-    allowed["app"] = "gui/common gui/auth gui/tools gui/window platform tools vault resources"
+    allowed["app"] = "gui/window " every_gui " " below_gui
     no_widgets["vault"] = no_widgets["tools"] = no_widgets["platform"] = no_widgets["cli"] = 1
     bad = 0
 }
 
 # The layer of a path in the new layout; "" for a path that is none of ours.
 function new_layer(p) {
-    if (p ~ /^gui\/(common|auth|tools|window)\//) { split(p, parts, "/"); return "gui/" parts[2] }
+    if (p ~ /^gui\/(common|auth|tools|commands|settings|editor|records|categories|float|lock|window)\//) {
+        split(p, parts, "/")
+        return "gui/" parts[2]
+    }
     if (p ~ /^gui\//) return "gui/?"
     if (p ~ /^(vault|tools|platform|resources|cli|app)\//) { split(p, parts, "/"); return parts[1] }
     return ""

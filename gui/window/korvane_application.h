@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "gui/window/command_target.h"
+#include "gui/commands/command_target.h"
 #include "vault/vault_session.h"
 
 class QApplication;

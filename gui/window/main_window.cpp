@@ -16,27 +16,28 @@
 #include <QToolBar>
 
 #include "gui/auth/change_password_dialog.h"
+#include "gui/categories/category_tree.h"
+#include "gui/commands/command_router.h"
+#include "gui/commands/command_table.h"
+#include "gui/commands/menu_builder.h"
 #include "gui/common/message_box.h"
 #include "gui/common/run_modal.h"
+#include "gui/float/float_window.h"
+#include "gui/float/float_window_follower.h"
+#include "gui/lock/vault_locker.h"
+#include "gui/records/record_list.h"
+#include "gui/records/search_box.h"
+#include "gui/settings/clipboard_settings.h"
+#include "gui/settings/options_dialog.h"
+#include "gui/settings/style_settings.h"
+#include "gui/settings/visual_style.h"
 #include "gui/tools/tool_commands.h"
-#include "gui/window/category_tree.h"
-#include "gui/window/clipboard_settings.h"
-#include "gui/window/command_router.h"
-#include "gui/window/command_table.h"
-#include "gui/window/float_window.h"
-#include "gui/window/float_window_follower.h"
 #include "gui/window/lock_key_indicators.h"
-#include "gui/window/menu_builder.h"
-#include "gui/window/options_dialog.h"
-#include "gui/window/record_list.h"
-#include "gui/window/search_box.h"
-#include "gui/window/style_settings.h"
 #include "gui/window/tray_icon.h"
-#include "gui/window/vault_locker.h"
-#include "gui/window/visual_style.h"
 #include "platform/clipboard.h"
 #include "resources/resource_ids.h"
 #include "resources/string_table.h"
+#include "vault/secure_wipe.h"
 #include "vault/vault_session.h"
 
 namespace korvane {
@@ -109,7 +110,10 @@ MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* pa
 }
 
 // Only a normal end destroys the frame, so a killed process keeps the previously stored look.
-MainWindow::~MainWindow() { StyleSettings::write(style_mode_); }
+MainWindow::~MainWindow() {
+    StyleSettings::write(style_mode_);
+    secure_wipe(locked_category_);
+}
 
 void MainWindow::initial_update() {
     tree_->reload();
@@ -405,5 +409,53 @@ void MainWindow::showEvent(QShowEvent* event) {
             {kTreeWidth, std::max(1, splitter_->width() - kTreeWidth - kSplitterBar)});
     }
 }
+
+void MainWindow::forget_vault_view() {
+    secure_wipe(locked_category_);
+    locked_category_ = tree_->selected_category();
+    // Only the password this program put there; whatever the user copied since is theirs.
+    clearer_->clear_now();
+    hold_back_float_window(true);
+    if (float_window_) float_window_->clear_collected();
+    // The search says what the user was looking for; setText, unlike clear, leaves no undo.
+    search_box_->setText(QString());
+    tree_->empty();
+    list_->clear_shown();
+}
+
+void MainWindow::restore_vault_view() {
+    // The category chosen at the lock is selected by the reload itself if it is still there,
+    // else the root: one fill of the list, in the mode it had, instead of one for the root and
+    // another for the category.
+    tree_->reload_selecting(locked_category_);
+    secure_wipe(locked_category_);
+    hold_back_float_window(false);
+}
+
+void MainWindow::show_lock_panel(QWidget& panel) {
+    // Taken out, not replaced: setCentralWidget() would delete the panes.
+    locked_content_ = takeCentralWidget();
+    if (locked_content_) {
+        locked_content_->setParent(&panel);
+        locked_content_->hide();
+    }
+    setCentralWidget(&panel);
+    panel.show();
+}
+
+void MainWindow::show_vault_content() {
+    QWidget* panel = takeCentralWidget();
+    if (panel) {
+        panel->setParent(this);
+        panel->hide();
+    }
+    if (locked_content_) {
+        setCentralWidget(locked_content_);
+        locked_content_->show();
+        locked_content_ = nullptr;
+    }
+}
+
+void MainWindow::update_commands() { router_->update_actions(); }
 
 }  // namespace korvane

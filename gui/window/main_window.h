@@ -7,8 +7,10 @@
 #include <QHash>
 #include <QMainWindow>
 #include <memory>
+#include <string>
 
-#include "gui/window/command_target.h"
+#include "gui/commands/command_target.h"
+#include "gui/lock/lockable_window.h"
 #include "platform/clipboard_clearer.h"
 
 class QLabel;
@@ -29,7 +31,7 @@ class TrayIcon;
 class VaultLocker;
 struct VaultChange;
 
-class MainWindow : public QMainWindow, public CommandTarget {
+class MainWindow : public QMainWindow, public CommandTarget, public LockableWindow {
     Q_OBJECT
 public:
     // app_target ends the routing chain (the application's own commands). clock times the
@@ -89,6 +91,14 @@ public:
     void execute_command(int id) override;
     void update_command(int id, CommandState& state) const override;
 
+    // LockableWindow
+    QWidget& lock_owner() override { return *this; }
+    void forget_vault_view() override;
+    void restore_vault_view() override;
+    void show_lock_panel(QWidget& panel) override;
+    void show_vault_content() override;
+    void update_commands() override;
+
 signals:
     // The user chose 退出: the application ends the event loop and locks the vault.
     void exit_requested();
@@ -140,6 +150,10 @@ private:
     FloatWindowFollower* float_follower_ = nullptr;
     VaultLocker* locker_ = nullptr;
     CommandTarget* active_pane_ = nullptr;
+    // The panes while the unlock panel stands in for them.
+    QWidget* locked_content_ = nullptr;
+    // The tree's selection at the lock, selected again at the unlock.
+    std::string locked_category_;
     bool window_shown_ = true;
     bool splitter_sized_ = false;
     int style_mode_;

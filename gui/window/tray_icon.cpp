@@ -7,9 +7,9 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "gui/window/command_router.h"
-#include "gui/window/command_table.h"
-#include "gui/window/menu_builder.h"
+#include "gui/commands/command_router.h"
+#include "gui/commands/command_table.h"
+#include "gui/commands/menu_builder.h"
 #include "resources/resource_ids.h"
 
 namespace korvane {

@@ -15,15 +15,15 @@
 #include <QTest>
 #include <memory>
 
-#include "gui/window/clipboard_settings.h"
-#include "gui/window/lock_settings.h"
+#include "gui/editor/record_editor_dialog.h"
+#include "gui/records/record_list.h"
+#include "gui/records/record_list_model.h"
+#include "gui/settings/clipboard_settings.h"
+#include "gui/settings/lock_settings.h"
+#include "gui/settings/options_dialog.h"
+#include "gui/settings/style_settings.h"
 #include "gui/window/main_window.h"
-#include "gui/window/options_dialog.h"
-#include "gui/window/record_editor_dialog.h"
-#include "gui/window/record_list.h"
-#include "gui/window/record_list_model.h"
 #include "gui/window/running_app.h"
-#include "gui/window/style_settings.h"
 #include "platform/clipboard_clearer.h"
 #include "resources/resource_ids.h"
 #include "support/modal_driver.h"

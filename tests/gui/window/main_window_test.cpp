@@ -26,17 +26,18 @@
 #include <csignal>
 
 #include "gui/auth/login_dialog.h"
-#include "gui/window/category_name_dialog.h"
-#include "gui/window/category_tree.h"
-#include "gui/window/command_router.h"
-#include "gui/window/command_table.h"
+#include "gui/categories/category_name_dialog.h"
+#include "gui/categories/category_tree.h"
+#include "gui/commands/command_router.h"
+#include "gui/commands/command_table.h"
+#include "gui/commands/menu_builder.h"
+#include "gui/editor/record_editor_dialog.h"
+#include "gui/records/record_drag.h"
+#include "gui/records/record_list.h"
+#include "gui/records/record_list_model.h"
+#include "gui/records/search_box.h"
 #include "gui/window/korvane_application.h"
-#include "gui/window/menu_builder.h"
-#include "gui/window/record_editor_dialog.h"
-#include "gui/window/record_list.h"
-#include "gui/window/record_list_model.h"
 #include "gui/window/running_app.h"
-#include "gui/window/search_box.h"
 #include "gui/window/tray_icon.h"
 #include "resources/resource_ids.h"
 #include "support/file_helpers.h"
@@ -89,7 +90,7 @@ protected:
     // Sends a record drag of oid to widget at pos, as the platform would; true if accepted.
     bool drop_record(QWidget* target, const QPoint& pos, RecordId oid) {
         QMimeData data;
-        data.setData(QLatin1String(CategoryTree::kRecordMimeType), QByteArray::number(oid));
+        data.setData(QLatin1String(record_drag::kMimeType), QByteArray::number(oid));
         QDragEnterEvent enter(pos, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
         if (!enter.isAccepted()) return false;

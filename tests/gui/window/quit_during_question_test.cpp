@@ -18,13 +18,13 @@
 #include <new>
 #include <stdexcept>
 
-#include "gui/window/category_tree.h"
-#include "gui/window/command_router.h"
-#include "gui/window/float_window.h"
+#include "gui/categories/category_tree.h"
+#include "gui/commands/command_router.h"
+#include "gui/float/float_window.h"
+#include "gui/records/record_list.h"
+#include "gui/records/record_list_model.h"
 #include "gui/window/korvane_application.h"
 #include "gui/window/main_window.h"
-#include "gui/window/record_list.h"
-#include "gui/window/record_list_model.h"
 #include "gui/window/running_app.h"
 #include "resources/resource_ids.h"
 #include "support/file_helpers.h"

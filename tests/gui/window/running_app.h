@@ -10,11 +10,11 @@
 #include <memory>
 #include <string>
 
-#include "gui/window/category_tree.h"
-#include "gui/window/command_router.h"
+#include "gui/categories/category_tree.h"
+#include "gui/commands/command_router.h"
+#include "gui/records/record_list.h"
 #include "gui/window/korvane_application.h"
 #include "gui/window/main_window.h"
-#include "gui/window/record_list.h"
 #include "support/scripted_prompts.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"
