@@ -92,7 +92,7 @@ void BM_StartUp(benchmark::State& state) {
         const bool started = app->start(prompts, vault.vault_dir);
         QCoreApplication::processEvents();
         state.PauseTiming();
-        const int rows = started ? app->frame()->record_list().row_count() : 0;
+        const int rows = started ? app->main_window()->record_list().row_count() : 0;
         app->shut_down();
         app.reset();
         state.ResumeTiming();
@@ -154,7 +154,7 @@ void BM_SwitchCategory(benchmark::State& state) {
     }
     KorvaneApplication app(application());
     if (!start_window(state, app, vault)) return;
-    CategoryTree& tree = app.frame()->category_tree();
+    CategoryTree& tree = app.main_window()->category_tree();
     QTreeWidgetItem* root = tree.root_item();
     QTreeWidgetItem* work = work_item(tree);
     if (!work) {
@@ -173,7 +173,7 @@ void BM_SwitchCategory(benchmark::State& state) {
         state.ResumeTiming();
         tree.setCurrentItem(target);
         QCoreApplication::processEvents();
-        if (app.frame()->record_list().row_count() != rows) {
+        if (app.main_window()->record_list().row_count() != rows) {
             state.SkipWithError("wrong row count");
             break;
         }
@@ -214,7 +214,7 @@ void BM_WindowLock(benchmark::State& state) {
     }
     KorvaneApplication app(application());
     if (!start_window(state, app, vault)) return;
-    VaultLocker& locker = app.frame()->vault_locker();
+    VaultLocker& locker = app.main_window()->vault_locker();
     auto* password = locker.panel().findChild<QLineEdit*>();
     for (auto _ : state) {
         locker.lock();

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "cli/command_table.h"
+#include "cli/command_catalog.h"
 #include "vault/result.h"
 
 namespace korvane::cli {

@@ -127,18 +127,18 @@ int CommandContext::run_with_vault(const std::function<int(VaultSession&)>& body
     const Result<VaultPresence> presence = vault_presence_in(dir);
     if (!presence) return fail(kExitFile, presence.error());
     if (*presence == VaultPresence::Absent) return fail(kExitFile, kVaultMissing);
-    VaultSession doc(dir, access);
+    VaultSession session(dir, access);
     TerminalPrompts prompts(console_, questions_, TerminalPrompts::Creation::Refused);
-    const StartOutcome outcome = doc.start(prompts);
+    const StartOutcome outcome = session.start(prompts);
     if (outcome != StartOutcome::Unlocked) return start_failed(outcome);
-    const int exit_code = console_.termination_signal() != 0 ? kBodyNotRun : guarded(body, doc);
-    return finish(doc, exit_code);
+    const int exit_code = console_.termination_signal() != 0 ? kBodyNotRun : guarded(body, session);
+    return finish(session, exit_code);
 }
 
-int CommandContext::guarded(const std::function<int(VaultSession&)>& body, VaultSession& doc) {
+int CommandContext::guarded(const std::function<int(VaultSession&)>& body, VaultSession& session) {
     try {
         if (fault::should_fail("cli.command")) throw std::bad_alloc();
-        return body(doc);
+        return body(session);
     } catch (const std::bad_alloc&) {
         return fail(kExitFile, QStringLiteral("内存不足，命令没有完成，密码库没有改动。"));
     } catch (const std::exception& error) {
@@ -165,12 +165,12 @@ int CommandContext::start_failed(StartOutcome outcome) {
     return kExitFile;
 }
 
-int CommandContext::finish(VaultSession& doc, int exit_code) {
+int CommandContext::finish(VaultSession& session, int exit_code) {
     // A body that succeeded has committed its change for good: whatever comes after, a signal
     // too, the report must say it was done, or a retry would do it twice.
     const bool completed = exit_code == kExitSuccess;
-    if (std::optional<QString> notice = doc.lock()) say(*notice);
-    change_kept_ = completed && doc.access() == VaultSession::Access::ReadWrite;
+    if (std::optional<QString> notice = session.lock()) say(*notice);
+    change_kept_ = completed && session.access() == VaultSession::Access::ReadWrite;
     const int sig = console_.termination_signal();
     if (sig == 0) return exit_code == kBodyNotRun ? int(kExitSuccess) : exit_code;
     if (completed) {
@@ -236,11 +236,11 @@ std::optional<std::string> CommandContext::category_bytes(const QString& label) 
     return stored(label, QStringLiteral("分类"));
 }
 
-bool CommandContext::category_usable(VaultSession& doc, const std::string& category,
+bool CommandContext::category_usable(VaultSession& session, const std::string& category,
                                      const QString& label) {
     // The window only offers the categories of its tree, whose root is no row of table type.
     if (category == kRootCategory) return true;
-    Result<bool> exists = statements::category_exists(doc.db(), category);
+    Result<bool> exists = statements::category_exists(session.db(), category);
     if (!exists) {
         say(exists.error());
         return false;
@@ -249,8 +249,8 @@ bool CommandContext::category_usable(VaultSession& doc, const std::string& categ
     return *exists;
 }
 
-std::optional<VaultRecord> CommandContext::existing_record(VaultSession& doc, RecordId oid) {
-    auto record = statements::load_record(doc.db(), oid);
+std::optional<VaultRecord> CommandContext::existing_record(VaultSession& session, RecordId oid) {
+    auto record = statements::load_record(session.db(), oid);
     if (!record) {
         say(record.error());
         return std::nullopt;

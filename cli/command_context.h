@@ -69,15 +69,15 @@ public:
     // exactly as it was; a write through the session's database fails.
     int with_vault_read_only(const std::function<int(VaultSession&)>& body);
     int start_failed(StartOutcome outcome);
-    int finish(VaultSession& doc, int exit_code);
+    int finish(VaultSession& session, int exit_code);
 
     std::optional<RecordId> record_id(const QString& text);
     std::optional<std::string> stored(const QString& text, const QString& field_name);
     std::optional<FieldValues> field_values();
     // The stored form of a category argument; the root's label stands for the root.
     std::optional<std::string> category_bytes(const QString& label);
-    bool category_usable(VaultSession& doc, const std::string& category, const QString& label);
-    std::optional<VaultRecord> existing_record(VaultSession& doc, RecordId oid);
+    bool category_usable(VaultSession& session, const std::string& category, const QString& label);
+    std::optional<VaultRecord> existing_record(VaultSession& session, RecordId oid);
     // False, having said why, when path is one of the vault's own files or exists and is no
     // regular file (whatever --force says), or exists and --force is not given.
     bool may_write(const QString& path);
@@ -100,7 +100,7 @@ private:
     int run_with_vault(const std::function<int(VaultSession&)>& body, VaultSession::Access access);
     // body's exit code; an exception (most likely an allocation that failed) ends only the
     // command, said in Chinese, so that the vault is still locked after it.
-    int guarded(const std::function<int(VaultSession&)>& body, VaultSession& doc);
+    int guarded(const std::function<int(VaultSession&)>& body, VaultSession& session);
 
     QString output_failure() const;
 

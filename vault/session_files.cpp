@@ -84,7 +84,7 @@ QString resolve_links(const QString& path) {
 SessionFiles::SessionFiles(const QString& vault_dir)
     : vault_dir_(QDir(vault_dir).absolutePath()), resolved_vault_dir_(resolve_links(vault_dir_)) {}
 
-SessionFiles::SessionFiles(const VaultSession& doc) : SessionFiles(doc.vault_dir()) {}
+SessionFiles::SessionFiles(const VaultSession& session) : SessionFiles(session.vault_dir()) {}
 
 Status SessionFiles::check_output(const QString& path) const {
     const QString resolved = resolve_links(path);

@@ -15,7 +15,7 @@ class VaultSession;
 class SessionFiles {
 public:
     explicit SessionFiles(const QString& vault_dir);
-    explicit SessionFiles(const VaultSession& doc);
+    explicit SessionFiles(const VaultSession& session);
 
     // Fails, naming path, when path is or leads to one of the session's files: the same name
     // once symbolic links (a chain, a dangling one too) and ".." are followed, or the same

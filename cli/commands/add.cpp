@@ -13,13 +13,13 @@ namespace korvane::cli::commands {
 int add(CommandContext& context) {
     const auto values = context.field_values();
     if (!values) return kExitUsage;
-    return context.with_vault([&](VaultSession& doc) {
+    return context.with_vault([&](VaultSession& session) {
         // A record made while the root is selected belongs to the root's label.
         VaultRecord record{
             values->title.value_or(std::string()), values->account.value_or(std::string()),
             values->password.value_or(std::string()), values->remark.value_or(std::string()),
             values->category.value_or(std::string(kRootCategory))};
-        if (!context.category_usable(doc, record.category,
+        if (!context.category_usable(session, record.category,
                                      context.args().value(QStringLiteral("--category")))) {
             return int(kExitUsage);
         }
@@ -28,7 +28,7 @@ int add(CommandContext& context) {
             if (!password) return context.question_failed();
             record.password = std::move(*password);
         }
-        auto oid = statements::insert_record(doc.db(), record);
+        auto oid = statements::insert_record(session.db(), record);
         if (!oid) return context.fail(kExitFile, oid.error());
         context.print(QString::number(*oid));
         context.say(QStringLiteral("已新增记录 %1。").arg(*oid));

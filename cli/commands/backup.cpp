@@ -16,16 +16,18 @@ int backup(CommandContext& context) {
         if (!context.may_show(
                 QStringLiteral("无加密的备份是二进制的数据库文件，其中的密码都是明文，")))
             return kExitUsage;
-        return context.with_vault_read_only([&](VaultSession& doc) {
+        return context.with_vault_read_only([&](VaultSession& session) {
             const Status written = tools::export_backup(
-                doc.db(), [&context](std::string_view bytes) { return context.write_out(bytes); });
+                session.db(),
+                [&context](std::string_view bytes) { return context.write_out(bytes); });
             if (!written) return context.fail(kExitFile, written.error());
             return int(kExitSuccess);
         });
     }
     if (!context.may_write(path)) return kExitFile;
-    return context.with_vault_read_only([&](VaultSession& doc) {
-        if (Status written = tools::export_backup(doc.db(), path, SessionFiles(doc)); !written) {
+    return context.with_vault_read_only([&](VaultSession& session) {
+        if (Status written = tools::export_backup(session.db(), path, SessionFiles(session));
+            !written) {
             return context.fail(kExitFile, written.error());
         }
         context.say(QStringLiteral("已导出无加密的备份到“%1”。").arg(native_path(path)));

@@ -10,8 +10,8 @@
 namespace korvane::cli::commands {
 
 int categories(CommandContext& context) {
-    return context.with_vault_read_only([&](VaultSession& doc) {
-        auto names = statements::list_categories(doc.db());
+    return context.with_vault_read_only([&](VaultSession& session) {
+        auto names = statements::list_categories(session.db());
         if (!names) return context.fail(kExitFile, names.error());
         QString out;
         for (const std::string& name : *names) out += escaped(name, context.escaping()) + u'\n';

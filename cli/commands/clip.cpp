@@ -63,11 +63,11 @@ int clip(CommandContext& context) {
     const auto oid = context.record_id(context.args().arguments[0]);
     if (!oid) return kExitUsage;
     QString password;
-    const int exit_code = context.with_vault_read_only([&](VaultSession& doc) {
+    const int exit_code = context.with_vault_read_only([&](VaultSession& session) {
         // The window's statement reads an empty text for a missing row, which must not look
         // like a copied password.
-        if (!context.existing_record(doc, *oid)) return int(kExitUsage);
-        auto stored_password = statements::record_password(doc.db(), *oid);
+        if (!context.existing_record(session, *oid)) return int(kExitUsage);
+        auto stored_password = statements::record_password(session.db(), *oid);
         if (!stored_password) return context.fail(kExitFile, stored_password.error());
         password = text::from_gbk(*stored_password);
         return int(kExitSuccess);

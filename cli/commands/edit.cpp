@@ -15,11 +15,11 @@ int edit(CommandContext& context) {
     const auto values = context.field_values();
     if (!values) return kExitUsage;
     if (!values->any()) return context.fail(kExitUsage, QStringLiteral("没有给出要修改的字段。"));
-    return context.with_vault([&](VaultSession& doc) {
-        auto record = context.existing_record(doc, *oid);
+    return context.with_vault([&](VaultSession& session) {
+        auto record = context.existing_record(session, *oid);
         if (!record) return int(kExitUsage);
         if (values->category &&
-            !context.category_usable(doc, *values->category,
+            !context.category_usable(session, *values->category,
                                      context.args().value(QStringLiteral("--category")))) {
             return int(kExitUsage);
         }
@@ -33,7 +33,7 @@ int edit(CommandContext& context) {
             if (!password) return context.question_failed();
             record->password = std::move(*password);
         }
-        if (Status saved = statements::update_record(doc.db(), *oid, *record); !saved) {
+        if (Status saved = statements::update_record(session.db(), *oid, *record); !saved) {
             return context.fail(kExitFile, saved.error());
         }
         context.say(QStringLiteral("已修改记录 %1。").arg(*oid));

@@ -16,16 +16,18 @@ int export_csv(CommandContext& context) {
     if (CommandContext::is_standard_output(path)) {
         if (!context.may_show(QStringLiteral("导出的 CSV 文本含有每条记录的明文密码，")))
             return kExitUsage;
-        return context.with_vault_read_only([&](VaultSession& doc) {
+        return context.with_vault_read_only([&](VaultSession& session) {
             const Status written = tools::export_csv(
-                doc.db(), [&context](std::string_view bytes) { return context.write_out(bytes); });
+                session.db(),
+                [&context](std::string_view bytes) { return context.write_out(bytes); });
             if (!written) return context.fail(kExitFile, written.error());
             return int(kExitSuccess);
         });
     }
     if (!context.may_write(path)) return kExitFile;
-    return context.with_vault_read_only([&](VaultSession& doc) {
-        if (Status written = tools::export_csv(doc.db(), path, SessionFiles(doc)); !written) {
+    return context.with_vault_read_only([&](VaultSession& session) {
+        if (Status written = tools::export_csv(session.db(), path, SessionFiles(session));
+            !written) {
             return context.fail(kExitFile, written.error());
         }
         context.say(QStringLiteral("已导出到“%1”。").arg(native_path(path)));

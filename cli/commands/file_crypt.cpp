@@ -24,8 +24,8 @@ int crypt_file(CommandContext& context, bool encrypt) {
     if (!context.may_write(target)) return kExitFile;
     std::string password;
     if (context.args().has(QStringLiteral("--use-master-password"))) {
-        const int exit_code = context.with_vault_read_only([&](VaultSession& doc) {
-            password = doc.master_password();
+        const int exit_code = context.with_vault_read_only([&](VaultSession& session) {
+            password = session.master_password();
             return int(kExitSuccess);
         });
         if (exit_code != kExitSuccess) return exit_code;

@@ -15,10 +15,10 @@ int find(CommandContext& context) {
     const QString text = context.args().arguments.value(0);
     // Refused before the password is asked: an empty text searches nothing.
     if (text.isEmpty()) return context.fail(kExitUsage, QStringLiteral("查找的文字不能为空。"));
-    return context.with_vault_read_only([&](VaultSession& doc) {
+    return context.with_vault_read_only([&](VaultSession& session) {
         RowOutput out(context.console(), context.escaping());
         const Status searched =
-            search::for_each_match(doc.db(), text, [&out](const RecordMatch& match) {
+            search::for_each_match(session.db(), text, [&out](const RecordMatch& match) {
                 const RecordSummary& row = match.record;
                 out.number(row.oid);
                 for (const std::string* field :

@@ -26,8 +26,8 @@ int import(CommandContext& context) {
         return context.console().termination_signal() != 0;
     };
     if (kind == QLatin1String("db")) {
-        return context.with_vault([&](VaultSession& doc) {
-            auto counts = tools::import_database(doc.db(), path, stop);
+        return context.with_vault([&](VaultSession& session) {
+            auto counts = tools::import_database(session.db(), path, stop);
             if (!counts) return failed_or_stopped(context, kExitFile, counts.error());
             context.say(QStringLiteral("已导入 %1 条记录、%2 个分类。")
                             .arg(counts->records)
@@ -42,11 +42,11 @@ int import(CommandContext& context) {
     auto file = tools::LegacyVaultFile::open(
         path, kind == QLatin1String("old") ? tools::LegacyFormat::Old : tools::LegacyFormat::New);
     if (!file) return context.fail(kExitFile, file.error());
-    return context.with_vault([&](VaultSession& doc) {
+    return context.with_vault([&](VaultSession& session) {
         const auto password = context.questions().legacy_password();
         if (!password) return context.question_failed();
         const tools::LegacyImportResult result =
-            tools::import_legacy_file(doc.db(), *file, *password, stop);
+            tools::import_legacy_file(session.db(), *file, *password, stop);
         switch (result.outcome) {
             case tools::LegacyImportOutcome::Imported:
                 context.say(QStringLiteral("已导入 %1 条记录。").arg(result.imported));

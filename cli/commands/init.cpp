@@ -19,14 +19,14 @@ int init(CommandContext& context) {
         return context.fail(kExitFile,
                             QStringLiteral("文件夹“%1”中已经有密码库。").arg(native_path(dir)));
     }
-    VaultSession doc(dir);
+    VaultSession session(dir);
     TerminalPrompts prompts(context.console(), context.questions(),
                             TerminalPrompts::Creation::Allowed);
-    const StartOutcome outcome = doc.start(prompts);
+    const StartOutcome outcome = session.start(prompts);
     if (outcome != StartOutcome::Unlocked) return context.start_failed(outcome);
-    const int exit_code = context.finish(doc, kExitSuccess);
+    const int exit_code = context.finish(session, kExitSuccess);
     if (exit_code == kExitSuccess)
-        context.say(QStringLiteral("已创建密码库：%1").arg(native_path(doc.vault_path())));
+        context.say(QStringLiteral("已创建密码库：%1").arg(native_path(session.vault_path())));
     return exit_code;
 }
 

@@ -18,8 +18,8 @@ int list(CommandContext& context) {
         category = context.category_bytes(label);
         if (!category) return kExitUsage;
     }
-    return context.with_vault_read_only([&](VaultSession& doc) {
-        if (category && !context.category_usable(doc, *category, label)) return int(kExitUsage);
+    return context.with_vault_read_only([&](VaultSession& session) {
+        if (category && !context.category_usable(session, *category, label)) return int(kExitUsage);
         RowOutput out(context.console(), context.escaping());
         const auto write_row = [&out, &context](const RecordSummary& row) {
             out.number(row.oid);
@@ -32,8 +32,8 @@ int list(CommandContext& context) {
             return context.console().out_error() == 0;
         };
         const Status listed =
-            category ? statements::for_each_record_of_category(doc.db(), *category, write_row)
-                     : statements::for_each_root_record(doc.db(), write_row);
+            category ? statements::for_each_record_of_category(session.db(), *category, write_row)
+                     : statements::for_each_root_record(session.db(), write_row);
         out.flush();
         if (!listed) return context.fail(kExitFile, listed.error());
         return int(kExitSuccess);

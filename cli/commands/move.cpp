@@ -14,12 +14,12 @@ int move(CommandContext& context) {
     const QString label = context.args().arguments[1];
     const auto category = context.category_bytes(label);
     if (!category) return kExitUsage;
-    return context.with_vault([&](VaultSession& doc) {
-        if (!context.existing_record(doc, *oid) ||
-            !context.category_usable(doc, *category, label)) {
+    return context.with_vault([&](VaultSession& session) {
+        if (!context.existing_record(session, *oid) ||
+            !context.category_usable(session, *category, label)) {
             return int(kExitUsage);
         }
-        if (Status moved = statements::move_record(doc.db(), *oid, *category); !moved) {
+        if (Status moved = statements::move_record(session.db(), *oid, *category); !moved) {
             return context.fail(kExitFile, moved.error());
         }
         context.say(QStringLiteral("已把记录 %1 移到“%2”。").arg(*oid).arg(label));

@@ -8,10 +8,10 @@
 namespace korvane::cli::commands {
 
 int passwd(CommandContext& context) {
-    return context.with_vault([&](VaultSession& doc) {
+    return context.with_vault([&](VaultSession& session) {
         const auto password = context.questions().new_master_password();
         if (!password) return context.question_failed();
-        if (Status changed = doc.change_master_password(*password); !changed) {
+        if (Status changed = session.change_master_password(*password); !changed) {
             return context.fail(kExitFile, changed.error());
         }
         context.say(QStringLiteral("主密码已修改。"));

@@ -11,9 +11,9 @@ namespace korvane::cli::commands {
 int remove(CommandContext& context) {
     const auto oid = context.record_id(context.args().arguments[0]);
     if (!oid) return kExitUsage;
-    return context.with_vault([&](VaultSession& doc) {
-        if (!context.existing_record(doc, *oid)) return int(kExitUsage);
-        if (Status removed = statements::delete_record(doc.db(), *oid); !removed) {
+    return context.with_vault([&](VaultSession& session) {
+        if (!context.existing_record(session, *oid)) return int(kExitUsage);
+        if (Status removed = statements::delete_record(session.db(), *oid); !removed) {
             return context.fail(kExitFile, removed.error());
         }
         context.say(QStringLiteral("已删除记录 %1。").arg(*oid));

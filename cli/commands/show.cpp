@@ -13,8 +13,8 @@ namespace korvane::cli::commands {
 int show(CommandContext& context) {
     const auto oid = context.record_id(context.args().arguments[0]);
     if (!oid) return kExitUsage;
-    return context.with_vault_read_only([&](VaultSession& doc) {
-        const auto record = context.existing_record(doc, *oid);
+    return context.with_vault_read_only([&](VaultSession& session) {
+        const auto record = context.existing_record(session, *oid);
         if (!record) return int(kExitUsage);
         // A line end in a field would otherwise start a line that reads as another field.
         const bool raw = context.escaping() != Escaping::Full;

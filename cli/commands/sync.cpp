@@ -20,9 +20,9 @@ int failed_or_stopped(CommandContext& context, int exit_code, const QString& mes
 
 int sync(CommandContext& context) {
     const QString path = context.args().arguments[0];
-    return context.with_vault([&](VaultSession& doc) {
+    return context.with_vault([&](VaultSession& session) {
         auto counts = tools::sync_database(
-            doc.db(), path, [&context] { return context.console().termination_signal() != 0; });
+            session.db(), path, [&context] { return context.console().termination_signal() != 0; });
         if (!counts) return failed_or_stopped(context, kExitFile, counts.error());
         context.say(QStringLiteral("数据库同步成功，共同步了%1条数据").arg(counts->records));
         return int(kExitSuccess);

@@ -31,8 +31,8 @@ QString root_label() { return text::from_gbk(kRootCategory); }
 
 }  // namespace
 
-CategoryTree::CategoryTree(VaultSession& doc, QWidget* parent)
-    : QTreeWidget(parent), session_(doc) {
+CategoryTree::CategoryTree(VaultSession& session, QWidget* parent)
+    : QTreeWidget(parent), session_(session) {
     setHeaderHidden(true);
     setRootIsDecorated(true);
     setItemsExpandable(true);

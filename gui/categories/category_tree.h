@@ -16,7 +16,7 @@ class VaultSession;
 class CategoryTree : public QTreeWidget, public CommandTarget {
     Q_OBJECT
 public:
-    explicit CategoryTree(VaultSession& doc, QWidget* parent = nullptr);
+    explicit CategoryTree(VaultSession& session, QWidget* parent = nullptr);
 
     // Rebuilds the tree from the database, root expanded and selected (which refills the list).
     void reload();

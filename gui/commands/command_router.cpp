@@ -17,7 +17,8 @@ CommandRouter::CommandRouter(QObject* parent) : QObject(parent) {}
 QAction* CommandRouter::make_action(int id, const QString& text) {
     auto* action = new QAction(text, this);
     action->setData(id);
-    if (const commands::CommandInfo* info = commands::find(id); info && !info->icon.isEmpty()) {
+    if (const command_table::CommandInfo* info = command_table::find(id);
+        info && !info->icon.isEmpty()) {
         action->setIcon(QIcon(info->icon));
     }
     const QString prompt = res::command_prompt(id);
@@ -34,7 +35,7 @@ QAction* CommandRouter::make_action(int id, const QString& text) {
 QAction* CommandRouter::action(int id) {
     const auto& list = actions_.value(id);
     if (!list.isEmpty() && list.front()) return list.front();
-    const commands::CommandInfo* info = commands::find(id);
+    const command_table::CommandInfo* info = command_table::find(id);
     return make_action(id, info ? info->text : QString::number(id));
 }
 

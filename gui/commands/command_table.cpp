@@ -6,7 +6,7 @@
 
 #include "resources/resource_ids.h"
 
-namespace korvane::commands {
+namespace korvane::command_table {
 namespace {
 
 using namespace korvane::res;
@@ -177,4 +177,4 @@ const std::vector<Accelerator>& accelerators() {
     return table;
 }
 
-}  // namespace korvane::commands
+}  // namespace korvane::command_table

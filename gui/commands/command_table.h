@@ -7,7 +7,7 @@
 #include <QString>
 #include <vector>
 
-namespace korvane::commands {
+namespace korvane::command_table {
 
 struct CommandInfo {
     int id;
@@ -50,4 +50,4 @@ struct Accelerator {
 // Accelerator table 128.
 const std::vector<Accelerator>& accelerators();
 
-}  // namespace korvane::commands
+}  // namespace korvane::command_table

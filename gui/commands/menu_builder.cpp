@@ -13,25 +13,25 @@
 namespace korvane {
 namespace {
 
-QAction* entry_action(CommandRouter& router, const commands::MenuEntry& entry) {
+QAction* entry_action(CommandRouter& router, const command_table::MenuEntry& entry) {
     return entry.text.isEmpty() ? router.action(entry.id)
                                 : router.action_with_text(entry.id, entry.text);
 }
 
 void add_entries(CommandRouter& router, QMenu& menu,
-                 const std::vector<commands::MenuEntry>& entries) {
-    for (const commands::MenuEntry& entry : entries) {
+                 const std::vector<command_table::MenuEntry>& entries) {
+    for (const command_table::MenuEntry& entry : entries) {
         switch (entry.kind) {
-            case commands::MenuEntry::Kind::Separator:
+            case command_table::MenuEntry::Kind::Separator:
                 menu.addSeparator();
                 break;
-            case commands::MenuEntry::Kind::Submenu: {
+            case command_table::MenuEntry::Kind::Submenu: {
                 QMenu* sub = menu.addMenu(entry.text);
                 router.track_menu(sub);
                 add_entries(router, *sub, entry.children);
                 break;
             }
-            case commands::MenuEntry::Kind::Command:
+            case command_table::MenuEntry::Kind::Command:
                 menu.addAction(entry_action(router, entry));
                 break;
         }
@@ -41,13 +41,14 @@ void add_entries(CommandRouter& router, QMenu& menu,
 }  // namespace
 
 std::unique_ptr<QMenu> build_popup_menu(CommandRouter& router, int menu_id) {
-    const commands::PopupLayout* info = commands::popup(menu_id);
+    const command_table::PopupLayout* info = command_table::popup(menu_id);
     if (!info) return nullptr;
     auto menu = std::make_unique<QMenu>();
     router.track_menu(menu.get());
     add_entries(router, *menu, info->entries);
-    for (const commands::MenuEntry& entry : info->entries) {
-        if (entry.kind == commands::MenuEntry::Kind::Command && entry.id == info->default_command) {
+    for (const command_table::MenuEntry& entry : info->entries) {
+        if (entry.kind == command_table::MenuEntry::Kind::Command &&
+            entry.id == info->default_command) {
             menu->setDefaultAction(entry_action(router, entry));
             break;
         }
@@ -56,7 +57,7 @@ std::unique_ptr<QMenu> build_popup_menu(CommandRouter& router, int menu_id) {
 }
 
 void build_main_menu(CommandRouter& router, QMenuBar& bar) {
-    for (const commands::MenuEntry& top : commands::main_menu()) {
+    for (const command_table::MenuEntry& top : command_table::main_menu()) {
         QMenu* menu = bar.addMenu(top.text);
         router.track_menu(menu);
         add_entries(router, *menu, top.children);
@@ -64,7 +65,7 @@ void build_main_menu(CommandRouter& router, QMenuBar& bar) {
 }
 
 void build_toolbar(CommandRouter& router, QToolBar& toolbar) {
-    for (int id : commands::toolbar()) {
+    for (int id : command_table::toolbar()) {
         if (id == 0) {
             toolbar.addSeparator();
         } else {

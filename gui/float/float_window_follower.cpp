@@ -10,9 +10,9 @@
 namespace korvane {
 
 FloatWindowFollower::FloatWindowFollower(QMainWindow& frame, QWidget& floating)
-    : QObject(&frame), frame_(frame), floating_(floating) {
-    frame_.installEventFilter(this);
-    frame_shown_once_ = frame_.isVisible();
+    : QObject(&frame), window_(frame), floating_(floating) {
+    window_.installEventFilter(this);
+    frame_shown_once_ = window_.isVisible();
     if (frame_shown_once_) place();
     show_or_hide();
 }
@@ -28,8 +28,8 @@ void FloatWindowFollower::set_held_back(bool held) {
 }
 
 QPoint FloatWindowFollower::client_area_corner() const {
-    const QWidget* client = frame_.centralWidget();
-    return client ? client->mapToGlobal(QPoint(0, 0)) : frame_.mapToGlobal(QPoint(0, 0));
+    const QWidget* client = window_.centralWidget();
+    return client ? client->mapToGlobal(QPoint(0, 0)) : window_.mapToGlobal(QPoint(0, 0));
 }
 
 void FloatWindowFollower::place() {
@@ -43,11 +43,11 @@ void FloatWindowFollower::follow() {
 
 void FloatWindowFollower::show_or_hide() {
     // Before the main window has been shown there is no client area to stand on.
-    floating_.setVisible(wanted_ && !held_back_ && frame_shown_once_ && !frame_.isMinimized());
+    floating_.setVisible(wanted_ && !held_back_ && frame_shown_once_ && !window_.isMinimized());
 }
 
 bool FloatWindowFollower::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != &frame_) return false;
+    if (watched != &window_) return false;
     switch (event->type()) {
         case QEvent::Show:
             if (!frame_shown_once_) {

@@ -37,7 +37,7 @@ private:
     void follow();
     void show_or_hide();
 
-    QMainWindow& frame_;
+    QMainWindow& window_;
     QWidget& floating_;
     bool wanted_ = true;
     bool held_back_ = false;

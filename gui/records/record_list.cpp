@@ -38,9 +38,9 @@ constexpr char kDeleteQuestion[] = "\xca\xc7\xb7\xf1\xc9\xbe\xb3\xfd  ";
 
 }  // namespace
 
-RecordList::RecordList(VaultSession& doc, CommandRouter& router, ClipboardClearer& clearer,
+RecordList::RecordList(VaultSession& session, CommandRouter& router, ClipboardClearer& clearer,
                        QWidget* parent)
-    : QWidget(parent), session_(doc), router_(router), clearer_(clearer) {
+    : QWidget(parent), session_(session), router_(router), clearer_(clearer) {
     model_ = new RecordListModel(this);
     model_->set_remark_source([this](RecordId oid) {
         // A tooltip without its remark says less, but a failed read is no reason for a message

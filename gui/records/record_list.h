@@ -32,7 +32,7 @@ public:
     enum class ViewMode { LargeIcons, SmallIcons, List, Details };
 
     // A copied password goes through clearer, which takes it off the clipboard again.
-    RecordList(VaultSession& doc, CommandRouter& router, ClipboardClearer& clearer,
+    RecordList(VaultSession& session, CommandRouter& router, ClipboardClearer& clearer,
                QWidget* parent = nullptr);
 
     // Rebuilds the list for a category given as its stored bytes; empty means the root view.

@@ -17,9 +17,9 @@
 
 namespace korvane {
 
-void export_csv(QWidget* owner, VaultSession& doc) {
+void export_csv(QWidget* owner, VaultSession& session) {
     // Built before the file dialog so that an empty vault never asks for a name.
-    auto csv = tools::build_csv(doc.db());
+    auto csv = tools::build_csv(session.db());
     if (!csv) {
         const bool empty = csv.error() == tools::kNoRecordsToExport;
         show_message(owner, csv.error(), empty ? plain_error_caption() : error_caption());
@@ -28,31 +28,32 @@ void export_csv(QWidget* owner, VaultSession& doc) {
     const QString path = file_chooser().save_file(
         owner, save_caption(), QStringLiteral("逗号分隔文本文件 (*.csv)"), QStringLiteral("csv"));
     if (path.isEmpty()) return;
-    if (Status written = tools::write_csv(path, *csv, SessionFiles(doc)); !written) {
+    if (Status written = tools::write_csv(path, *csv, SessionFiles(session)); !written) {
         show_message(owner, written.error(), error_caption());
     }
 }
 
-void export_backup(QWidget* owner, VaultSession& doc) {
+void export_backup(QWidget* owner, VaultSession& session) {
     const QString path = file_chooser().save_file(owner, save_caption(),
                                                   QStringLiteral("无加密的备份数据库文件 (*.dat)"),
                                                   QStringLiteral("dat"));
     if (path.isEmpty()) return;
-    if (Status written = tools::export_backup(doc.db(), path, SessionFiles(doc)); !written) {
+    if (Status written = tools::export_backup(session.db(), path, SessionFiles(session));
+        !written) {
         show_message(owner, written.error(), error_caption());
     }
 }
 
-VaultChange import_records(QWidget* owner, VaultSession& doc) {
-    ImportDialog dialog(doc.db(), file_chooser(), owner);
+VaultChange import_records(QWidget* owner, VaultSession& session) {
+    ImportDialog dialog(session.db(), file_chooser(), owner);
     run_modal(dialog);
     // Several imports may have run before the dialog closed, so both panes are rebuilt whatever
     // happened.
     return VaultChange{true, true};
 }
 
-VaultChange sync_records(QWidget* owner, VaultSession& doc) {
-    SyncDialog dialog(doc.db(), file_chooser(), owner);
+VaultChange sync_records(QWidget* owner, VaultSession& session) {
+    SyncDialog dialog(session.db(), file_chooser(), owner);
     run_modal(dialog);
     if (dialog.synced()) {
         show_message(owner,
@@ -62,9 +63,9 @@ VaultChange sync_records(QWidget* owner, VaultSession& doc) {
     return VaultChange{true, dialog.added_categories() > 0};
 }
 
-void encrypt_file_tool(QWidget* owner, VaultSession& doc) {
-    FileCryptDialog dialog(text::from_gbk(doc.master_password()), SessionFiles(doc), file_chooser(),
-                           owner);
+void encrypt_file_tool(QWidget* owner, VaultSession& session) {
+    FileCryptDialog dialog(text::from_gbk(session.master_password()), SessionFiles(session),
+                           file_chooser(), owner);
     run_modal(dialog);
 }
 

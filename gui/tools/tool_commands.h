@@ -16,15 +16,15 @@ struct VaultChange {
 };
 
 // Every record as a comma-separated file the user names; nothing to export is said at once.
-void export_csv(QWidget* owner, VaultSession& doc);
+void export_csv(QWidget* owner, VaultSession& session);
 // An unencrypted copy of the vault database under a name the user chooses.
-void export_backup(QWidget* owner, VaultSession& doc);
+void export_backup(QWidget* owner, VaultSession& session);
 // ImportDialog; the tree and the list are reloaded however it closed.
-VaultChange import_records(QWidget* owner, VaultSession& doc);
+VaultChange import_records(QWidget* owner, VaultSession& session);
 // SyncDialog, then the count of added records when a synchronisation ran.
-VaultChange sync_records(QWidget* owner, VaultSession& doc);
+VaultChange sync_records(QWidget* owner, VaultSession& session);
 // FileCryptDialog with both password boxes holding the master password.
-void encrypt_file_tool(QWidget* owner, VaultSession& doc);
+void encrypt_file_tool(QWidget* owner, VaultSession& session);
 // PasswordGeneratorDialog.
 void show_password_generator(QWidget* owner);
 

@@ -101,18 +101,18 @@ bool KorvaneApplication::start(SessionPrompts& prompts, const QString& vault_dir
         session_.reset();
         return false;
     }
-    frame_ = std::make_unique<MainWindow>(*session_, this);
-    connect(frame_.get(), &MainWindow::exit_requested, &app_, &end_event_loop);
-    frame_->initial_update();
-    frame_->show();
-    frame_->activateWindow();
+    window_ = std::make_unique<MainWindow>(*session_, this);
+    connect(window_.get(), &MainWindow::exit_requested, &app_, &end_event_loop);
+    window_->initial_update();
+    window_->show();
+    window_->activateWindow();
     return true;
 }
 
 std::optional<QString> KorvaneApplication::shut_down() {
     // A password copied in the last seconds must not outlive the program on the clipboard.
-    if (frame_) frame_->clipboard_clearer().clear_now();
-    frame_.reset();
+    if (window_) window_->clipboard_clearer().clear_now();
+    window_.reset();
     if (!session_) return std::nullopt;
     std::optional<QString> notice = session_->lock();
     session_.reset();
@@ -167,7 +167,7 @@ int KorvaneApplication::end_with_failure(const QString& what) {
 void KorvaneApplication::on_termination_requested() {
     // Marked first: every question still open, and every later one, counts as cancelled.
     mark_program_quitting();
-    if (frame_) {
+    if (window_) {
         end_event_loop();
         return;
     }
@@ -180,7 +180,7 @@ bool KorvaneApplication::handles_command(int id) const { return id == res::kCmdA
 
 void KorvaneApplication::execute_command(int id) {
     if (id != res::kCmdAbout) return;
-    AboutDialog dialog(frame_.get());
+    AboutDialog dialog(window_.get());
     run_modal(dialog);
 }
 

@@ -39,7 +39,7 @@ public:
     int end_with_failure(const QString& what);
     // shut_down(), with what it has to tell shown in a box.
     void shut_down_and_tell();
-    MainWindow* frame() const { return frame_.get(); }
+    MainWindow* main_window() const { return window_.get(); }
     VaultSession* session() const { return session_.get(); }
 
     // CommandTarget: the about box.
@@ -52,7 +52,7 @@ private:
 
     QApplication& app_;
     std::unique_ptr<VaultSession> session_;
-    std::unique_ptr<MainWindow> frame_;
+    std::unique_ptr<MainWindow> window_;
     int exit_code_ = 0;
 };
 

@@ -48,10 +48,10 @@ constexpr int kSplitterBar = 6;
 
 }  // namespace
 
-MainWindow::MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* parent,
+MainWindow::MainWindow(VaultSession& session, CommandTarget* app_target, QWidget* parent,
                        ClipboardClearer::Clock clock)
     : QMainWindow(parent),
-      session_(doc),
+      session_(session),
       app_target_(app_target),
       style_mode_(StyleSettings::read()) {
     setWindowTitle(res::window_title());
@@ -147,7 +147,7 @@ void MainWindow::show_ready() { status_label_->setText(res::string_entry(res::kS
 void MainWindow::build_accelerators() {
     // An accelerator takes its key even when its command has no handler, so the edit keys
     // reach no pane and change nothing.
-    for (const commands::Accelerator& accelerator : commands::accelerators()) {
+    for (const command_table::Accelerator& accelerator : command_table::accelerators()) {
         auto* shortcut = new QShortcut(accelerator.keys, this);
         shortcut->setContext(Qt::WindowShortcut);
         const int id = accelerator.command;

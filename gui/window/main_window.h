@@ -36,7 +36,7 @@ class MainWindow : public QMainWindow, public CommandTarget, public LockableWind
 public:
     // app_target ends the routing chain (the application's own commands). clock times the
     // clearing of copied passwords; tests pass one they move themselves.
-    MainWindow(VaultSession& doc, CommandTarget* app_target, QWidget* parent = nullptr,
+    MainWindow(VaultSession& session, CommandTarget* app_target, QWidget* parent = nullptr,
                ClipboardClearer::Clock clock = &ClipboardClearer::steady_now);
     ~MainWindow() override;
 

@@ -12,7 +12,7 @@
 #include "support/scripted_prompts.h"
 #include "vault/vault_session.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 class CliClipboardTest : public CliTest {
@@ -55,4 +55,4 @@ TEST_F(CliClipboardTest, LeavesWhatTheUserCopiedSince) {
 }
 
 }  // namespace
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -14,8 +14,8 @@
 
 #include "cli/arguments.h"
 #include "cli/cli.h"
+#include "cli/command_catalog.h"
 #include "cli/command_context.h"
-#include "cli/command_table.h"
 #include "cli_test_support.h"
 #include "support/file_helpers.h"
 #include "support/hostile_values.h"
@@ -31,7 +31,7 @@
 #include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 class CliCommandsTest : public CliTest {
@@ -780,4 +780,4 @@ TEST(CliManual, NamesEveryCommandAndOptionAndNoOther) {
 }
 
 }  // namespace
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -29,7 +29,7 @@
 
 extern char** environ;
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 struct RawRun {
@@ -335,4 +335,4 @@ TEST_F(CliProcessTest, AMasterPasswordTypedUnderGbkMakesTheSameKeyAsUnderUtf8) {
 }
 
 }  // namespace
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -19,7 +19,7 @@
 #include "vault/text.h"
 #include "vault/vault_session.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 class CliSessionTest : public CliTest {
@@ -259,4 +259,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

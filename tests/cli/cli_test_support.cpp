@@ -10,7 +10,7 @@
 #include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 cli::LineRead FakeConsole::read_input_line() {
     if (input_.isEmpty()) return {cli::ReadStatus::EndOfInput, {}};
@@ -92,4 +92,4 @@ std::vector<VaultRecord> CliTest::window_records(const std::string& password) {
     return records.ok() ? *records : std::vector<VaultRecord>{};
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

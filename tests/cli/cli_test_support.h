@@ -15,7 +15,7 @@
 #include "cli/console.h"
 #include "vault/vault_record.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 class FakeConsole : public cli::Console {
 public:
@@ -94,4 +94,4 @@ protected:
     std::vector<RecordId> oids_;  // of the records make_vault added, in order
 };
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -149,7 +149,7 @@ class PasswordLineCheck : public ::testing::TestWithParam<PasswordLine> {};
 
 TEST_P(PasswordLineCheck, TakesOrRefusesTheLine) {
     // The test console does not stop a long line itself; the question still must.
-    testing::FakeConsole console(GetParam().input);
+    test_support::FakeConsole console(GetParam().input);
     PasswordQuestions questions(console, true);
     const std::optional<std::string> stored = questions.record_password();
     EXPECT_EQ(stored, GetParam().stored);
@@ -164,7 +164,7 @@ TEST_P(PasswordLineCheck, TakesOrRefusesTheLine) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, PasswordLineCheck,
     ::testing::Values(PasswordLine{"Plain", "s3cret\n", std::string("s3cret"), ""},
-                      PasswordLine{"ChineseAsGbk", "密码\n", testing::gbk("密码"), ""},
+                      PasswordLine{"ChineseAsGbk", "密码\n", test_support::gbk("密码"), ""},
                       PasswordLine{"AtTheLimit", kLimit + "\n", kLimit.toStdString(), ""},
                       PasswordLine{"OverTheLimit", kLimit + "a\n", std::nullopt, "密码行太长"},
                       PasswordLine{"Nul", QByteArray("ma\0ster\n", 8), std::nullopt, "空字符"},

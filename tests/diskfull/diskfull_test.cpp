@@ -25,13 +25,13 @@
 namespace korvane {
 namespace {
 
-using testing::ChildOutcome;
-using testing::Findings;
-using testing::folder_entries;
-using testing::Mechanism;
-using testing::read_file;
-using testing::Room;
-using testing::ScriptedPrompts;
+using test_support::ChildOutcome;
+using test_support::Findings;
+using test_support::folder_entries;
+using test_support::Mechanism;
+using test_support::read_file;
+using test_support::Room;
+using test_support::ScriptedPrompts;
 
 const std::string kPassword = "firstyyyyyyyyyyyyyyy";
 const std::string kNewPassword = "secondyyyyyyyyyyyyyy";
@@ -373,11 +373,11 @@ bool cli_import_operation(Case& c, Room& room, long long level) {
     // About 24 KiB, more than the vault itself: the lower levels cannot take them.
     for (int i = 0; i < 20; ++i) {
         const VaultRecord record = make_record("imported-" + std::to_string(i), 1000);
-        rows.push_back(testing::raw(record));
+        rows.push_back(test_support::raw(record));
         imported[record.title] = record;
     }
     const QString source = c.dir() + QStringLiteral("-source.db");
-    testing::write_source_vault(source, rows, {});
+    test_support::write_source_vault(source, rows, {});
     room.leave(level);
     const ProgramOutcome run = run_program(
         {"--vault-dir", c.dir(), "--password-stdin", "import", "db", source}, kPassword + "\n");
@@ -432,7 +432,7 @@ TEST_P(DiskFullTest, VaultSurvivesAndUserIsTold) {
                                 ? QTemporaryDir(QStringLiteral("/dev/shm/korvane-diskfull-XXXXXX"))
                                 : QTemporaryDir();
     ASSERT_TRUE(scratch.isValid());
-    const ChildOutcome outcome = testing::run_limited(
+    const ChildOutcome outcome = test_support::run_limited(
         param.mechanism, scratch.path(), [&](const QString& root, Room& room, Findings& findings) {
             int failures = 0;
             const std::vector<long long> all = levels(vault_size_of(root));

@@ -17,7 +17,7 @@
 #include <cstring>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 constexpr char kFileSystemSize[] = "size=4m,mode=0700";
@@ -140,4 +140,4 @@ ChildOutcome run_limited(Mechanism mechanism, const QString& scratch, const Scen
     return outcome;
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

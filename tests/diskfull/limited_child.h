@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 enum class Mechanism {
     SmallFileSystem,  // a private tmpfs of a few MiB, filled with a filler file
@@ -47,4 +47,4 @@ struct ChildOutcome {
 using Scenario = std::function<void(const QString& scratch, Room& room, Findings& findings)>;
 ChildOutcome run_limited(Mechanism mechanism, const QString& scratch, const Scenario& scenario);
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -87,7 +87,7 @@ std::string password_for(long seed, long n) {
 int add_once(const QString& vault_dir, const std::string& password, const std::string& title) {
     VaultSession doc(vault_dir);
     for (const std::string& added : {title, title + "-again"}) {
-        korvane::testing::ScriptedPrompts prompts;
+        korvane::test_support::ScriptedPrompts prompts;
         prompts.master_password(password);
         const StartOutcome outcome = doc.start(prompts);
         if (outcome == StartOutcome::Busy) return added == title ? 3 : 5;
@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     for (;;) {
         journal.line("begin", "unlock", password);
         VaultSession doc(vault_dir);
-        korvane::testing::ScriptedPrompts prompts;
+        korvane::test_support::ScriptedPrompts prompts;
         // Only an empty folder asks for a new password; a stray answer is never used otherwise.
         prompts.new_password(password).master_password(password);
         if (doc.start(prompts) != StartOutcome::Unlocked) Journal::fail("start did not unlock");

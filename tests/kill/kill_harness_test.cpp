@@ -38,7 +38,7 @@
 namespace korvane {
 namespace {
 
-using testing::ScriptedPrompts;
+using test_support::ScriptedPrompts;
 
 constexpr int kRandomKills = 1000;
 constexpr int kMaxDelayMs = 60;
@@ -207,7 +207,7 @@ protected:
         }
         const QDir dir(vault_dir_);
         const QString vault_name = QLatin1String(VaultFiles::kVaultName);
-        for (const QString& name : testing::folder_entries(vault_dir_)) {
+        for (const QString& name : test_support::folder_entries(vault_dir_)) {
             if (name.endsWith(QStringLiteral(".bak"))) ++bak_files_seen_;
             // This version never makes the plain working file of earlier ones.
             EXPECT_FALSE(name.startsWith(QLatin1String(VaultFiles::kLegacyWorkName)))
@@ -283,7 +283,7 @@ protected:
 
         // A hot journal is played back by the next session, a cold one (a kill before its
         // header was synced) removed: only the vault is left.
-        for (const QString& name : testing::folder_entries(vault_dir_)) {
+        for (const QString& name : test_support::folder_entries(vault_dir_)) {
             if (name != vault_name) {
                 ADD_FAILURE() << label << ": " << name.toStdString()
                               << " is left after the next session";

@@ -22,7 +22,7 @@
 namespace korvane {
 namespace {
 
-using testing::ScriptedPrompts;
+using test_support::ScriptedPrompts;
 
 constexpr int kRounds = 80;
 constexpr int kWindowsPerRound = 4;
@@ -125,7 +125,7 @@ TEST(ParallelClaim, ProgramsStartedTogetherNeverShareTheFolderNorLoseARecord) {
             ended.emplace_back(child, WEXITSTATUS(status));
         }
         for (const auto& [child, code] : ended) {
-            const std::string err = testing::read_file(QString::fromStdString(child.err_path));
+            const std::string err = test_support::read_file(QString::fromStdString(child.err_path));
             SCOPED_TRACE(child.title + (child.window ? " (window)" : " (korvane-cli)") + ", exit " +
                          std::to_string(code) + ", said: " + err);
             // Busy is the only refusal a free folder's vault can give; 5: the window added
@@ -139,7 +139,8 @@ TEST(ParallelClaim, ProgramsStartedTogetherNeverShareTheFolderNorLoseARecord) {
             }
             if (child.window && code == 0) expected.insert(child.title + "-again");
         }
-        ASSERT_EQ(testing::folder_entries(vault_dir), QStringList{"user.dat"}) << "round " << round;
+        ASSERT_EQ(test_support::folder_entries(vault_dir), QStringList{"user.dat"})
+            << "round " << round;
         // Every record of a run that said so is there, and none of a run that was refused.
         ASSERT_EQ(titles_in(vault_dir), expected) << "round " << round;
     }

@@ -6,7 +6,7 @@
 
 #include "vault/fault_injection.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 // The hook is a plain function pointer, so the point it fails at lives here.
@@ -23,4 +23,4 @@ FailingStep::FailingStep(const char* point) {
 
 FailingStep::~FailingStep() { g_failing_point = nullptr; }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

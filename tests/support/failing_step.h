@@ -2,7 +2,7 @@
 // FailingStep: makes one named file step of the vault fail while it lives.
 #pragma once
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 // The step names are the points of vault/fault_injection.h; one FailingStep at a time.
 class FailingStep {
@@ -13,4 +13,4 @@ public:
     FailingStep& operator=(const FailingStep&) = delete;
 };
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -13,7 +13,7 @@
 
 #include "support/reference_cipher.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 std::string read_file(const QString& path) {
     QFile file(path);
@@ -92,4 +92,4 @@ bool replace_with_fifo(const QString& path) {
     return ::unlink(name.constData()) == 0 && ::mkfifo(name.constData(), 0600) == 0;
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 std::string read_file(const QString& path);
 void write_file(const QString& path, const std::string& bytes);
@@ -27,4 +27,4 @@ std::string query_sqlite_bytes(const std::string& db_bytes, const std::string& s
 std::string query_vault_file(const QString& vault_path, std::string_view key_bytes,
                              const std::string& sql);
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -13,7 +13,7 @@
 #include <QFile>
 #include <cstring>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 bool is_trail(int byte) { return byte >= 0x40 && byte <= 0xFE && byte != 0x7F; }
@@ -222,4 +222,4 @@ VaultRecord with_field(VaultRecord record, const RecordField& field, std::string
     return record;
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

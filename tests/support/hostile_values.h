@@ -12,7 +12,7 @@
 
 #include "vault/vault_record.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 struct HostileValue {
     const char* name;   // a gtest parameter name
@@ -71,4 +71,4 @@ const std::vector<SpecialTarget>& special_targets();
 // What lstat says of path, to tell that nothing replaced it: type, device, inode, device number.
 std::string file_identity(const QString& path);
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

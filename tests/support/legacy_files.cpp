@@ -6,7 +6,7 @@
 
 #include "support/reference_cipher.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 std::string seal_legacy(std::int32_t last_index, std::string_view password, std::string body) {
     // The reference drops a partial last block; a test that means one must say so itself.
@@ -51,4 +51,4 @@ std::string pad_to_blocks(std::string bytes) {
     return bytes;
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

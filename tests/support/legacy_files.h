@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 // Legacy vault files: N, the MD5 of password, then the body enciphered under password.
 std::string seal_legacy(std::int32_t last_index, std::string_view password, std::string body);
@@ -22,4 +22,4 @@ std::string new_record(std::string_view title, std::string_view remark, std::str
 // Zero bytes up to the next multiple of 16.
 std::string pad_to_blocks(std::string bytes);
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

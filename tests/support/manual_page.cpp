@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 QString plain_text(QString line) {
@@ -70,4 +70,4 @@ QString sorted_names(QStringList names) {
     return names.join(QLatin1Char(' '));
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

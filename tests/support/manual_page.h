@@ -9,7 +9,7 @@
 #include <QVector>
 #include <utility>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 class ManualPage {
 public:
@@ -31,4 +31,4 @@ QStringList long_options(const QString& text);
 // The same order for a list of names from the program, to compare with long_options().
 QString sorted_names(QStringList names);
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 constexpr int kPollMs = 5;
@@ -180,4 +180,4 @@ std::vector<SeenMessage> answer_messages(const std::function<void()>& action,
     return driver.messages();
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 // The named child of type T; a missing one fails the test that asked for it.
 template <typename T>
@@ -150,4 +150,4 @@ void expect_no_message(const std::function<void()>& action);
 std::vector<SeenMessage> answer_messages(const std::function<void()>& action,
                                          std::deque<QMessageBox::StandardButton> answers = {});
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

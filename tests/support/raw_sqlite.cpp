@@ -73,8 +73,8 @@ RawValue RawSqlite::value(std::string_view sql, const std::vector<std::string>& 
 
 DecipheredVault::DecipheredVault(const QString& vault_path, std::string_view key_bytes) {
     const QString plain = dir_.filePath(QStringLiteral("deciphered.db"));
-    testing::write_file(
-        plain, testing::reference_mars_ecb(key_bytes, testing::read_file(vault_path), false));
+    test_support::write_file(plain, test_support::reference_mars_ecb(
+                                        key_bytes, test_support::read_file(vault_path), false));
     db_ = std::make_unique<RawSqlite>(plain);
 }
 

@@ -8,7 +8,7 @@
 
 #include <stdexcept>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 std::string reference_mars_ecb(std::string_view key_bytes, std::string_view data, bool encrypt) {
     if (key_bytes.size() < 16 || key_bytes.size() > 59) {
@@ -45,4 +45,4 @@ std::string reference_md5(std::string_view bytes) {
     return digest;
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 // Enciphers or deciphers `data` in ECB mode with Crypto++'s MARS. The key is the first whole
 // 32-bit words of `key_bytes` (trailing bytes ignored, as the vault does); only whole 16-byte
@@ -16,4 +16,4 @@ std::string reference_mars_ecb(std::string_view key_bytes, std::string_view data
 // The 16-byte MD5 digest of bytes, with Crypto++'s MD5.
 std::string reference_md5(std::string_view bytes);
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -6,7 +6,7 @@
 
 #include "vault/vault_statements.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 using test_support::RawRow;
 using test_support::RawSqlite;
@@ -66,4 +66,4 @@ void write_source_vault(const QString& path, const std::vector<RawRow>& records,
 
 RawRow raw(const VaultRecord& r) { return {r.title, r.account, r.password, r.remark, r.category}; }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -14,7 +14,7 @@
 #include "vault/sqlite_db.h"
 #include "vault/vault_record.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 // A new vault database (create_schema, one master password row) in its own folder.
 class ScratchVault {
@@ -45,4 +45,4 @@ void write_source_vault(const QString& path, const std::vector<test_support::Raw
 // The record as the userpass row it is stored as: bt, name, pass, bz, type.
 test_support::RawRow raw(const VaultRecord& record);
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

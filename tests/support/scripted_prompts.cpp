@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 ScriptedPrompts& ScriptedPrompts::new_password(std::optional<std::string> answer) {
     new_answers_.push_back(std::move(answer));
@@ -43,4 +43,4 @@ std::optional<std::string> ScriptedPrompts::ask_master_password() {
     return answer;
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -10,7 +10,7 @@
 
 #include "vault/session_prompts.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 class ScriptedPrompts : public SessionPrompts {
 public:
@@ -39,4 +39,4 @@ private:
     std::vector<std::string> log_;
 };
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

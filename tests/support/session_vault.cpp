@@ -6,7 +6,7 @@
 
 #include "support/scripted_prompts.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 SessionVault::SessionVault(std::string password, const QString& folder)
     : path_(folder.isEmpty() ? dir_.path() : dir_.filePath(folder)),
@@ -46,4 +46,4 @@ std::unique_ptr<VaultSession> SessionVault::relock(std::unique_ptr<VaultSession>
     return unlock(password);
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -8,7 +8,7 @@
 
 #include "vault/vault_session.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 class SessionVault {
 public:
@@ -33,4 +33,4 @@ private:
     bool created_ = false;
 };
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

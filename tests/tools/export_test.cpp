@@ -23,7 +23,7 @@
 namespace korvane::tools {
 namespace {
 
-using namespace korvane::testing;
+using namespace korvane::test_support;
 
 std::string header_line() { return gbk("标题,用户名,密码,备注") + "\r\n"; }
 

@@ -16,7 +16,7 @@
 namespace korvane::tools {
 namespace {
 
-using namespace korvane::testing;
+using namespace korvane::test_support;
 
 const std::string kKey = "a password of 20 by";  // 19 bytes: the key is its first 16
 

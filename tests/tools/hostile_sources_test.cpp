@@ -26,7 +26,7 @@
 namespace korvane::tools {
 namespace {
 
-using namespace korvane::testing;
+using namespace korvane::test_support;
 using test_support::RawRow;
 
 const std::string kPassword = text::pad_master_password("secret");
@@ -64,28 +64,29 @@ protected:
 
     QString source_file(const char* name) const { return sources_.filePath(name); }
 
-    LegacyImportResult import_legacy(VaultSession& doc, const std::string& bytes,
+    LegacyImportResult import_legacy(VaultSession& session, const std::string& bytes,
                                      LegacyFormat format) {
         const QString path = source_file("legacy.dat");
         write_file(path, bytes);
         auto file = LegacyVaultFile::open(path, format);
         if (!file) return {LegacyImportOutcome::Failed, 0, file.error()};
-        return import_legacy_file(doc.db(), *file, kLegacyPassword);
+        return import_legacy_file(session.db(), *file, kLegacyPassword);
     }
 
     // The vault's rows now, and again after a lock and unlock through the session.
-    void expect_vault(std::unique_ptr<VaultSession> doc, const std::vector<VaultRecord>& records,
+    void expect_vault(std::unique_ptr<VaultSession> session,
+                      const std::vector<VaultRecord>& records,
                       const std::vector<std::string>& categories) {
         for (const char* when : {"before locking", "after unlocking again"}) {
             SCOPED_TRACE(when);
             if (std::string_view(when) != "before locking") {
-                doc = vault_.relock(std::move(doc), kPassword);
+                session = vault_.relock(std::move(session), kPassword);
             }
-            ASSERT_TRUE(doc);
-            auto stored = statements::all_records(doc->db());
+            ASSERT_TRUE(session);
+            auto stored = statements::all_records(session->db());
             ASSERT_TRUE(stored.ok()) << stored.error().toStdString();
             EXPECT_EQ(*stored, records);
-            auto stored_categories = statements::list_categories(doc->db());
+            auto stored_categories = statements::list_categories(session->db());
             ASSERT_TRUE(stored_categories.ok());
             EXPECT_EQ(*stored_categories, categories);
         }
@@ -101,14 +102,14 @@ TEST_P(HostileSourceTest, NewLegacyFileBringsEveryFieldExactly) {
     std::string stream;
     for (const VaultRecord& r : records)
         stream += new_record(r.title, r.remark, r.account, r.password, '\xa1');
-    auto doc = vault_.unlock(kPassword);
-    ASSERT_TRUE(doc);
+    auto session = vault_.unlock(kPassword);
+    ASSERT_TRUE(session);
     LegacyImportResult result = import_legacy(
-        *doc, seal_legacy(int(records.size()) - 1, kLegacyPassword, pad_to_blocks(stream)),
+        *session, seal_legacy(int(records.size()) - 1, kLegacyPassword, pad_to_blocks(stream)),
         LegacyFormat::New);
     ASSERT_EQ(result.outcome, LegacyImportOutcome::Imported) << result.message.toStdString();
     EXPECT_EQ(result.imported, int(records.size()));
-    expect_vault(std::move(doc), records, {});
+    expect_vault(std::move(session), records, {});
 }
 
 // The old file's slots hold 63 bytes (the remark 255) before the NUL: longer values are cut to
@@ -124,13 +125,13 @@ TEST_P(HostileSourceTest, OldLegacyFileBringsWhatFitsInItsSlotsExactly) {
         const VaultRecord& cut = records.back();
         slot_list.push_back(old_slot(cut.title, cut.account, cut.password, cut.remark));
     }
-    auto doc = vault_.unlock(kPassword);
-    ASSERT_TRUE(doc);
+    auto session = vault_.unlock(kPassword);
+    ASSERT_TRUE(session);
     LegacyImportResult result = import_legacy(
-        *doc, seal_legacy(int(records.size()) - 1, kLegacyPassword, old_body(slot_list)),
+        *session, seal_legacy(int(records.size()) - 1, kLegacyPassword, old_body(slot_list)),
         LegacyFormat::Old);
     ASSERT_EQ(result.outcome, LegacyImportOutcome::Imported) << result.message.toStdString();
-    expect_vault(std::move(doc), records, {});
+    expect_vault(std::move(session), records, {});
 }
 
 TEST_P(HostileSourceTest, DatabaseImportBringsRecordsAndCategoriesExactly) {
@@ -139,14 +140,14 @@ TEST_P(HostileSourceTest, DatabaseImportBringsRecordsAndCategoriesExactly) {
     const QString path = source_file("source.db");
     write_source_vault(path, raw_rows(records), categories);
     const std::string source_before = read_file(path);
-    auto doc = vault_.unlock(kPassword);
-    ASSERT_TRUE(doc);
-    auto counts = import_database(doc->db(), path);
+    auto session = vault_.unlock(kPassword);
+    ASSERT_TRUE(session);
+    auto counts = import_database(session->db(), path);
     ASSERT_TRUE(counts.ok()) << counts.error().toStdString();
     EXPECT_EQ(counts->records, int(records.size()));
     EXPECT_EQ(counts->categories, 3);
     EXPECT_EQ(read_file(path), source_before);
-    expect_vault(std::move(doc), records, categories);
+    expect_vault(std::move(session), records, categories);
 }
 
 // Synchronisation only reads its source. What the vault already holds is skipped only when
@@ -162,12 +163,12 @@ TEST_P(HostileSourceTest, SyncAddsByExactBytesAndLeavesTheSourceAlone) {
     write_source_vault(path, raw_rows(source_records), {value(), value() + "'", value()});
     const std::string source_before = read_file(path);
 
-    auto doc = vault_.unlock(kPassword);
-    ASSERT_TRUE(doc);
-    ASSERT_TRUE(statements::insert_record(doc->db(), records.front()).ok());
-    ASSERT_TRUE(statements::insert_category(doc->db(), value()).ok());
+    auto session = vault_.unlock(kPassword);
+    ASSERT_TRUE(session);
+    ASSERT_TRUE(statements::insert_record(session->db(), records.front()).ok());
+    ASSERT_TRUE(statements::insert_category(session->db(), value()).ok());
     for (int round = 0; round < 2; ++round) {
-        auto counts = sync_database(doc->db(), path);
+        auto counts = sync_database(session->db(), path);
         ASSERT_TRUE(counts.ok()) << counts.error().toStdString();
         EXPECT_EQ(counts->records, round == 0 ? int(records.size()) : 0) << "round " << round;
         EXPECT_EQ(counts->categories, round == 0 ? 1 : 0) << "round " << round;
@@ -175,7 +176,7 @@ TEST_P(HostileSourceTest, SyncAddsByExactBytesAndLeavesTheSourceAlone) {
     EXPECT_EQ(read_file(path), source_before);
     std::vector<VaultRecord> expected = records;
     expected.push_back(near_miss);
-    expect_vault(std::move(doc), expected, {value(), value() + "'"});
+    expect_vault(std::move(session), expected, {value(), value() + "'"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, HostileSourceTest, ::testing::ValuesIn(hostile_values()),

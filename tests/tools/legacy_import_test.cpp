@@ -18,7 +18,7 @@
 namespace korvane::tools {
 namespace {
 
-using namespace korvane::testing;
+using namespace korvane::test_support;
 using test_support::RawRow;
 
 const std::string kPassword = text::pad_master_password("abc");  // abc + 14 "y"

@@ -26,9 +26,9 @@ namespace {
 
 using test_support::RawRow;
 using test_support::RawSqlite;
-using testing::read_file;
-using testing::reference_mars_ecb;
-using testing::write_file;
+using test_support::read_file;
+using test_support::reference_mars_ecb;
+using test_support::write_file;
 
 const std::string kKey = "abcyyyyyyyyyyyyyy";  // a padded three-letter password
 const std::string kOtherKey = "abdyyyyyyyyyyyyyy";

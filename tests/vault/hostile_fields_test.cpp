@@ -15,9 +15,9 @@
 namespace korvane::statements {
 namespace {
 
-using testing::HostileValue;
-using testing::RecordField;
-using testing::SessionVault;
+using test_support::HostileValue;
+using test_support::RecordField;
+using test_support::SessionVault;
 
 const std::string kPassword = text::pad_master_password("secret");
 const std::string kPlain = "plain";
@@ -155,8 +155,8 @@ TEST_P(HostileRecordFieldTest, EveryWritingStatementKeepsItThroughALockCycle) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ValuesByField, HostileRecordFieldTest,
-                         ::testing::Combine(::testing::ValuesIn(testing::hostile_values()),
-                                            ::testing::ValuesIn(testing::record_fields())),
+                         ::testing::Combine(::testing::ValuesIn(test_support::hostile_values()),
+                                            ::testing::ValuesIn(test_support::record_fields())),
                          [](const auto& info) {
                              return value_name(std::get<0>(info.param)) + "_" +
                                     std::get<1>(info.param).name;
@@ -205,7 +205,7 @@ TEST_P(HostileCategoryNameTest, CreateListAndDeleteKeepTheNameAndItsNeighbours) 
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, HostileCategoryNameTest,
-                         ::testing::ValuesIn(testing::hostile_values()),
+                         ::testing::ValuesIn(test_support::hostile_values()),
                          [](const auto& info) { return value_name(info.param); });
 
 // Master passwords as the session receives them (already padded): within 16 to 59 bytes each
@@ -272,7 +272,7 @@ TEST(MasterPasswordRangeTest, OutOfRangePasswordsAreRefusedAndTheOldOneStillOpen
     const std::string sixty = repeated(kZhong, 30);
     const std::vector<std::string> refused = {
         "",    std::string(15, '\''), "'" + std::string(59, '%'),
-        sixty, sixty + "'",           testing::gbk_text_of_64_kib(),
+        sixty, sixty + "'",           test_support::gbk_text_of_64_kib(),
     };
     for (const std::string& password : refused) {
         SCOPED_TRACE(password.size());
@@ -322,7 +322,7 @@ TEST_P(HostileTextRoundTripTest, ShownTextSavesBackToTheSameBytesOrIsRefused) {
     const std::string& bytes = GetParam().bytes;
     const QString shown = text::from_gbk(bytes);
     auto saved = text::to_gbk(shown, QStringLiteral("备注"));
-    if (testing::iconv_accepts_gbk(bytes)) {
+    if (test_support::iconv_accepts_gbk(bytes)) {
         ASSERT_TRUE(saved.ok()) << saved.error().toStdString();
         EXPECT_TRUE(*saved == bytes) << "bytes changed on the way through the dialog";
     } else {
@@ -333,7 +333,7 @@ TEST_P(HostileTextRoundTripTest, ShownTextSavesBackToTheSameBytesOrIsRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, HostileTextRoundTripTest,
-                         ::testing::ValuesIn(testing::hostile_values()),
+                         ::testing::ValuesIn(test_support::hostile_values()),
                          [](const auto& info) { return value_name(info.param); });
 
 }  // namespace

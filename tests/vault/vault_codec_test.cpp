@@ -20,10 +20,10 @@
 namespace korvane {
 namespace {
 
-using testing::folder_entries;
-using testing::read_file;
-using testing::reference_mars_ecb;
-using testing::write_file;
+using test_support::folder_entries;
+using test_support::read_file;
+using test_support::reference_mars_ecb;
+using test_support::write_file;
 
 const std::string kKey = "abcyyyyyyyyyyyyyy";  // a padded three-letter password
 

@@ -30,15 +30,15 @@
 namespace korvane {
 namespace {
 
+using test_support::FailingStep;
+using test_support::folder_entries;
+using test_support::query_sqlite;
+using test_support::query_sqlite_bytes;
 using test_support::RawSqlite;
-using testing::FailingStep;
-using testing::folder_entries;
-using testing::query_sqlite;
-using testing::query_sqlite_bytes;
-using testing::read_file;
-using testing::reference_mars_ecb;
-using testing::ScriptedPrompts;
-using testing::write_file;
+using test_support::read_file;
+using test_support::reference_mars_ecb;
+using test_support::ScriptedPrompts;
+using test_support::write_file;
 
 const std::string kPassword = "secretyyyyyyyyyyy";  // "secret" as the prompts pad it
 const std::string kOther = "otheryyyyyyyyyyyy";
@@ -69,12 +69,12 @@ protected:
     void make_vault(const std::string& password, const std::vector<std::string>& titles = {}) {
         ScriptedPrompts prompts;
         prompts.new_password(password).master_password(password);
-        VaultSession doc(dir_.path());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        VaultSession session(dir_.path());
+        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
         for (const auto& title : titles) {
-            ASSERT_TRUE(statements::insert_record(doc.db(), record(title)).ok());
+            ASSERT_TRUE(statements::insert_record(session.db(), record(title)).ok());
         }
-        doc.lock();
+        session.lock();
     }
 
     // Reads the vault file the way an earlier installation would: Crypto++ MARS, then SQLite.
@@ -95,8 +95,8 @@ protected:
     }
 
     // The records of the session, in OID order, by title.
-    static std::string titles(VaultSession& doc) {
-        Result<std::vector<VaultRecord>> records = statements::all_records(doc.db());
+    static std::string titles(VaultSession& session) {
+        Result<std::vector<VaultRecord>> records = statements::all_records(session.db());
         if (!records) return "ERROR: " + records.error().toStdString();
         std::string out;
         for (const VaultRecord& r : *records) out += (out.empty() ? "" : "\n") + r.title;
@@ -107,12 +107,12 @@ protected:
     std::unique_ptr<VaultSession> open_vault(const QString& folder = QString()) {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        auto doc = std::make_unique<VaultSession>(folder.isEmpty() ? dir_.path() : folder);
-        const StartOutcome outcome = doc->start(prompts);
+        auto session = std::make_unique<VaultSession>(folder.isEmpty() ? dir_.path() : folder);
+        const StartOutcome outcome = session->start(prompts);
         EXPECT_EQ(outcome, StartOutcome::Unlocked)
             << (prompts.messages().empty() ? std::string()
                                            : prompts.messages().back().text.toStdString());
-        return outcome == StartOutcome::Unlocked ? std::move(doc) : nullptr;
+        return outcome == StartOutcome::Unlocked ? std::move(session) : nullptr;
     }
 
     // What a crash in the middle of a change leaves: a session's large insert spills pages into
@@ -125,20 +125,20 @@ protected:
     };
     Crash crash_mid_change(const std::string& typed) {
         Crash crash;
-        auto doc = open_vault();
-        if (!doc) return crash;
-        EXPECT_TRUE(doc->db().exec("PRAGMA cache_size=1").ok());
-        EXPECT_TRUE(doc->db().exec("BEGIN").ok());
+        auto session = open_vault();
+        if (!session) return crash;
+        EXPECT_TRUE(session->db().exec("PRAGMA cache_size=1").ok());
+        EXPECT_TRUE(session->db().exec("BEGIN").ok());
         for (int i = 0; i < 300; ++i) {
             VaultRecord entry = record(typed + std::to_string(i));
             entry.remark = typed + std::string(400, 'u');
-            EXPECT_TRUE(statements::insert_record(doc->db(), entry).ok());
+            EXPECT_TRUE(statements::insert_record(session->db(), entry).ok());
         }
         EXPECT_TRUE(QFileInfo::exists(path("user.dat-journal")));
         EXPECT_EQ(files_holding(typed), QStringList());
         crash.vault = read_file(path("user.dat"));
         crash.journal = read_file(path("user.dat-journal"));
-        EXPECT_TRUE(doc->db().exec("ROLLBACK").ok());
+        EXPECT_TRUE(session->db().exec("ROLLBACK").ok());
         return crash;
     }
 
@@ -160,8 +160,8 @@ std::string sealed_database(const QString& scratch, const std::string& schema) {
 TEST_F(VaultSessionTest, FirstRunCreatesAnEmptyVaultThenUnlocksIt) {
     ScriptedPrompts prompts;
     prompts.new_password(kPassword).master_password(kPassword);
-    VaultSession doc(dir_.path());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(dir_.path());
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
 
     EXPECT_EQ(prompts.log(), (std::vector<std::string>{"message", "new", "master"}));
     EXPECT_EQ(prompts.messages()[0].text, "数据库不存在，正在创建数据库，请修改密码");
@@ -173,16 +173,16 @@ TEST_F(VaultSessionTest, FirstRunCreatesAnEmptyVaultThenUnlocksIt) {
     EXPECT_EQ(query_sealed(kPassword, "select OID, pass from userad"), "1|" + kPassword);
     EXPECT_EQ(query_sealed(kPassword, "select count(*) from type"), "0");
     EXPECT_EQ(query_sealed(kPassword, "select count(*) from userpass"), "0");
-    EXPECT_EQ(doc.master_password(), kPassword);
-    EXPECT_TRUE(testing::is_owner_only(path("user.dat")));
+    EXPECT_EQ(session.master_password(), kPassword);
+    EXPECT_TRUE(test_support::is_owner_only(path("user.dat")));
 }
 
 TEST_F(VaultSessionTest, CancelEndsTheStartAndLeavesFilesAsTheyWere) {
     {
         ScriptedPrompts prompts;
         prompts.new_password(std::nullopt);
-        VaultSession doc(dir_.path());
-        EXPECT_EQ(doc.start(prompts), StartOutcome::Cancelled);
+        VaultSession session(dir_.path());
+        EXPECT_EQ(session.start(prompts), StartOutcome::Cancelled);
     }
     EXPECT_TRUE(folder_entries(dir_.path()).isEmpty());
 
@@ -191,8 +191,8 @@ TEST_F(VaultSessionTest, CancelEndsTheStartAndLeavesFilesAsTheyWere) {
     {
         ScriptedPrompts prompts;
         prompts.master_password(std::nullopt);
-        VaultSession doc(dir_.path());
-        EXPECT_EQ(doc.start(prompts), StartOutcome::Cancelled);
+        VaultSession session(dir_.path());
+        EXPECT_EQ(session.start(prompts), StartOutcome::Cancelled);
         EXPECT_TRUE(prompts.messages().empty());
     }
     EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
@@ -214,21 +214,21 @@ TEST_F(VaultSessionTest, EveryChangeIsInTheEncipheredVaultAtOnceAndNowhereInPlai
     {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        VaultSession doc(dir_.path());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        VaultSession session(dir_.path());
+        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
         EXPECT_EQ(prompts.log(), std::vector<std::string>{"master"});
         EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
         VaultRecord typed = record(marker);
         typed.password = marker + "-password";
-        ASSERT_TRUE(statements::insert_record(doc.db(), typed).ok());
+        ASSERT_TRUE(statements::insert_record(session.db(), typed).ok());
         EXPECT_EQ(query_sealed(kPassword, "select bt, pass from userpass order by OID"),
                   "mail|pw\nbank|pw\n" + marker + "|" + marker + "-password");
         EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
         EXPECT_EQ(files_holding(marker), QStringList());
-        image = plain_image(doc.db());
-        doc.lock();
-        EXPECT_FALSE(doc.is_unlocked());
-        EXPECT_TRUE(doc.master_password().empty());
+        image = plain_image(session.db());
+        session.lock();
+        EXPECT_FALSE(session.is_unlocked());
+        EXPECT_TRUE(session.master_password().empty());
     }
     EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
     const std::string sealed = read_file(path("user.dat"));
@@ -250,9 +250,9 @@ TEST_F(VaultSessionTest, AVaultFileReplacedOrDeletedWhileOpenLosesNoRecordAtTheL
         QDir().mkpath(dir_.path());
         make_vault(kPassword, {"mail"});
         const std::string foreign = "bt,name,pass\nnot,a,vault\n";
-        auto doc = open_vault();
-        ASSERT_TRUE(doc);
-        ASSERT_TRUE(statements::insert_record(doc->db(), record("before")).ok());
+        auto session = open_vault();
+        ASSERT_TRUE(session);
+        ASSERT_TRUE(statements::insert_record(session->db(), record("before")).ok());
         switch (how) {
             case How::RenamedOver:
                 write_file(path("elsewhere"), foreign);
@@ -267,11 +267,12 @@ TEST_F(VaultSessionTest, AVaultFileReplacedOrDeletedWhileOpenLosesNoRecordAtTheL
                 write_file(path("user.dat"), foreign);
                 break;
         }
-        const Result<RecordId> refused = statements::insert_record(doc->db(), record("refused"));
+        const Result<RecordId> refused =
+            statements::insert_record(session->db(), record("refused"));
         ASSERT_FALSE(refused.ok());
         EXPECT_TRUE(refused.error().contains(QStringLiteral("被移动、替换或删除")))
             << refused.error().toStdString();
-        const std::optional<QString> notice = doc->lock();
+        const std::optional<QString> notice = session->lock();
         ASSERT_TRUE(notice.has_value());
         EXPECT_EQ(query_sealed(kPassword, "select group_concat(bt, ',') from userpass"),
                   "mail,before");
@@ -293,8 +294,8 @@ TEST_F(VaultSessionTest, WrongPasswordShowsTheMessageAndTouchesNothing) {
     for (const std::string& attempt : {kOther, std::string(60, 'x')}) {
         ScriptedPrompts prompts;
         prompts.master_password(attempt);
-        VaultSession doc(dir_.path());
-        EXPECT_EQ(doc.start(prompts), StartOutcome::WrongPassword);
+        VaultSession session(dir_.path());
+        EXPECT_EQ(session.start(prompts), StartOutcome::WrongPassword);
         ASSERT_EQ(prompts.messages().size(), 1u);
         EXPECT_EQ(prompts.messages()[0].text, "密码错误");
         EXPECT_EQ(prompts.messages()[0].caption, "出错啦");
@@ -320,18 +321,18 @@ TEST_F(VaultSessionTest, HotJournalIsRolledBackOnlyUnderTheRightPassword) {
         {
             ScriptedPrompts prompts;
             prompts.master_password(kOther);
-            VaultSession doc(dir_.path(), access);
-            EXPECT_EQ(doc.start(prompts), StartOutcome::WrongPassword);
+            VaultSession session(dir_.path(), access);
+            EXPECT_EQ(session.start(prompts), StartOutcome::WrongPassword);
         }
         EXPECT_TRUE(read_file(path("user.dat")) == crash.vault);
         EXPECT_TRUE(read_file(path("user.dat-journal")) == crash.journal);
 
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        VaultSession doc(dir_.path(), access);
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        VaultSession session(dir_.path(), access);
+        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
         EXPECT_FALSE(QFileInfo::exists(path("user.dat-journal")));
-        EXPECT_EQ(titles(doc), "mail\nbank");
+        EXPECT_EQ(titles(session), "mail\nbank");
         EXPECT_TRUE(read_file(path("user.dat")) == committed);
     }
 }
@@ -342,38 +343,38 @@ TEST_F(VaultSessionTest, HotJournalIsRolledBackOnlyUnderTheRightPassword) {
 TEST_F(VaultSessionTest, ChangedPasswordReKeysTheVaultAtOnce) {
     make_vault(kPassword, {"mail", "bank"});
     {
-        auto doc = open_vault();
-        ASSERT_TRUE(doc);
-        ASSERT_TRUE(doc->change_master_password(kOther).ok());
-        EXPECT_EQ(doc->master_password(), kOther);
+        auto session = open_vault();
+        ASSERT_TRUE(session);
+        ASSERT_TRUE(session->change_master_password(kOther).ok());
+        EXPECT_EQ(session->master_password(), kOther);
         EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
         EXPECT_EQ(query_sealed(kOther, "select OID, pass from userad"), "1|" + kOther);
         EXPECT_EQ(query_sealed(kOther, "select bt from userpass order by OID"), "mail\nbank");
         EXPECT_TRUE(read_file(path("user.dat")) ==
-                    reference_mars_ecb(kOther, plain_image(doc->db()), true));
+                    reference_mars_ecb(kOther, plain_image(session->db()), true));
         // The session goes on under the new key.
-        ASSERT_TRUE(statements::insert_record(doc->db(), record("after")).ok());
+        ASSERT_TRUE(statements::insert_record(session->db(), record("after")).ok());
         EXPECT_EQ(query_sealed(kOther, "select bt from userpass order by OID"),
                   "mail\nbank\nafter");
         // A key that no cipher accepts is refused and changes nothing.
         const std::string before = read_file(path("user.dat"));
-        EXPECT_FALSE(doc->change_master_password(std::string(60, 'z')).ok());
-        EXPECT_EQ(doc->master_password(), kOther);
+        EXPECT_FALSE(session->change_master_password(std::string(60, 'z')).ok());
+        EXPECT_EQ(session->master_password(), kOther);
         EXPECT_TRUE(read_file(path("user.dat")) == before);
-        EXPECT_EQ(titles(*doc), "mail\nbank\nafter");
+        EXPECT_EQ(titles(*session), "mail\nbank\nafter");
     }
     EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
     {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        VaultSession doc(dir_.path());
-        EXPECT_EQ(doc.start(prompts), StartOutcome::WrongPassword);
+        VaultSession session(dir_.path());
+        EXPECT_EQ(session.start(prompts), StartOutcome::WrongPassword);
     }
     ScriptedPrompts prompts;
     prompts.master_password(kOther);
-    VaultSession doc(dir_.path());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
-    EXPECT_EQ(titles(doc), "mail\nbank\nafter");
+    VaultSession session(dir_.path());
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
+    EXPECT_EQ(titles(session), "mail\nbank\nafter");
 }
 
 #ifdef KORVANE_FAULT_INJECTION
@@ -386,19 +387,19 @@ TEST_F(VaultSessionTest, FailedReKeyKeepsTheVaultUnderTheOldPasswordAndTheSessio
         SCOPED_TRACE(point);
         const std::string before = read_file(path("user.dat"));
         {
-            auto doc = open_vault();
-            ASSERT_TRUE(doc);
+            auto session = open_vault();
+            ASSERT_TRUE(session);
             Status changed;
             {
                 FailingStep failing(point);
-                changed = doc->change_master_password(kOther);
+                changed = session->change_master_password(kOther);
             }
             ASSERT_FALSE(changed.ok());
             EXPECT_FALSE(changed.error().isEmpty());
-            EXPECT_EQ(doc->master_password(), kPassword);
+            EXPECT_EQ(session->master_password(), kPassword);
             EXPECT_TRUE(read_file(path("user.dat")) == before);
             EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
-            ASSERT_TRUE(statements::insert_record(doc->db(), record(point)).ok());
+            ASSERT_TRUE(statements::insert_record(session->db(), record(point)).ok());
             expected += std::string("\n") + point;
             EXPECT_EQ(query_sealed(kPassword, "select bt from userpass order by OID"), expected);
         }
@@ -406,8 +407,8 @@ TEST_F(VaultSessionTest, FailedReKeyKeepsTheVaultUnderTheOldPasswordAndTheSessio
     }
     ScriptedPrompts prompts;
     prompts.master_password(kOther);
-    VaultSession doc(dir_.path());
-    EXPECT_EQ(doc.start(prompts), StartOutcome::WrongPassword);
+    VaultSession session(dir_.path());
+    EXPECT_EQ(session.start(prompts), StartOutcome::WrongPassword);
 }
 #endif
 
@@ -424,11 +425,11 @@ TEST_F(VaultSessionTest, LeftOverWorkingFileIsEncipheredWithItsStoredPasswordWit
 
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
-    VaultSession doc(dir_.path());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(dir_.path());
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(prompts.log(), std::vector<std::string>{"master"});
     EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
-    EXPECT_EQ(titles(doc), "mail\nadded before the crash");
+    EXPECT_EQ(titles(session), "mail\nadded before the crash");
     EXPECT_EQ(query_sealed(kPassword, "select bt from userpass order by OID"),
               "mail\nadded before the crash");
 }
@@ -455,11 +456,11 @@ TEST_F(VaultSessionTest, LeftOverWorkingFileWithAHotJournalIsRolledBackBeforeEnc
 
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
-    VaultSession doc(dir_.path());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(dir_.path());
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
     EXPECT_EQ(query_sealed(kPassword, "pragma integrity_check"), "ok");
-    EXPECT_EQ(titles(doc), "committed");
+    EXPECT_EQ(titles(session), "committed");
 }
 
 TEST_F(VaultSessionTest, BothFilesPresentNeverLetsOneCopyOverwriteTheOther) {
@@ -471,11 +472,11 @@ TEST_F(VaultSessionTest, BothFilesPresentNeverLetsOneCopyOverwriteTheOther) {
         write_file(path("user.tmp"), plain_vault(kPassword));
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        VaultSession doc(dir_.path());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        VaultSession session(dir_.path());
+        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
         EXPECT_TRUE(prompts.messages().empty());
         EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
-        ASSERT_TRUE(statements::insert_record(doc.db(), record("new")).ok());
+        ASSERT_TRUE(statements::insert_record(session.db(), record("new")).ok());
     }
     {
         // A newer working database beside an older vault file: the newer one wins, the
@@ -484,10 +485,10 @@ TEST_F(VaultSessionTest, BothFilesPresentNeverLetsOneCopyOverwriteTheOther) {
         write_file(path("user.dat"), old_sealed);
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        VaultSession doc(dir_.path());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        VaultSession session(dir_.path());
+        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
         ASSERT_EQ(prompts.messages().size(), 1u);
-        EXPECT_EQ(titles(doc), "old\nnew");
+        EXPECT_EQ(titles(session), "old\nnew");
         const QStringList kept = QDir(dir_.path()).entryList({"user-*.dat.bak"});
         ASSERT_EQ(kept.size(), 1);
         EXPECT_TRUE(prompts.messages()[0].text.contains(kept[0]));
@@ -498,9 +499,9 @@ TEST_F(VaultSessionTest, BothFilesPresentNeverLetsOneCopyOverwriteTheOther) {
         write_file(path("user.tmp"), std::string(1000, '\x17'));
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        VaultSession doc(dir_.path());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
-        EXPECT_EQ(titles(doc), "old\nnew");
+        VaultSession session(dir_.path());
+        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
+        EXPECT_EQ(titles(session), "old\nnew");
         const QStringList kept = QDir(dir_.path()).entryList({"user-*.tmp.bak"});
         ASSERT_EQ(kept.size(), 1);
         EXPECT_EQ(read_file(dir_.filePath(kept[0])), std::string(1000, '\x17'));
@@ -511,8 +512,8 @@ TEST_F(VaultSessionTest, EmptyWorkingFileAloneStartsAsAnEmptyFolder) {
     write_file(path("user.tmp"), "");
     ScriptedPrompts prompts;
     prompts.new_password(kPassword).master_password(kPassword);
-    VaultSession doc(dir_.path());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(dir_.path());
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(prompts.log(), (std::vector<std::string>{"message", "new", "master"}));
 }
 
@@ -526,8 +527,8 @@ TEST_F(VaultSessionTest, WorkingFileWithoutAStoredPasswordIsKeptAndGetsANewOne) 
     {
         ScriptedPrompts prompts;
         prompts.new_password(std::nullopt);
-        VaultSession doc(dir_.path());
-        EXPECT_EQ(doc.start(prompts), StartOutcome::Cancelled);
+        VaultSession session(dir_.path());
+        EXPECT_EQ(session.start(prompts), StartOutcome::Cancelled);
         EXPECT_EQ(prompts.log(), (std::vector<std::string>{"message", "new"}));
     }
     // Never enciphered under an empty key: the plain file is still there, untouched.
@@ -535,10 +536,10 @@ TEST_F(VaultSessionTest, WorkingFileWithoutAStoredPasswordIsKeptAndGetsANewOne) 
 
     ScriptedPrompts prompts;
     prompts.new_password(kOther).master_password(kOther);
-    VaultSession doc(dir_.path());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(dir_.path());
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
-    EXPECT_EQ(titles(doc), "orphan");
+    EXPECT_EQ(titles(session), "orphan");
     EXPECT_EQ(query_sealed(kOther, "select OID, pass from userad"), "1|" + kOther);
 }
 
@@ -546,8 +547,8 @@ TEST_F(VaultSessionTest, ForeignWorkingFileIsSetAsideAndANewVaultCreated) {
     write_file(path("user.tmp"), "not a database at all, just some text that got here");
     ScriptedPrompts prompts;
     prompts.new_password(kPassword).master_password(kPassword);
-    VaultSession doc(dir_.path());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(dir_.path());
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(prompts.log(), (std::vector<std::string>{"message", "message", "new", "master"}));
     EXPECT_EQ(QDir(dir_.path()).entryList({"user-*.tmp.bak"}).size(), 1);
 }
@@ -578,8 +579,8 @@ TEST_F(VaultSessionTest, TemporariesOfAnInterruptedWriteAreRemoved) {
     write_file(path("notes.txt.part"), "not ours");
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
-    VaultSession doc(dir_.path());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(dir_.path());
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(folder_entries(dir_.path()),
               (QStringList{"notes.txt.part", "user.dat", "user.lock"}));
 }
@@ -593,11 +594,11 @@ TEST_F(VaultSessionTest, LeftoversOfAKillAreClearedBeforeAnythingIsOpened) {
     {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        VaultSession doc(dir_.path());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        VaultSession session(dir_.path());
+        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
         EXPECT_TRUE(prompts.messages().empty());
         EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
-        EXPECT_EQ(titles(doc), "mail");
+        EXPECT_EQ(titles(session), "mail");
     }
     EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
 
@@ -608,11 +609,11 @@ TEST_F(VaultSessionTest, LeftoversOfAKillAreClearedBeforeAnythingIsOpened) {
     write_file(path("user.dat-journal"), crash.journal);
     ScriptedPrompts prompts;
     prompts.new_password(kPassword).master_password(kPassword);
-    VaultSession doc(dir_.path());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(dir_.path());
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(prompts.log(), (std::vector<std::string>{"message", "new", "master"}));
     EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
-    EXPECT_EQ(titles(doc), "");
+    EXPECT_EQ(titles(session), "");
     EXPECT_EQ(query_sealed(kPassword, "pragma integrity_check"), "ok");
 }
 
@@ -659,8 +660,8 @@ TEST_F(VaultSessionTest, UnlockRefusesWhatIsNoUsableVaultAndLeavesTheVaultAsItWa
             ScriptedPrompts prompts;
             prompts.master_password(kPassword);
             {
-                VaultSession doc(dir_.path(), access);
-                EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
+                VaultSession session(dir_.path(), access);
+                EXPECT_EQ(session.start(prompts), StartOutcome::FileError);
             }
             ASSERT_EQ(prompts.messages().size(), 1u);
             const QString& text = prompts.messages()[0].text;
@@ -683,25 +684,25 @@ TEST_F(VaultSessionTest, ReadOnlySessionWritesNothingAndStillHoldsTheFolder) {
     {
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        VaultSession doc(dir_.path(), VaultSession::Access::ReadOnly);
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        VaultSession session(dir_.path(), VaultSession::Access::ReadOnly);
+        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
         EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
-        auto records = statements::all_records(doc.db());
+        auto records = statements::all_records(session.db());
         ASSERT_TRUE(records.ok());
         ASSERT_EQ(records->size(), 2u);
         EXPECT_EQ((*records)[1], record("bank"));
-        EXPECT_EQ(doc.master_password(), kPassword);
+        EXPECT_EQ(session.master_password(), kPassword);
 
-        EXPECT_FALSE(statements::insert_record(doc.db(), record("new")).ok());
-        EXPECT_FALSE(statements::delete_record(doc.db(), 1).ok());
-        EXPECT_FALSE(doc.change_master_password(kOther).ok());
+        EXPECT_FALSE(statements::insert_record(session.db(), record("new")).ok());
+        EXPECT_FALSE(statements::delete_record(session.db(), 1).ok());
+        EXPECT_FALSE(session.change_master_password(kOther).ok());
         // Past the connection's own guard, the file itself is open read-only.
-        EXPECT_TRUE(doc.db().exec("PRAGMA query_only=OFF").ok());
-        EXPECT_FALSE(doc.db().exec("delete from userpass").ok());
+        EXPECT_TRUE(session.db().exec("PRAGMA query_only=OFF").ok());
+        EXPECT_FALSE(session.db().exec("delete from userpass").ok());
 
         ScriptedPrompts second_prompts;
         EXPECT_EQ(VaultSession(dir_.path()).start(second_prompts), StartOutcome::Busy);
-        doc.lock();
+        session.lock();
     }
     struct stat after {};
     ASSERT_EQ(::stat(QFile::encodeName(path("user.dat")).constData(), &after), 0);
@@ -765,8 +766,8 @@ TEST_F(VaultSessionTest, VaultNamesThatAreNoRegularFileAreRefusedBeforeAnyQuesti
         const QStringList before = folder_entries(dir.path());
         ScriptedPrompts prompts;
         prompts.new_password(kPassword).master_password(kPassword);
-        VaultSession doc(dir.path());
-        EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
+        VaultSession session(dir.path());
+        EXPECT_EQ(session.start(prompts), StartOutcome::FileError);
         EXPECT_EQ(prompts.log(), std::vector<std::string>{"message"});
         if (!prompts.messages().empty()) {
             const QString& text = prompts.messages()[0].text;
@@ -784,8 +785,8 @@ TEST_F(VaultSessionTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
     {
         ScriptedPrompts prompts;
         prompts.new_password(kPassword).master_password(kPassword);
-        VaultSession doc(folder);
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        VaultSession session(folder);
+        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     }
     // Two links in a chain: user.dat -> ../synced/current -> vault.dat.
     ASSERT_TRUE(QDir().mkpath(dir_.filePath("synced")));
@@ -798,14 +799,14 @@ TEST_F(VaultSessionTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
                                   "select bt from userpass order by OID");
     };
     {
-        auto doc = open_vault(folder);
-        ASSERT_TRUE(doc);
-        ASSERT_TRUE(statements::insert_record(doc->db(), record("added")).ok());
+        auto session = open_vault(folder);
+        ASSERT_TRUE(session);
+        ASSERT_TRUE(statements::insert_record(session->db(), record("added")).ok());
         EXPECT_TRUE(QFileInfo(link).isSymLink());
         EXPECT_EQ(sealed_titles(kPassword), "added");
         // The new file of a re-key takes the place of the file the links name, not of a link.
-        ASSERT_TRUE(doc->change_master_password(kOther).ok());
-        ASSERT_TRUE(statements::insert_record(doc->db(), record("re-keyed")).ok());
+        ASSERT_TRUE(session->change_master_password(kOther).ok());
+        ASSERT_TRUE(statements::insert_record(session->db(), record("re-keyed")).ok());
     }
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     EXPECT_TRUE(QFileInfo(dir_.filePath("synced/current")).isSymLink());
@@ -822,8 +823,8 @@ TEST_F(VaultSessionTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
     write_file(dir_.filePath("synced/vault.dat.0badf00d.part-journal"), "half");
     ScriptedPrompts prompts;
     prompts.master_password(kOther);
-    VaultSession doc(folder);
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(folder);
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     EXPECT_TRUE(prompts.messages().empty());
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     // Both links stay; the file they name is written again and the stale temporaries are gone.
@@ -832,7 +833,7 @@ TEST_F(VaultSessionTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
                   .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
               (QStringList{"current", "vault.dat"}));
     EXPECT_EQ(folder_entries(folder), (QStringList{"user.dat", "user.lock"}));
-    EXPECT_EQ(titles(doc), "added\nre-keyed");
+    EXPECT_EQ(titles(session), "added\nre-keyed");
     EXPECT_EQ(sealed_titles(kOther), "added\nre-keyed");
 }
 
@@ -842,8 +843,8 @@ TEST_F(VaultSessionTest, VaultFolderIsPrivateAndOneOthersCanWriteIsRefused) {
     {
         ScriptedPrompts prompts;
         prompts.new_password(kPassword).master_password(kPassword);
-        VaultSession doc(folder);
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        VaultSession session(folder);
+        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     }
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &info), 0);
@@ -855,8 +856,8 @@ TEST_F(VaultSessionTest, VaultFolderIsPrivateAndOneOthersCanWriteIsRefused) {
         const QStringList before = folder_entries(dir_.path());
         ScriptedPrompts prompts;
         prompts.master_password(kPassword);
-        VaultSession doc(dir_.path());
-        EXPECT_EQ(doc.start(prompts), StartOutcome::FileError);
+        VaultSession session(dir_.path());
+        EXPECT_EQ(session.start(prompts), StartOutcome::FileError);
         EXPECT_EQ(prompts.log(), std::vector<std::string>{"message"});
         if (!prompts.messages().empty()) {
             EXPECT_TRUE(prompts.messages()[0].text.contains("chmod 700 " +
@@ -931,8 +932,8 @@ TEST_F(VaultSessionTest, DefaultFolderIsCreatedPrivateWithItsMissingParents) {
     // Then the first start makes a new vault there.
     ScriptedPrompts prompts;
     prompts.new_password(kPassword).master_password(kPassword);
-    VaultSession doc(folder);
-    EXPECT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(folder);
+    EXPECT_EQ(session.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(prompts.log(), (std::vector<std::string>{"message", "new", "master"}));
 
     write_file(path("plain"), "x");
@@ -944,8 +945,8 @@ TEST_F(VaultSessionTest, LockFromAnotherHostNamesTheFileTheHostAndTheProcess) {
     const std::string holder = "4242\nkorvane\nother-host.invalid\n";
     write_file(path("user.lock"), holder);
     ScriptedPrompts prompts;
-    VaultSession doc(dir_.path());
-    EXPECT_EQ(doc.start(prompts), StartOutcome::Busy);
+    VaultSession session(dir_.path());
+    EXPECT_EQ(session.start(prompts), StartOutcome::Busy);
     ASSERT_EQ(prompts.messages().size(), 1u);
     const QString& text = prompts.messages()[0].text;
     EXPECT_TRUE(text.contains(QDir::toNativeSeparators(path("user.lock"))));
@@ -957,10 +958,11 @@ TEST_F(VaultSessionTest, LockFromAnotherHostNamesTheFileTheHostAndTheProcess) {
 TEST_F(VaultSessionTest, WorkingFileCutShortNeverWinsOverACompleteVault) {
     make_vault(kPassword, {"old"});
     {
-        auto doc = open_vault();
-        ASSERT_TRUE(doc);
+        auto session = open_vault();
+        ASSERT_TRUE(session);
         for (int i = 0; i < 50; ++i) {
-            ASSERT_TRUE(statements::insert_record(doc->db(), record(std::string(300, 'n'))).ok());
+            ASSERT_TRUE(
+                statements::insert_record(session->db(), record(std::string(300, 'n'))).ok());
         }
     }
     // An earlier version's working file of the same vault, cut short (a full disk, a copy broken
@@ -971,8 +973,8 @@ TEST_F(VaultSessionTest, WorkingFileCutShortNeverWinsOverACompleteVault) {
 
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
-    VaultSession doc(dir_.path());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(dir_.path());
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     EXPECT_EQ(query_sealed(kPassword, "select count(*) from userpass"), "51");
     const QStringList kept = set_aside_plain();
     ASSERT_EQ(kept.size(), 1);
@@ -989,11 +991,11 @@ TEST_F(VaultSessionTest, DeletedRecordsLeaveNoPlainTraceAndEveryNumberStays) {
     const std::string numbered = "select OID||' '||bt from userpass order by OID";
     std::string before;
     {
-        auto doc = open_vault();
-        ASSERT_TRUE(doc);
+        auto session = open_vault();
+        ASSERT_TRUE(session);
         // Sorts keep their scratch pages in memory, never in the temporary folder.
         {
-            Result<SqliteStatement> temp_store = doc->db().prepare("PRAGMA temp_store");
+            Result<SqliteStatement> temp_store = session->db().prepare("PRAGMA temp_store");
             ASSERT_TRUE(temp_store.ok() && temp_store->step());
             EXPECT_EQ(temp_store->column_int64(0), 2);
         }
@@ -1002,24 +1004,25 @@ TEST_F(VaultSessionTest, DeletedRecordsLeaveNoPlainTraceAndEveryNumberStays) {
             VaultRecord entry = record(i % 8 == 0 ? "old-" + std::to_string(i)
                                                   : "secret-marker-" + std::to_string(i));
             if (i % 8 != 0) entry.remark = std::string(3000, 'z');
-            ASSERT_TRUE(statements::insert_record(doc->db(), entry).ok());
+            ASSERT_TRUE(statements::insert_record(session->db(), entry).ok());
         }
-        ASSERT_TRUE(doc->db().exec("delete from userpass where bt like 'secret-marker-%'").ok());
+        ASSERT_TRUE(
+            session->db().exec("delete from userpass where bt like 'secret-marker-%'").ok());
         // Neither in the deciphered pages nor in the journal of the delete, now gone.
         EXPECT_EQ(plain_vault(kPassword).find("secret-marker-1"), std::string::npos);
         EXPECT_EQ(folder_entries(dir_.path()), (QStringList{"user.dat", "user.lock"}));
         before = query_sealed(kPassword, numbered);
-        doc->lock();
+        session->lock();
         // The key is not kept past the lock.
-        EXPECT_TRUE(doc->master_password().empty());
+        EXPECT_TRUE(session->master_password().empty());
     }
     EXPECT_EQ(before.rfind("1 old-0\n", 0), 0u) << before;  // the query does see the rows
 
     // Unlocked again and edited: still the same numbers.
-    auto doc = open_vault();
-    ASSERT_TRUE(doc);
-    ASSERT_TRUE(doc->db().exec("delete from userpass where bt = 'old-8'").ok());
-    doc->lock();
+    auto session = open_vault();
+    ASSERT_TRUE(session);
+    ASSERT_TRUE(session->db().exec("delete from userpass where bt = 'old-8'").ok());
+    session->lock();
     std::string without = before;
     const std::size_t gone = without.find("9 old-8\n");
     ASSERT_NE(gone, std::string::npos) << before;
@@ -1085,8 +1088,8 @@ TEST_F(VaultSessionTest, ALockIsTakenOverOnlyFromAHolderProvenGone) {
         {
             ScriptedPrompts prompts;
             prompts.master_password(kPassword);
-            VaultSession doc(dir_.path());
-            EXPECT_EQ(doc.start(prompts), c.expected);
+            VaultSession session(dir_.path());
+            EXPECT_EQ(session.start(prompts), c.expected);
             if (c.expected == StartOutcome::Busy) {
                 ASSERT_EQ(prompts.messages().size(), 1u);
                 EXPECT_TRUE(prompts.messages()[0].text.contains("程序已经在运行"));
@@ -1110,8 +1113,8 @@ TEST_F(VaultSessionTest, ALockIsTakenOverOnlyFromAHolderProvenGone) {
     // stale time of 0 (a live holder is never stale) it neither takes nor removes it.
     ScriptedPrompts prompts;
     prompts.master_password(kPassword);
-    VaultSession doc(dir_.path());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    VaultSession session(dir_.path());
+    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
     QLockFile older(lock);
     older.setStaleLockTime(0);
     EXPECT_FALSE(older.tryLock(0));
@@ -1122,8 +1125,8 @@ TEST_F(VaultSessionTest, ALockIsTakenOverOnlyFromAHolderProvenGone) {
     EXPECT_EQ(holder_host, QSysInfo::machineHostName());
     EXPECT_EQ(app.toStdString(), exe);
     EXPECT_TRUE(QFileInfo::exists(lock));
-    doc.lock();
-    doc.release_folder();
+    session.lock();
+    session.release_folder();
     EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
 }
 

@@ -14,7 +14,7 @@
 
 namespace {
 
-namespace kt = korvane::testing;
+namespace kt = korvane::test_support;
 using korvane::ChangePasswordDialog;
 
 QLineEdit* first_edit(ChangePasswordDialog& dialog) {

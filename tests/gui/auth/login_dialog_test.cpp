@@ -15,7 +15,7 @@
 
 namespace {
 
-namespace kt = korvane::testing;
+namespace kt = korvane::test_support;
 using korvane::LoginDialog;
 
 struct Typed {

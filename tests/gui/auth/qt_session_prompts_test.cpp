@@ -13,7 +13,7 @@
 
 namespace {
 
-namespace kt = korvane::testing;
+namespace kt = korvane::test_support;
 using korvane::ChangePasswordDialog;
 using korvane::LoginDialog;
 using korvane::QtSessionPrompts;

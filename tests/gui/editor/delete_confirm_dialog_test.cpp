@@ -16,7 +16,7 @@
 
 namespace {
 
-namespace kt = korvane::testing;
+namespace kt = korvane::test_support;
 using korvane::DeleteAnswer;
 using korvane::DeleteConfirmDialog;
 

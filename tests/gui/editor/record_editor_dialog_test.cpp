@@ -22,7 +22,7 @@
 
 namespace {
 
-namespace kt = korvane::testing;
+namespace kt = korvane::test_support;
 using korvane::RecordEditorDialog;
 
 QLineEdit* title_edit(RecordEditorDialog& d) { return kt::child<QLineEdit>(&d, "title_edit"); }

@@ -33,15 +33,15 @@
 namespace korvane {
 namespace {
 
-using testing::answer_message_box;
-using testing::child;
-using testing::on_next_modal;
-using testing::press_key;
-using testing::ScriptedPrompts;
+using test_support::answer_message_box;
+using test_support::child;
+using test_support::on_next_modal;
+using test_support::press_key;
+using test_support::ScriptedPrompts;
 
-using testing::application;
-using testing::gbk;
-const std::string& kPassword = testing::kAppPassword;
+using test_support::application;
+using test_support::gbk;
+const std::string& kPassword = test_support::kAppPassword;
 
 // What happened to a popup menu while a test answered it.
 struct PopupSeen {
@@ -50,15 +50,15 @@ struct PopupSeen {
     QList<int> commands;
 };
 
-class FloatWindowTest : public testing::RunningAppTest {
+class FloatWindowTest : public test_support::RunningAppTest {
 protected:
     void SetUp() override {
         RunningAppTest::SetUp();
         if (HasFatalFailure()) return;
-        ASSERT_NE(frame_->float_window(), nullptr);
+        ASSERT_NE(window_->float_window(), nullptr);
     }
 
-    FloatWindow& floating() { return *frame_->float_window(); }
+    FloatWindow& floating() { return *window_->float_window(); }
 
     // Runs action; the first popup menu it opens is answered with command choice (0: the menu
     // is dismissed without a choice).
@@ -184,7 +184,7 @@ TEST_F(FloatWindowTest, DropsThatCarryNoUsableTextAreRefused) {
     QMimeData emoji;
     emoji.setText(QStringLiteral("a\U0001F600b"));
     bool accepted = true;
-    const testing::SeenMessage message = answer_message_box(
+    const test_support::SeenMessage message = answer_message_box(
         [&] { seen = answer_popup(res::kCmdCollectTitle, [&] { accepted = send_drop(emoji); }); });
     EXPECT_FALSE(accepted);
     EXPECT_FALSE(seen.opened);
@@ -265,7 +265,7 @@ TEST_F(FloatWindowTest, WritingNothingCollectedAddsAnEmptyRecordInTheSelectedCat
 TEST_F(FloatWindowTest, EnterAndEscapeDoNothing) {
     collect(QStringLiteral("t"), QStringLiteral("a"), QStringLiteral("p"), QStringLiteral("r"));
     floating().setFocus();
-    testing::expect_no_message([&] {
+    test_support::expect_no_message([&] {
         for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
             press_key(&floating(), key);
         }
@@ -273,7 +273,7 @@ TEST_F(FloatWindowTest, EnterAndEscapeDoNothing) {
     EXPECT_TRUE(floating().isVisible());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_EQ(floating().collected(), (VaultRecord{"t", "a", "p", "r", ""}));
-    EXPECT_TRUE(frame_->float_visible());
+    EXPECT_TRUE(window_->float_visible());
 }
 
 TEST_F(FloatWindowTest, ShowHideCommandTogglesTheWindowAndItsCheck) {
@@ -283,37 +283,37 @@ TEST_F(FloatWindowTest, ShowHideCommandTogglesTheWindowAndItsCheck) {
     EXPECT_TRUE(shared->isCheckable());
     EXPECT_TRUE(shared->isChecked());
     EXPECT_TRUE(shared->isEnabled());
-    EXPECT_TRUE(frame_->toolbar().actions().contains(shared));
+    EXPECT_TRUE(window_->toolbar().actions().contains(shared));
 
     shared->trigger();
-    EXPECT_FALSE(frame_->float_visible());
+    EXPECT_FALSE(window_->float_visible());
     EXPECT_FALSE(floating().isVisible());
     EXPECT_FALSE(shared->isChecked());
 
     ASSERT_TRUE(router().dispatch(res::kCmdToggleFloat));
-    EXPECT_TRUE(frame_->float_visible());
+    EXPECT_TRUE(window_->float_visible());
     EXPECT_TRUE(floating().isVisible());
     EXPECT_TRUE(shared->isChecked());
 
     // From the floating window's own menu the command goes on to the main window.
     choose_from_float_menu(res::kCmdToggleFloat);
-    EXPECT_FALSE(frame_->float_visible());
+    EXPECT_FALSE(window_->float_visible());
     EXPECT_FALSE(floating().isVisible());
     EXPECT_FALSE(shared->isChecked());
 }
 
 TEST_F(FloatWindowTest, OpensOverTheClientAreaAndKeepsToItAsTheMainWindowMoves) {
-    const auto client_corner = [&] { return frame_->centralWidget()->mapToGlobal(QPoint(0, 0)); };
+    const auto client_corner = [&] { return window_->centralWidget()->mapToGlobal(QPoint(0, 0)); };
     QApplication::processEvents();
     ASSERT_TRUE(floating().isVisible());
     EXPECT_EQ(floating().pos(), client_corner());
-    frame_->move(frame_->pos() + QPoint(40, 30));
+    window_->move(window_->pos() + QPoint(40, 30));
     QApplication::processEvents();
     EXPECT_EQ(floating().pos(), client_corner());
     // Once dragged away it stays where the user put it.
     const QPoint dragged = client_corner() + QPoint(200, 100);
     floating().move(dragged);
-    frame_->move(frame_->pos() + QPoint(10, 10));
+    window_->move(window_->pos() + QPoint(10, 10));
     QApplication::processEvents();
     EXPECT_EQ(floating().pos(), dragged);
 }
@@ -325,32 +325,32 @@ TEST_F(FloatWindowTest, HidesWhileTheMainWindowIsMinimisedAndReturnsOnlyIfWanted
         {true, false, true}, {false, false, false}, {false, true, true}, {true, true, false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.wanted_before << row.toggled_while_minimised);
-        if (frame_->float_visible() != row.wanted_before) router().dispatch(res::kCmdToggleFloat);
-        frame_->showMinimized();
+        if (window_->float_visible() != row.wanted_before) router().dispatch(res::kCmdToggleFloat);
+        window_->showMinimized();
         QApplication::processEvents();
         EXPECT_FALSE(floating().isVisible());
         if (row.toggled_while_minimised) router().dispatch(res::kCmdToggleFloat);
         EXPECT_FALSE(floating().isVisible());
-        frame_->showNormal();
+        window_->showNormal();
         QApplication::processEvents();
         EXPECT_EQ(floating().isVisible(), row.shown_after);
-        EXPECT_EQ(frame_->float_visible(), row.shown_after);
+        EXPECT_EQ(window_->float_visible(), row.shown_after);
     }
 }
 
 TEST_F(FloatWindowTest, ExitFromItsMenuReachesTheMainWindow) {
     // Ending the event loop from inside the menu's own loop, with no main loop running, would
     // stop every later nested loop of this process; only the routing is under test here.
-    QObject::disconnect(frame_, &MainWindow::exit_requested, nullptr, nullptr);
-    QSignalSpy exits(frame_, &MainWindow::exit_requested);
+    QObject::disconnect(window_, &MainWindow::exit_requested, nullptr, nullptr);
+    QSignalSpy exits(window_, &MainWindow::exit_requested);
     choose_from_float_menu(res::kCmdExit);
     EXPECT_EQ(exits.count(), 1);
 }
 
 TEST_F(FloatWindowTest, WorksWhileTheMainWindowIsHidden) {
-    frame_->hide();
+    window_->hide();
     QApplication::processEvents();
-    EXPECT_FALSE(frame_->isVisible());
+    EXPECT_FALSE(window_->isVisible());
     EXPECT_TRUE(floating().isVisible());
 
     collect(QStringLiteral("hidden"), QStringLiteral("a"), QStringLiteral("p"),
@@ -360,7 +360,7 @@ TEST_F(FloatWindowTest, WorksWhileTheMainWindowIsHidden) {
     ASSERT_EQ(written.size(), 1u);
     EXPECT_EQ(written[0].title, "hidden");
 
-    frame_->show();
+    window_->show();
     QApplication::processEvents();
     EXPECT_TRUE(floating().isVisible());
     EXPECT_EQ(shown_titles(), QStringList{"hidden"});

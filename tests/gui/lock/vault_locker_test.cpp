@@ -37,7 +37,7 @@
 #include "support/reference_cipher.h"
 #include "vault/vault_statements.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 const QString kTypedPassword = QStringLiteral("secret");  // the login pads it to kAppPassword
@@ -194,10 +194,10 @@ class LockedAppTest : public RunningAppTest {};
 TEST_F(LockedAppTest, ALockLeavesOnlyTheEncipheredVaultWithEveryRecord) {
     ASSERT_TRUE(statements::insert_record(db(), {"one", "a", "pw1", "", ""}).ok());
     router().dispatch(res::kCmdLock);
-    ASSERT_TRUE(frame_->vault_locker().locked());
+    ASSERT_TRUE(window_->vault_locker().locked());
     // No journal, no working file, no lock of the folder: user.dat alone, whole.
-    EXPECT_EQ(testing::folder_entries(dir_.path()), QStringList{"user.dat"});
-    EXPECT_EQ(query_vault_file(dir_.filePath("user.dat"), testing::kAppPassword,
+    EXPECT_EQ(test_support::folder_entries(dir_.path()), QStringList{"user.dat"});
+    EXPECT_EQ(query_vault_file(dir_.filePath("user.dat"), test_support::kAppPassword,
                                "select group_concat(bt, ',') from userpass"),
               "one");
 }
@@ -380,4 +380,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<BusSignalRow>& info) { return info.param.name; });
 
 }  // namespace
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

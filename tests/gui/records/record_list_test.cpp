@@ -35,7 +35,7 @@
 #include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 using test_support::RawRow;
@@ -514,4 +514,4 @@ TEST_F(RecordListTest, ChangePasswordStoresTheNewPasswordOnlyOnOk) {
 }
 
 }  // namespace
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -18,11 +18,11 @@
 namespace korvane {
 namespace {
 
-using testing::child;
-using testing::gbk;
-using testing::on_next_modal;
+using test_support::child;
+using test_support::gbk;
+using test_support::on_next_modal;
 
-class SearchTest : public testing::RunningAppTest {
+class SearchTest : public test_support::RunningAppTest {
 protected:
     void SetUp() override {
         RunningAppTest::SetUp();
@@ -35,8 +35,8 @@ protected:
         root_mail_ = add("Mail 根", "我的密码");
         tree().reload();
         // Keys reach shortcuts and focus moves only in the active window.
-        frame_->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(frame_));
+        window_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
         router().dispatch(res::kCmdViewDetails);
         select_category(QStringLiteral("工作"));
     }
@@ -45,7 +45,7 @@ protected:
     RecordId add(const char* title, const char* category) {
         return *statements::insert_record(db(), {u8(title), "acc", "pw", "", u8(category)});
     }
-    SearchBox& box() { return frame_->search_box(); }
+    SearchBox& box() { return window_->search_box(); }
     void type(const char* ascii) { QTest::keyClicks(&box(), QString::fromLatin1(ascii)); }
     QStringList shown(int column = RecordListModel::TitleColumn) {
         QStringList cells;
@@ -63,11 +63,11 @@ protected:
             list().model().index(int(shown().indexOf(title)), 0),
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         list().current_view().setFocus();
-        frame_->set_active_pane(&list());
+        window_->set_active_pane(&list());
     }
     std::string type_of(RecordId oid) {
-        return testing::query_vault_file(
-            app_->session()->vault_path(), testing::kAppPassword,
+        return test_support::query_vault_file(
+            app_->session()->vault_path(), test_support::kAppPassword,
             "select type from userpass where OID=" + std::to_string(oid));
     }
 

@@ -340,7 +340,7 @@ protected:
 
     // Starts the program; the first run creates the vault.
     void start() {
-        testing::ScriptedPrompts prompts;
+        test_support::ScriptedPrompts prompts;
         if (!vault_created_) prompts.new_password(kPassword);
         prompts.master_password(kPassword);
         app_ = std::make_unique<KorvaneApplication>(
@@ -350,15 +350,15 @@ protected:
     }
     // The normal end: 退出, then the shutdown that destroys the main window and locks the vault.
     void exit_program() {
-        ASSERT_TRUE(app_->frame()->router().dispatch(res::kCmdExit));
+        ASSERT_TRUE(app_->main_window()->router().dispatch(res::kCmdExit));
         app_->shut_down();
         app_.reset();
     }
-    MainWindow& frame() { return *app_->frame(); }
+    MainWindow& window() { return *app_->main_window(); }
 
     // 查看 → 风格, as the menu bar holds it.
     QMenu* style_menu() {
-        for (QAction* top : frame().menuBar()->actions()) {
+        for (QAction* top : window().menuBar()->actions()) {
             if (!top->menu() || top->text() != QStringLiteral("查看(&V)")) continue;
             for (QAction* entry : top->menu()->actions()) {
                 if (entry->menu() && entry->text() == QStringLiteral("风格")) return entry->menu();
@@ -402,7 +402,7 @@ TEST_F(StyleRunTest, FirstStartShowsOfficeXpAndStoresItAtExit) {
     start();
     EXPECT_EQ(checked_styles(), QStringList{"Office XP 风格"});
     EXPECT_EQ(VisualStyle::look_in_force(), 1);
-    EXPECT_EQ(frame().style_mode(), 1);
+    EXPECT_EQ(window().style_mode(), 1);
     EXPECT_TRUE(settings_.stored().isEmpty()) << "nothing is written before the end";
     exit_program();
     EXPECT_TRUE(settings_.stored().contains("[Settings]\nbXPMode=1\n"))
@@ -424,7 +424,7 @@ TEST_F(StyleRunTest, ChosenLookShowsAtOnceAndIsInForceAfterARestart) {
     start();
     EXPECT_EQ(VisualStyle::look_in_force(), 4);
     EXPECT_EQ(checked_styles(), QStringList{"XP风格"});
-    EXPECT_EQ(frame().style_mode(), 4);
+    EXPECT_EQ(window().style_mode(), 4);
 }
 
 TEST_F(StyleRunTest, StoredNumberNamingNoLookShowsOffice2000AndIsKept) {
@@ -436,7 +436,7 @@ TEST_F(StyleRunTest, StoredNumberNamingNoLookShowsOffice2000AndIsKept) {
         start();
         EXPECT_EQ(checked_styles(), QStringList{"Office 2000 风格"});
         EXPECT_EQ(VisualStyle::look_in_force(), 2);
-        EXPECT_EQ(frame().style_mode(), stored.toInt());
+        EXPECT_EQ(window().style_mode(), stored.toInt());
         exit_program();
         EXPECT_TRUE(settings_.stored().contains("bXPMode=" + stored + "\n"))
             << settings_.stored().data();
@@ -458,7 +458,7 @@ TEST_F(StyleRunTest, ExactlyOneStyleIsCheckedWhateverIsChosen) {
             choose(items[i]);
             EXPECT_EQ(checked_styles(), QStringList{items[i]});
             EXPECT_EQ(VisualStyle::look_in_force(), looks[i]);
-            EXPECT_EQ(frame().style_mode(), looks[i]);
+            EXPECT_EQ(window().style_mode(), looks[i]);
         }
     }
     // Choosing the look already in force keeps it, still checked alone.
@@ -471,24 +471,24 @@ TEST(StyleProgramTest, LookChosenInARunIsStoredWhenExitEndsIt) {
     SettingsFolder settings;
     QTemporaryDir dir;
     {
-        testing::ScriptedPrompts prompts;
+        test_support::ScriptedPrompts prompts;
         prompts.new_password("secretyyyyyyyyyyy").master_password("secretyyyyyyyyyyy");
         VaultSession doc(dir.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     }
-    testing::on_next_modal<LoginDialog>([](LoginDialog* dialog) {
-        testing::child<QLineEdit>(dialog, "password_edit")->setText(QStringLiteral("secret"));
-        testing::child<QPushButton>(dialog, "ok_button")->click();
+    test_support::on_next_modal<LoginDialog>([](LoginDialog* dialog) {
+        test_support::child<QLineEdit>(dialog, "password_edit")->setText(QStringLiteral("secret"));
+        test_support::child<QPushButton>(dialog, "ok_button")->click();
     });
     KorvaneApplication app(*qobject_cast<QApplication*>(QCoreApplication::instance()));
     // Once the main window is up, the user picks XP风格 and then 退出.
     QTimer user;
     user.setInterval(20);
     QObject::connect(&user, &QTimer::timeout, [&] {
-        if (!app.frame() || QApplication::activeModalWidget()) return;
+        if (!app.main_window() || QApplication::activeModalWidget()) return;
         user.stop();
-        app.frame()->router().action(res::kCmdStyleXp)->trigger();
-        app.frame()->router().action(res::kCmdExit)->trigger();
+        app.main_window()->router().action(res::kCmdStyleXp)->trigger();
+        app.main_window()->router().action(res::kCmdExit)->trigger();
     });
     user.start();
     // Should 退出 not end the event loop, this ends it with a code the test refuses.

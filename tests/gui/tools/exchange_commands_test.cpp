@@ -21,7 +21,7 @@
 #include "support/scripted_prompts.h"
 #include "tool_dialog_test.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 using test_support::RawRow;
@@ -378,4 +378,4 @@ TEST(QtFileChooser, SaveDialogOffersTheFilterAddsTheSuffixAndConfirmsReplacing) 
 }
 
 }  // namespace
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -16,7 +16,7 @@
 #include "support/reference_cipher.h"
 #include "tool_dialog_test.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 const QString kKey = QStringLiteral("a file key of 24 bytes..");  // 24 ASCII bytes
@@ -167,4 +167,4 @@ TEST_F(FileCryptDialogTest, DecryptingNeverReplacesTheEncipheredFile) {
 }
 
 }  // namespace
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

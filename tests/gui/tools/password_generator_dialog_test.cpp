@@ -19,7 +19,7 @@
 #include "support/modal_driver.h"
 #include "tool_dialog_test.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 struct ClassBox {
@@ -147,4 +147,4 @@ TEST(PasswordGeneratorDialog, StrengthBarFollowsGeneratedAndTypedPasswordsAndNev
 }
 
 }  // namespace
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

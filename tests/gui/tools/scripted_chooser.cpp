@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 QString ScriptedChooser::save_file(QWidget* owner, const QString& caption, const QString& filter,
                                    const QString& default_suffix) {
@@ -27,4 +27,4 @@ QString ScriptedChooser::next_answer() {
     return answer;
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

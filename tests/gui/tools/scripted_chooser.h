@@ -9,7 +9,7 @@
 
 #include "gui/tools/file_chooser.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 // An empty answer is a cancel; a dialog with no answer left fails the test.
 class ScriptedChooser : public FileChooser {
@@ -33,4 +33,4 @@ private:
     QString next_answer();
 };
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

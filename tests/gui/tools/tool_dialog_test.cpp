@@ -6,7 +6,7 @@
 #include "support/scripted_prompts.h"
 #include "vault/vault_statements.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 void ToolDialogTest::SetUp() {
     ScriptedPrompts prompts;
@@ -46,4 +46,4 @@ std::vector<std::string> ToolDialogTest::categories() {
     return names;
 }
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -16,7 +16,7 @@
 #include "vault/vault_record.h"
 #include "vault/vault_session.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 // A vault created and unlocked under "master" in a folder of its own, a second folder for the
 // files the tools read and write, and the scripted chooser installed for the commands.
@@ -44,4 +44,4 @@ protected:
     QWidget owner_;
 };
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -30,7 +30,7 @@
 #include "support/scripted_prompts.h"
 #include "vault/vault_statements.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 namespace {
 
 QClipboard& clipboard() { return *QGuiApplication::clipboard(); }
@@ -278,7 +278,7 @@ protected:
 
 TEST_F(OptionsCommandTest, OkStoresTheChoicesAndTheWindowUsesThemAtOnce) {
     store_raw(ClipboardSettings::kKey, 45);
-    frame_->apply_settings();
+    window_->apply_settings();
     run_options(
         [](OptionsDialog* dialog) {
             // What is stored is what the dialog opens with; off delays keep their box disabled.
@@ -296,7 +296,7 @@ TEST_F(OptionsCommandTest, OkStoresTheChoicesAndTheWindowUsesThemAtOnce) {
     EXPECT_EQ(ClipboardSettings::read(), 120);
     EXPECT_EQ(LockSettings::read_idle_minutes(), 30);
     EXPECT_FALSE(LockSettings::read_on_screen_lock());
-    EXPECT_EQ(frame_->clipboard_clearer().delay_seconds(), 120);
+    EXPECT_EQ(window_->clipboard_clearer().delay_seconds(), 120);
 
     run_options(
         [](OptionsDialog* dialog) {
@@ -306,11 +306,11 @@ TEST_F(OptionsCommandTest, OkStoresTheChoicesAndTheWindowUsesThemAtOnce) {
         "ok_button");
     EXPECT_EQ(ClipboardSettings::read(), ClipboardSettings::kNever);
     EXPECT_EQ(LockSettings::read_idle_minutes(), LockSettings::kIdleOff);
-    EXPECT_EQ(frame_->clipboard_clearer().delay_seconds(), 0);
+    EXPECT_EQ(window_->clipboard_clearer().delay_seconds(), 0);
 }
 
 TEST_F(OptionsCommandTest, CancelStoresNothingAndKeepsTheDelay) {
-    const int delay_before = frame_->clipboard_clearer().delay_seconds();
+    const int delay_before = window_->clipboard_clearer().delay_seconds();
     run_options(
         [](OptionsDialog* dialog) {
             child<QCheckBox>(dialog, "clipboard_check")->setChecked(false);
@@ -323,7 +323,7 @@ TEST_F(OptionsCommandTest, CancelStoresNothingAndKeepsTheDelay) {
          {ClipboardSettings::kKey, LockSettings::kIdleMinutesKey, LockSettings::kOnScreenLockKey}) {
         EXPECT_FALSE(settings.contains(QString::fromLatin1(key))) << key;
     }
-    EXPECT_EQ(frame_->clipboard_clearer().delay_seconds(), delay_before);
+    EXPECT_EQ(window_->clipboard_clearer().delay_seconds(), delay_before);
 }
 
 TEST(OptionsDialogTest, SpinBoxesHoldOnlyDelaysTheSettingsKeep) {
@@ -344,4 +344,4 @@ TEST(OptionsDialogTest, SpinBoxesHoldOnlyDelaysTheSettingsKeep) {
 }
 
 }  // namespace
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

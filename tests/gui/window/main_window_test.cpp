@@ -50,17 +50,17 @@
 namespace korvane {
 namespace {
 
-using testing::answer_message_box;
-using testing::child;
-using testing::on_next_modal;
-using testing::query_sqlite;
-using testing::ScriptedPrompts;
+using test_support::answer_message_box;
+using test_support::child;
+using test_support::on_next_modal;
+using test_support::query_sqlite;
+using test_support::ScriptedPrompts;
 
-using testing::application;
-using testing::gbk;
-const std::string& kPassword = testing::kAppPassword;
+using test_support::application;
+using test_support::gbk;
+const std::string& kPassword = test_support::kAppPassword;
 
-class MainWindowTest : public testing::RunningAppTest {
+class MainWindowTest : public test_support::RunningAppTest {
 protected:
     void add_record(const QString& title, const QString& type) {
         ASSERT_TRUE(statements::insert_record(db(), {gbk(title), "acc", "pw", "", gbk(type)}).ok());
@@ -85,7 +85,7 @@ protected:
     }
     void activate_list() {
         list().current_view().setFocus();
-        frame_->set_active_pane(&list());
+        window_->set_active_pane(&list());
     }
     // Sends a record drag of oid to widget at pos, as the platform would; true if accepted.
     bool drop_record(QWidget* target, const QPoint& pos, RecordId oid) {
@@ -102,22 +102,22 @@ protected:
         return drop.isAccepted();
     }
     std::string type_of(RecordId oid) {
-        return testing::query_vault_file(
+        return test_support::query_vault_file(
             app_->session()->vault_path(), kPassword,
             "select type from userpass where OID=" + std::to_string(oid));
     }
 };
 
 TEST_F(MainWindowTest, ShellMatchesTheFixedLayout) {
-    EXPECT_EQ(frame_->windowTitle(), "Korvane V1.2");
-    EXPECT_EQ(frame_->splitter().widget(0), &tree());
-    EXPECT_EQ(frame_->splitter().widget(1), &list());
-    EXPECT_EQ(frame_->splitter().sizes().value(0), 170);
-    EXPECT_EQ(frame_->active_pane(), &tree());
+    EXPECT_EQ(window_->windowTitle(), "Korvane V1.2");
+    EXPECT_EQ(window_->splitter().widget(0), &tree());
+    EXPECT_EQ(window_->splitter().widget(1), &list());
+    EXPECT_EQ(window_->splitter().sizes().value(0), 170);
+    EXPECT_EQ(window_->active_pane(), &tree());
 
     QStringList buttons;
-    for (QAction* action : frame_->toolbar().actions()) {
-        if (frame_->toolbar().widgetForAction(action) == &frame_->search_box()) {
+    for (QAction* action : window_->toolbar().actions()) {
+        if (window_->toolbar().widgetForAction(action) == &window_->search_box()) {
             buttons << QStringLiteral("search");
             continue;
         }
@@ -127,7 +127,7 @@ TEST_F(MainWindowTest, ShellMatchesTheFixedLayout) {
     EXPECT_EQ(buttons.join(' '),
               "32774 32771 32782 32800 | 59409 59408 59410 59411 | 32813 32779 | 32780 32789 | "
               "32791 | 32809 | 57664 search");
-    EXPECT_EQ(frame_->toolbar().iconSize(), QSize(32, 32));
+    EXPECT_EQ(window_->toolbar().iconSize(), QSize(32, 32));
 }
 
 TEST_F(MainWindowTest, NewAndDeleteActOnTheActivePane) {
@@ -141,7 +141,8 @@ TEST_F(MainWindowTest, NewAndDeleteActOnTheActivePane) {
 
     // Tree active with the category selected: Delete offers to delete the category.
     select_category(QStringLiteral("工作"));
-    testing::SeenMessage seen = answer_message_box([&] { router().dispatch(res::kCmdDelete); });
+    test_support::SeenMessage seen =
+        answer_message_box([&] { router().dispatch(res::kCmdDelete); });
     EXPECT_EQ(seen.text, "是否删除该类别？");
     EXPECT_EQ(seen.caption, "确认");
     EXPECT_TRUE(tree_texts().isEmpty());
@@ -175,11 +176,11 @@ TEST_F(MainWindowTest, CategoryMenuNewCreatesARecordWhileTheListIsActive) {
     });
     new_entry->trigger();
     EXPECT_EQ(caption, "新增记录");
-    EXPECT_EQ(testing::query_vault_file(app_->session()->vault_path(), kPassword,
-                                        "select count(*) from userpass"),
+    EXPECT_EQ(test_support::query_vault_file(app_->session()->vault_path(), kPassword,
+                                             "select count(*) from userpass"),
               "1");
-    EXPECT_EQ(testing::query_vault_file(app_->session()->vault_path(), kPassword,
-                                        "select count(*) from type"),
+    EXPECT_EQ(test_support::query_vault_file(app_->session()->vault_path(), kPassword,
+                                             "select count(*) from type"),
               "0");
 }
 
@@ -190,9 +191,9 @@ TEST_F(MainWindowTest, EditKeysChangeNothing) {
     list().selection_model().setCurrentIndex(list().model().index(0, 0),
                                              QItemSelectionModel::ClearAndSelect);
     QApplication::clipboard()->setText(QStringLiteral("sentinel"));
-    QApplication::setActiveWindow(frame_);
-    const std::string before = testing::query_vault_file(app_->session()->vault_path(), kPassword,
-                                                         "select * from userpass");
+    QApplication::setActiveWindow(window_);
+    const std::string before = test_support::query_vault_file(app_->session()->vault_path(),
+                                                              kPassword, "select * from userpass");
     for (const QKeySequence& keys :
          {QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::CTRL | Qt::Key_X),
           QKeySequence(Qt::CTRL | Qt::Key_Z), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
@@ -201,14 +202,14 @@ TEST_F(MainWindowTest, EditKeysChangeNothing) {
         QTest::keySequence(&list().current_view(), keys);
     }
     EXPECT_EQ(QApplication::clipboard()->text(), "sentinel");
-    EXPECT_EQ(testing::query_vault_file(app_->session()->vault_path(), kPassword,
-                                        "select * from userpass"),
+    EXPECT_EQ(test_support::query_vault_file(app_->session()->vault_path(), kPassword,
+                                             "select * from userpass"),
               before);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST_F(MainWindowTest, ViewModesWorkFromEitherPane) {
-    ASSERT_EQ(frame_->active_pane(), &tree());
+    ASSERT_EQ(window_->active_pane(), &tree());
     EXPECT_EQ(list().view_mode(), RecordList::ViewMode::LargeIcons);
     EXPECT_TRUE(router().state(res::kCmdViewArrange).enabled);
     EXPECT_TRUE(router().state(res::kCmdViewLargeIcons).radio);
@@ -339,7 +340,7 @@ TEST_F(MainWindowTest, DroppingARecordMovesItToTheCategoryUnderTheCursor) {
     add_category(QStringLiteral("A"));
     add_record(QStringLiteral("x"), QStringLiteral("A"));
     tree().reload();
-    frame_->show();
+    window_->show();
     QApplication::processEvents();
     QWidget* viewport = tree().viewport();
     const QRect root_rect = tree().visualItemRect(tree().root_item());
@@ -373,7 +374,7 @@ TEST_F(MainWindowTest, TreeCopyAndRightClick) {
     add_category(QStringLiteral("A"));
     add_record(QStringLiteral("in A"), QStringLiteral("A"));
     tree().reload();
-    frame_->show();
+    window_->show();
     QApplication::processEvents();
     // A right click selects the category under it and shows its records; no menu opens.
     const QPoint a = tree().visualItemRect(tree().root_item()->child(0)).center();
@@ -416,17 +417,17 @@ QStringList menu_on_right_click(QWidget* target) {
 }
 
 TEST_F(MainWindowTest, BarMenuOpensOnTheSplitterBarAndStatusBarOnly) {
-    frame_->show();
+    window_->show();
     QApplication::processEvents();
     const QString bar_menu_first = QStringLiteral("新建类别(&N)\tCtrl+N");
-    for (QWidget* bar : {static_cast<QWidget*>(frame_->splitter().handle(1)),
-                         static_cast<QWidget*>(frame_->statusBar())}) {
+    for (QWidget* bar : {static_cast<QWidget*>(window_->splitter().handle(1)),
+                         static_cast<QWidget*>(window_->statusBar())}) {
         SCOPED_TRACE(bar->metaObject()->className());
         EXPECT_EQ(menu_on_right_click(bar).value(0), bar_menu_first);
     }
     // Qt's own menu there lists the toolbar to show or hide it.
     for (QWidget* bar :
-         {static_cast<QWidget*>(&frame_->toolbar()), static_cast<QWidget*>(frame_->menuBar())}) {
+         {static_cast<QWidget*>(&window_->toolbar()), static_cast<QWidget*>(window_->menuBar())}) {
         SCOPED_TRACE(bar->metaObject()->className());
         const QStringList entries = menu_on_right_click(bar);
         EXPECT_FALSE(entries.contains(bar_menu_first)) << entries.join('|').toStdString();
@@ -436,27 +437,27 @@ TEST_F(MainWindowTest, BarMenuOpensOnTheSplitterBarAndStatusBarOnly) {
 
 TEST_F(MainWindowTest, CloseBoxKeepsTheVaultOpenAndExitLocksIt) {
     add_record(QStringLiteral("kept"), QString());
-    frame_->show();
-    frame_->close();
+    window_->show();
+    window_->close();
     EXPECT_TRUE(app_->session()->is_unlocked());
-    if (!frame_->has_tray()) {
-        EXPECT_TRUE(frame_->isMinimized());
+    if (!window_->has_tray()) {
+        EXPECT_TRUE(window_->isMinimized());
     }
 
-    QSignalSpy exits(frame_, &MainWindow::exit_requested);
+    QSignalSpy exits(window_, &MainWindow::exit_requested);
     router().dispatch(res::kCmdExit);
     EXPECT_EQ(exits.count(), 1);
     app_->shut_down();
-    EXPECT_EQ(testing::folder_entries(dir_.path()), QStringList{"user.dat"});
-    const std::string plain = testing::reference_mars_ecb(
-        kPassword, testing::read_file(dir_.filePath("user.dat")), false);
-    EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "kept");
+    EXPECT_EQ(test_support::folder_entries(dir_.path()), QStringList{"user.dat"});
+    const std::string plain = test_support::reference_mars_ecb(
+        kPassword, test_support::read_file(dir_.filePath("user.dat")), false);
+    EXPECT_EQ(test_support::query_sqlite_bytes(plain, "select bt from userpass"), "kept");
     app_.reset();
 }
 
 TEST_F(MainWindowTest, WithoutANotificationAreaPuttingAwayMinimisesInsteadOfHiding) {
     bool tray = false;
-    frame_->tray_icon().set_availability_probe([&] { return tray; });
+    window_->tray_icon().set_availability_probe([&] { return tray; });
     const struct {
         bool tray, close_box, hidden;
     } rows[] = {
@@ -464,43 +465,43 @@ TEST_F(MainWindowTest, WithoutANotificationAreaPuttingAwayMinimisesInsteadOfHidi
     for (const auto& row : rows) {
         SCOPED_TRACE(::testing::Message() << row.tray << row.close_box);
         tray = row.tray;
-        frame_->tray_icon().check_availability();
-        frame_->showNormal();
+        window_->tray_icon().check_availability();
+        window_->showNormal();
         QApplication::processEvents();
         if (row.close_box) {
-            frame_->close();
+            window_->close();
         } else {
             ASSERT_TRUE(router().dispatch(res::kCmdHideToTray));
         }
-        EXPECT_EQ(frame_->isHidden(), row.hidden);
-        EXPECT_EQ(frame_->isMinimized(), !row.hidden);
-        EXPECT_EQ(frame_->window_shown(), !row.hidden);
-        if (row.hidden) frame_->restore_from_tray();
+        EXPECT_EQ(window_->isHidden(), row.hidden);
+        EXPECT_EQ(window_->isMinimized(), !row.hidden);
+        EXPECT_EQ(window_->window_shown(), !row.hidden);
+        if (row.hidden) window_->restore_from_tray();
     }
 }
 
 TEST_F(MainWindowTest, ANotificationAreaThatGoesGivesTheWindowBackAndOneThatComesGetsTheIcon) {
     bool tray = false;
-    frame_->tray_icon().set_availability_probe([&] { return tray; });
-    frame_->close();
-    ASSERT_TRUE(frame_->isMinimized());
+    window_->tray_icon().set_availability_probe([&] { return tray; });
+    window_->close();
+    ASSERT_TRUE(window_->isMinimized());
     tray = true;
-    frame_->tray_icon().check_availability();
-    frame_->close();
-    ASSERT_TRUE(frame_->isHidden());
-    EXPECT_TRUE(frame_->tray_icon().icon_shown());
+    window_->tray_icon().check_availability();
+    window_->close();
+    ASSERT_TRUE(window_->isHidden());
+    EXPECT_TRUE(window_->tray_icon().icon_shown());
 
     tray = false;
-    frame_->tray_icon().check_availability();
-    EXPECT_FALSE(frame_->isHidden());
-    EXPECT_FALSE(frame_->isMinimized());
-    EXPECT_TRUE(frame_->window_shown());
-    EXPECT_FALSE(frame_->tray_icon().icon_shown());
+    window_->tray_icon().check_availability();
+    EXPECT_FALSE(window_->isHidden());
+    EXPECT_FALSE(window_->isMinimized());
+    EXPECT_TRUE(window_->window_shown());
+    EXPECT_FALSE(window_->tray_icon().icon_shown());
 
     tray = true;
-    frame_->tray_icon().check_availability();
-    EXPECT_TRUE(frame_->tray_icon().icon_shown());
-    EXPECT_FALSE(frame_->isHidden());
+    window_->tray_icon().check_availability();
+    EXPECT_TRUE(window_->tray_icon().icon_shown());
+    EXPECT_FALSE(window_->isHidden());
 }
 
 // A vault with one record, sealed under kPassword, for the runs below.
@@ -514,10 +515,10 @@ void make_sealed_vault(const QString& folder) {
 
 // After run(): the folder holds only user.dat, sealed under kPassword, with that one record.
 void expect_only_sealed_vault(const QString& folder) {
-    EXPECT_EQ(testing::folder_entries(folder), QStringList{"user.dat"});
-    const std::string plain =
-        testing::reference_mars_ecb(kPassword, testing::read_file(folder + "/user.dat"), false);
-    EXPECT_EQ(testing::query_sqlite_bytes(plain, "select bt from userpass"), "before");
+    EXPECT_EQ(test_support::folder_entries(folder), QStringList{"user.dat"});
+    const std::string plain = test_support::reference_mars_ecb(
+        kPassword, test_support::read_file(folder + "/user.dat"), false);
+    EXPECT_EQ(test_support::query_sqlite_bytes(plain, "select bt from userpass"), "before");
 }
 
 // The whole program as run() drives it: real login dialog, event loop, and SIGTERM.
@@ -552,7 +553,7 @@ TEST(ProgramRunTest, TerminationSignalLocksTheVault) {
 TEST(ProgramRunTest, TerminationSignalDuringLoginCancelsItAndTouchesNothing) {
     QTemporaryDir dir;
     make_sealed_vault(dir.path());
-    const std::string sealed = testing::read_file(dir.filePath("user.dat"));
+    const std::string sealed = test_support::read_file(dir.filePath("user.dat"));
     bool left_open = false;
     on_next_modal<LoginDialog>([&left_open](LoginDialog* dialog) {
         std::raise(SIGTERM);
@@ -567,8 +568,8 @@ TEST(ProgramRunTest, TerminationSignalDuringLoginCancelsItAndTouchesNothing) {
         app.run({QStringLiteral("korvane"), QStringLiteral("--vault-dir"), dir.path()});
     EXPECT_FALSE(left_open);
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
-    EXPECT_EQ(testing::read_file(dir.filePath("user.dat")), sealed);
+    EXPECT_EQ(test_support::folder_entries(dir.path()), QStringList{"user.dat"});
+    EXPECT_EQ(test_support::read_file(dir.filePath("user.dat")), sealed);
 }
 
 TEST(ProgramRunTest, TerminationSignalWhileUnlockingLocksAgainBeforeAnyWindow) {
@@ -595,17 +596,17 @@ TEST(ProgramRunTest, WrongPasswordEndsWithCodeZeroAndTouchesNothing) {
         VaultSession doc(dir.path());
         ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
     }
-    const std::string sealed = testing::read_file(dir.filePath("user.dat"));
+    const std::string sealed = test_support::read_file(dir.filePath("user.dat"));
     ScriptedPrompts prompts;
     prompts.master_password("wrongwrongyyyyyyy");
     KorvaneApplication app(application());
     EXPECT_FALSE(app.start(prompts, dir.path()));
     EXPECT_EQ(app.exit_code(), 0);
-    EXPECT_EQ(app.frame(), nullptr);
+    EXPECT_EQ(app.main_window(), nullptr);
     ASSERT_EQ(prompts.messages().size(), 1u);
     EXPECT_EQ(prompts.messages()[0].text, "密码错误");
-    EXPECT_EQ(testing::read_file(dir.filePath("user.dat")), sealed);
-    EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
+    EXPECT_EQ(test_support::read_file(dir.filePath("user.dat")), sealed);
+    EXPECT_EQ(test_support::folder_entries(dir.path()), QStringList{"user.dat"});
 }
 
 }  // namespace

@@ -37,11 +37,11 @@
 namespace korvane {
 namespace {
 
-using testing::application;
-using testing::child;
-using testing::ModalDriver;
+using test_support::application;
+using test_support::child;
+using test_support::ModalDriver;
 using Step = ModalDriver::Step;
-const std::string& kPassword = testing::kAppPassword;
+const std::string& kPassword = test_support::kAppPassword;
 
 // Everything a user could lose: the records, the categories and the master password.
 constexpr char kVaultState[] =
@@ -49,7 +49,7 @@ constexpr char kVaultState[] =
     "(select group_concat(leibie, ',') from type) || '#' || (select pass from userad)";
 
 void make_vault(const QString& folder) {
-    testing::ScriptedPrompts prompts;
+    test_support::ScriptedPrompts prompts;
     prompts.new_password(kPassword).master_password(kPassword);
     VaultSession doc(folder);
     ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
@@ -62,8 +62,9 @@ void make_vault(const QString& folder) {
 // Read with an independent cipher, so a vault left deciphered or sealed under another password
 // shows as an error here.
 std::string sealed_state(const QString& folder) {
-    return testing::query_sqlite_bytes(
-        testing::reference_mars_ecb(kPassword, testing::read_file(folder + "/user.dat"), false),
+    return test_support::query_sqlite_bytes(
+        test_support::reference_mars_ecb(kPassword, test_support::read_file(folder + "/user.dat"),
+                                         false),
         kVaultState);
 }
 
@@ -196,14 +197,14 @@ const QuitRow kRows[] = {
     {"FirstRunNewPassword",
      true,
      {},
-     [](const QString&) { return steps({testing::press_ok()}); },
+     [](const QString&) { return steps({test_support::press_ok()}); },
      "korvane::ChangePasswordDialog"},
     // A message over the new-password dialog: the signal cancels both, not only the one on top.
     {"FirstRunMismatchOverNewPassword",
      true,
      {},
      [](const QString&) {
-         return steps({testing::press_ok(), type_mismatch()});
+         return steps({test_support::press_ok(), type_mismatch()});
      },
      "QMessageBox"},
     {"Login", false, {}, [](const QString&) { return steps({}); }, "korvane::LoginDialog"},
@@ -268,7 +269,7 @@ TEST_P(QuitDuringQuestionTest, CancelsItAsksNothingMoreAndChangesNothing) {
     const QuitRow& row = GetParam();
     QTemporaryDir dir;
     QTemporaryDir outside;
-    testing::write_file(outside.filePath(kExisting), "kept");
+    test_support::write_file(outside.filePath(kExisting), "kept");
     if (!row.first_run) make_vault(dir.path());
     const std::string before = row.first_run ? std::string() : sealed_state(dir.path());
 
@@ -301,13 +302,13 @@ TEST_P(QuitDuringQuestionTest, CancelsItAsksNothingMoreAndChangesNothing) {
         << "windows shown: " << shown.titles().join(QStringLiteral(" | ")).toStdString();
     EXPECT_EQ(shown.last_class(), row.question);
     if (row.first_run) {
-        EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{});
+        EXPECT_EQ(test_support::folder_entries(dir.path()), QStringList{});
     } else {
-        EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
+        EXPECT_EQ(test_support::folder_entries(dir.path()), QStringList{"user.dat"});
         EXPECT_EQ(sealed_state(dir.path()), row.changed_state ? row.changed_state : before);
     }
-    EXPECT_EQ(testing::folder_entries(outside.path()), QStringList{kExisting});
-    EXPECT_EQ(testing::read_file(outside.filePath(kExisting)), "kept");
+    EXPECT_EQ(test_support::folder_entries(outside.path()), QStringList{kExisting});
+    EXPECT_EQ(test_support::read_file(outside.filePath(kExisting)), "kept");
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryQuestion, QuitDuringQuestionTest, ::testing::ValuesIn(kRows),
@@ -362,7 +363,7 @@ TEST_P(FailedHandlerTest, SealsTheVaultTellsTheUserAndEndsWithAFailure) {
     EXPECT_TRUE(told.contains(QString::fromUtf8(row.reason))) << told.toStdString();
     EXPECT_TRUE(told.contains(QDir::toNativeSeparators(dir.filePath("user.dat"))))
         << told.toStdString();
-    EXPECT_EQ(testing::folder_entries(dir.path()), QStringList{"user.dat"});
+    EXPECT_EQ(test_support::folder_entries(dir.path()), QStringList{"user.dat"});
     EXPECT_EQ(sealed_state(dir.path()), before);
 }
 

@@ -19,7 +19,7 @@
 #include "vault/text.h"
 #include "vault/vault_session.h"
 
-namespace korvane::testing {
+namespace korvane::test_support {
 
 inline const std::string kAppPassword = "secretyyyyyyyyyyy";
 
@@ -36,16 +36,16 @@ protected:
         prompts.new_password(kAppPassword).master_password(kAppPassword);
         app_ = std::make_unique<KorvaneApplication>(application());
         ASSERT_TRUE(app_->start(prompts, dir_.path()));
-        frame_ = app_->frame();
+        window_ = app_->main_window();
     }
     void TearDown() override {
         if (app_) app_->shut_down();
     }
 
     SqliteDb& db() { return app_->session()->db(); }
-    CategoryTree& tree() { return frame_->category_tree(); }
-    RecordList& list() { return frame_->record_list(); }
-    CommandRouter& router() { return frame_->router(); }
+    CategoryTree& tree() { return window_->category_tree(); }
+    RecordList& list() { return window_->record_list(); }
+    CommandRouter& router() { return window_->router(); }
     // Selects the tree's category item with that label, as a click would.
     void select_category(const QString& name) {
         for (int i = 0; i < tree().root_item()->childCount(); ++i) {
@@ -59,7 +59,7 @@ protected:
 
     QTemporaryDir dir_;
     std::unique_ptr<KorvaneApplication> app_;
-    MainWindow* frame_ = nullptr;
+    MainWindow* window_ = nullptr;
 };
 
-}  // namespace korvane::testing
+}  // namespace korvane::test_support

@@ -31,7 +31,7 @@
 
 namespace {
 
-namespace kt = korvane::testing;
+namespace kt = korvane::test_support;
 using korvane::AboutDialog;
 using korvane::CategoryNameDialog;
 

@@ -59,7 +59,7 @@ TEST(WindowArguments, DefaultFolderWithoutTheOption) {
 }
 
 TEST(WindowArguments, HelpAndManualNameEveryOption) {
-    const testing::ManualPage manual(QStringLiteral(KORVANE_WINDOW_MANUAL));
+    const test_support::ManualPage manual(QStringLiteral(KORVANE_WINDOW_MANUAL));
     ASSERT_FALSE(manual.empty()) << KORVANE_WINDOW_MANUAL;
     QStringList options;
     for (const WindowOption& option : window_options()) {
@@ -70,9 +70,11 @@ TEST(WindowArguments, HelpAndManualNameEveryOption) {
         EXPECT_TRUE(parsed.request != Request::Run || parsed.vault_dir == "/v")
             << option.name.toStdString();
     }
-    const std::string expected = testing::sorted_names(options).toStdString();
-    EXPECT_EQ(testing::long_options(manual.section("OPTIONS")).join(' ').toStdString(), expected);
-    EXPECT_EQ(testing::long_options(manual.section("SYNOPSIS")).join(' ').toStdString(), expected);
+    const std::string expected = test_support::sorted_names(options).toStdString();
+    EXPECT_EQ(test_support::long_options(manual.section("OPTIONS")).join(' ').toStdString(),
+              expected);
+    EXPECT_EQ(test_support::long_options(manual.section("SYNOPSIS")).join(' ').toStdString(),
+              expected);
     EXPECT_TRUE(QRegularExpression("^korvane [0-9]+\\.[0-9]+(\\.[0-9]+)*\n$")
                     .match(window_version())
                     .hasMatch())

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The one table of korvane-cli's commands: name, arguments, help texts, options and handler.
+// The catalogue of korvane-cli's commands, in one table: name, arguments, help texts, options
+// and handler.
 #pragma once
 
 #include <QString>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The command table: every command's name, arguments, help texts, options and handler, once.
-#include "cli/command_table.h"
+// The catalogue of commands: every command's name, arguments, help texts, options and handler,
+// once.
+#include "cli/command_catalog.h"
 
 #include "cli/commands/commands.h"
 
