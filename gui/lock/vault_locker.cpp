@@ -11,7 +11,7 @@
 #include "gui/common/run_modal.h"
 #include "gui/lock/lockable_window.h"
 #include "gui/lock/unlock_panel.h"
-#include "gui/settings/lock_settings.h"
+#include "gui/settings/settings_store.h"
 #include "platform/screen_lock_watcher.h"
 #include "resources/resource_ids.h"
 #include "vault/secure_wipe.h"
@@ -73,10 +73,12 @@ private:
 
 }  // namespace
 
-VaultLocker::VaultLocker(LockableWindow& window, VaultSession& session, IdleWatcher::Clock now)
+VaultLocker::VaultLocker(LockableWindow& window, VaultSession& session,
+                         const SettingsStore& settings, IdleWatcher::Clock now)
     : QObject(&window.lock_owner()),
       window_(window),
       session_(session),
+      settings_(settings),
       idle_(new IdleWatcher(std::move(now), this)),
       panel_(new UnlockPanel(&window.lock_owner())),
       waiting_lock_(new QTimer(this)) {
@@ -95,8 +97,8 @@ VaultLocker::~VaultLocker() {
 }
 
 void VaultLocker::apply_settings() {
-    idle_->set_minutes(LockSettings::read_idle_minutes());
-    lock_on_screen_lock_ = LockSettings::read_on_screen_lock();
+    idle_->set_minutes(settings_.idle_lock_minutes());
+    lock_on_screen_lock_ = settings_.lock_on_screen_lock();
 }
 
 void VaultLocker::watch_buses(const QDBusConnection& session_bus,

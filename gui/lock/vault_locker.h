@@ -17,6 +17,7 @@ namespace korvane {
 
 class LockableWindow;
 class ScreenLockWatcher;
+class SettingsStore;
 class UnlockPanel;
 class VaultSession;
 
@@ -28,7 +29,8 @@ class VaultLocker : public QObject, public CommandTarget {
     Q_OBJECT
 public:
     // now times the idle lock; tests pass a clock they move themselves.
-    VaultLocker(LockableWindow& window, VaultSession& session, IdleWatcher::Clock now);
+    VaultLocker(LockableWindow& window, VaultSession& session, const SettingsStore& settings,
+                IdleWatcher::Clock now);
     ~VaultLocker() override;
 
     bool locked() const { return locked_; }
@@ -37,7 +39,7 @@ public:
     void lock();
     // Unlocks with the password typed in the panel; a refusal is told and leaves it locked.
     void unlock();
-    // Reads LockSettings again: the idle wait starts anew, and the screen lock's reaction is
+    // Reads the lock settings again: the idle wait starts anew, and the screen lock's reaction is
     // switched on or off.
     void apply_settings();
     // Listens for the screen lock on these buses instead of the desktop's.
@@ -63,6 +65,7 @@ private:
 
     LockableWindow& window_;
     VaultSession& session_;
+    const SettingsStore& settings_;
     IdleWatcher* idle_;
     std::unique_ptr<ScreenLockWatcher> screen_lock_;
     UnlockPanel* panel_;

@@ -4,20 +4,25 @@
 
 #include "gui/common/app_icon.h"
 #include "gui/common/dialog_frame.h"
-#include "gui/settings/clipboard_settings.h"
-#include "gui/settings/lock_settings.h"
+#include "gui/settings/settings_store.h"
 #include "ui_options_dialog.h"
 
 namespace korvane {
+namespace {
 
-OptionsDialog::OptionsDialog(QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::OptionsDialog>()) {
+constexpr const SettingRow& kClipboard = SettingsStore::row(Setting::ClipboardClearSeconds);
+constexpr const SettingRow& kIdleLock = SettingsStore::row(Setting::IdleLockMinutes);
+
+}  // namespace
+
+OptionsDialog::OptionsDialog(SettingsStore& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings), ui_(std::make_unique<Ui::OptionsDialog>()) {
     ui_->setupUi(this);
     setWindowIcon(app_icon());
     use_resizable_frame(*this);
-    // The ranges come from the settings classes so that the two can never disagree.
-    ui_->clipboard_spin->setRange(ClipboardSettings::kMinSeconds, ClipboardSettings::kMaxSeconds);
-    ui_->idle_spin->setRange(1, LockSettings::kMaxIdleMinutes);
+    // The ranges come from the settings' table so that the two can never disagree.
+    ui_->clipboard_spin->setRange(kClipboard.min, kClipboard.max);
+    ui_->idle_spin->setRange(kIdleLock.min, kIdleLock.max);
     show_stored();
     connect(ui_->clipboard_check, &QCheckBox::toggled, this, &OptionsDialog::update_enabled);
     connect(ui_->idle_check, &QCheckBox::toggled, this, &OptionsDialog::update_enabled);
@@ -29,14 +34,13 @@ OptionsDialog::OptionsDialog(QWidget* parent)
 OptionsDialog::~OptionsDialog() = default;
 
 void OptionsDialog::show_stored() {
-    const int seconds = ClipboardSettings::read();
-    ui_->clipboard_check->setChecked(seconds != ClipboardSettings::kNever);
-    ui_->clipboard_spin->setValue(
-        seconds != ClipboardSettings::kNever ? seconds : ClipboardSettings::kDefaultSeconds);
-    const int minutes = LockSettings::read_idle_minutes();
-    ui_->idle_check->setChecked(minutes != LockSettings::kIdleOff);
-    ui_->idle_spin->setValue(minutes != LockSettings::kIdleOff ? minutes : kSuggestedIdleMinutes);
-    ui_->screen_lock_check->setChecked(LockSettings::read_on_screen_lock());
+    const int seconds = settings_.clipboard_clear_seconds();
+    ui_->clipboard_check->setChecked(seconds != kClipboard.off);
+    ui_->clipboard_spin->setValue(seconds != kClipboard.off ? seconds : kClipboard.default_value);
+    const int minutes = settings_.idle_lock_minutes();
+    ui_->idle_check->setChecked(minutes != kIdleLock.off);
+    ui_->idle_spin->setValue(minutes != kIdleLock.off ? minutes : kSuggestedIdleMinutes);
+    ui_->screen_lock_check->setChecked(settings_.lock_on_screen_lock());
 }
 
 void OptionsDialog::update_enabled() {
@@ -46,12 +50,11 @@ void OptionsDialog::update_enabled() {
 }
 
 int OptionsDialog::clipboard_seconds() const {
-    return ui_->clipboard_check->isChecked() ? ui_->clipboard_spin->value()
-                                             : ClipboardSettings::kNever;
+    return ui_->clipboard_check->isChecked() ? ui_->clipboard_spin->value() : kClipboard.off;
 }
 
 int OptionsDialog::idle_minutes() const {
-    return ui_->idle_check->isChecked() ? ui_->idle_spin->value() : LockSettings::kIdleOff;
+    return ui_->idle_check->isChecked() ? ui_->idle_spin->value() : kIdleLock.off;
 }
 
 bool OptionsDialog::lock_on_screen_lock() const { return ui_->screen_lock_check->isChecked(); }
@@ -63,9 +66,9 @@ void OptionsDialog::accept() {
 }
 
 void OptionsDialog::store() const {
-    ClipboardSettings::write(clipboard_seconds());
-    LockSettings::write_idle_minutes(idle_minutes());
-    LockSettings::write_on_screen_lock(lock_on_screen_lock());
+    settings_.set_clipboard_clear_seconds(clipboard_seconds());
+    settings_.set_idle_lock_minutes(idle_minutes());
+    settings_.set_lock_on_screen_lock(lock_on_screen_lock());
 }
 
 }  // namespace korvane

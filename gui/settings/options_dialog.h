@@ -11,9 +11,11 @@ class OptionsDialog;
 
 namespace korvane {
 
-// Opens showing the stored settings (ClipboardSettings, LockSettings); store() writes what the
-// controls show. Each delay is a check box that turns it on and a spin box limited to its
-// range, so no control can express a value the settings would read back as the default.
+class SettingsStore;
+
+// Opens showing the stored settings; store() writes what the controls show. Each delay is a check
+// box that turns it on and a spin box limited to its range, so no control can express a value the
+// settings would read back as the default.
 class OptionsDialog : public QDialog {
     Q_OBJECT
 
@@ -21,7 +23,7 @@ public:
     // A stored "off" leaves nothing to show in the spin box; this is what it offers instead.
     static constexpr int kSuggestedIdleMinutes = 10;
 
-    explicit OptionsDialog(QWidget* parent = nullptr);
+    explicit OptionsDialog(SettingsStore& settings, QWidget* parent = nullptr);
     ~OptionsDialog() override;
 
     int clipboard_seconds() const;
@@ -39,6 +41,7 @@ private:
     void show_stored();
     void update_enabled();
 
+    SettingsStore& settings_;
     std::unique_ptr<Ui::OptionsDialog> ui_;
 };
 

@@ -101,7 +101,7 @@ bool KorvaneApplication::start(SessionPrompts& prompts, const QString& vault_dir
         session_.reset();
         return false;
     }
-    window_ = std::make_unique<MainWindow>(*session_, this);
+    window_ = std::make_unique<MainWindow>(*session_, settings_, this);
     connect(window_.get(), &MainWindow::exit_requested, &app_, &end_event_loop);
     window_->initial_update();
     window_->show();

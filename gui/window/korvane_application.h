@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "gui/commands/command_target.h"
+#include "gui/settings/settings_store.h"
 #include "vault/vault_session.h"
 
 class QApplication;
@@ -51,6 +52,8 @@ private:
     void on_termination_requested();
 
     QApplication& app_;
+    // Declared before the window, which reads and writes it until it is destroyed.
+    SettingsStore settings_;
     std::unique_ptr<VaultSession> session_;
     std::unique_ptr<MainWindow> window_;
     int exit_code_ = 0;

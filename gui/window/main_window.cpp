@@ -27,9 +27,8 @@
 #include "gui/lock/vault_locker.h"
 #include "gui/records/record_list.h"
 #include "gui/records/search_box.h"
-#include "gui/settings/clipboard_settings.h"
 #include "gui/settings/options_dialog.h"
-#include "gui/settings/style_settings.h"
+#include "gui/settings/settings_store.h"
 #include "gui/settings/visual_style.h"
 #include "gui/tools/tool_commands.h"
 #include "gui/window/lock_key_indicators.h"
@@ -48,12 +47,13 @@ constexpr int kSplitterBar = 6;
 
 }  // namespace
 
-MainWindow::MainWindow(VaultSession& session, CommandTarget* app_target, QWidget* parent,
-                       ClipboardClearer::Clock clock)
+MainWindow::MainWindow(VaultSession& session, SettingsStore& settings, CommandTarget* app_target,
+                       QWidget* parent, ClipboardClearer::Clock clock)
     : QMainWindow(parent),
       session_(session),
+      settings_(settings),
       app_target_(app_target),
-      style_mode_(StyleSettings::read()) {
+      style_mode_(settings_.look()) {
     setWindowTitle(res::window_title());
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     router_ = new CommandRouter(this);
@@ -78,7 +78,7 @@ MainWindow::MainWindow(VaultSession& session, CommandTarget* app_target, QWidget
     connect(list_, &RecordList::activated, this, [this] { set_active_pane(list_); });
 
     // While locked the locker stands in for the panes and keeps the vault's commands.
-    locker_ = new VaultLocker(*this, session_, std::move(clock));
+    locker_ = new VaultLocker(*this, session_, settings_, std::move(clock));
     router_->set_chain([this] {
         CommandTarget* first =
             locker_->locked() ? static_cast<CommandTarget*>(locker_) : active_pane_;
@@ -111,7 +111,7 @@ MainWindow::MainWindow(VaultSession& session, CommandTarget* app_target, QWidget
 
 // Only a normal end destroys the frame, so a killed process keeps the previously stored look.
 MainWindow::~MainWindow() {
-    StyleSettings::write(style_mode_);
+    settings_.set_look(style_mode_);
     secure_wipe(locked_category_);
 }
 
@@ -268,14 +268,14 @@ void MainWindow::change_password() {
 }
 
 void MainWindow::edit_options() {
-    OptionsDialog dialog(this);
+    OptionsDialog dialog(settings_, this);
     if (run_modal(dialog) != QDialog::Accepted) return;
     dialog.store();
     apply_settings();
 }
 
 void MainWindow::apply_settings() {
-    clearer_->set_delay_seconds(ClipboardSettings::read());
+    clearer_->set_delay_seconds(settings_.clipboard_clear_seconds());
     apply_lock_settings();
 }
 

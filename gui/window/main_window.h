@@ -23,6 +23,7 @@ class VaultSession;
 class CategoryTree;
 class RecordList;
 class SearchBox;
+class SettingsStore;
 class CommandRouter;
 class FloatWindow;
 class FloatWindowFollower;
@@ -34,9 +35,11 @@ struct VaultChange;
 class MainWindow : public QMainWindow, public CommandTarget, public LockableWindow {
     Q_OBJECT
 public:
-    // app_target ends the routing chain (the application's own commands). clock times the
-    // clearing of copied passwords; tests pass one they move themselves.
-    MainWindow(VaultSession& session, CommandTarget* app_target, QWidget* parent = nullptr,
+    // settings holds the look, the clipboard delay and the lock triggers. app_target ends the
+    // routing chain (the application's own commands). clock times the clearing of copied
+    // passwords; tests pass one they move themselves.
+    MainWindow(VaultSession& session, SettingsStore& settings, CommandTarget* app_target,
+               QWidget* parent = nullptr,
                ClipboardClearer::Clock clock = &ClipboardClearer::steady_now);
     ~MainWindow() override;
 
@@ -135,6 +138,7 @@ private:
     void apply_vault_change(const VaultChange& change);
 
     VaultSession& session_;
+    SettingsStore& settings_;
     CommandTarget* app_target_;
     CommandRouter* router_ = nullptr;
     ClipboardClearer* clearer_ = nullptr;

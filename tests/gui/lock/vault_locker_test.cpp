@@ -26,8 +26,7 @@
 #include "gui/lock/unlock_panel.h"
 #include "gui/records/record_list_model.h"
 #include "gui/records/search_box.h"
-#include "gui/settings/lock_settings.h"
-#include "gui/settings/style_settings.h"
+#include "gui/settings/settings_store.h"
 #include "gui/window/running_app.h"
 #include "platform/screen_lock_watcher.h"
 #include "resources/resource_ids.h"
@@ -51,10 +50,11 @@ constexpr char kVaultState[] =
 
 void forget_lock_settings() {
     QSettings store(QSettings::NativeFormat, QSettings::UserScope,
-                    QString::fromLatin1(StyleSettings::kOrganisation),
-                    QString::fromLatin1(StyleSettings::kApplication));
-    store.remove(QString::fromLatin1(LockSettings::kIdleMinutesKey));
-    store.remove(QString::fromLatin1(LockSettings::kOnScreenLockKey));
+                    QString::fromLatin1(SettingsStore::kOrganisation),
+                    QString::fromLatin1(SettingsStore::kApplication));
+    for (Setting setting : {Setting::IdleLockMinutes, Setting::LockOnScreenLock}) {
+        store.remove(QString::fromLatin1(SettingsStore::row(setting).key));
+    }
 }
 
 // A second session on the folder, as korvane-cli would open it; null unless it unlocked.
@@ -77,8 +77,8 @@ protected:
         ASSERT_TRUE(statements::insert_category(session_->db(), "cat").ok());
         ASSERT_TRUE(statements::insert_record(session_->db(), {"one", "a", "pw1", "", ""}).ok());
         ASSERT_TRUE(statements::insert_record(session_->db(), {"two", "a", "pw2", "", "cat"}).ok());
-        window_ =
-            std::make_unique<MainWindow>(*session_, nullptr, nullptr, [this] { return now_; });
+        window_ = std::make_unique<MainWindow>(*session_, settings_, nullptr, nullptr,
+                                               [this] { return now_; });
         fills_ = std::make_unique<QSignalSpy>(&window_->record_list().model(),
                                               &QAbstractItemModel::modelReset);
         window_->initial_update();
@@ -110,6 +110,7 @@ protected:
 
     QTemporaryDir dir_;
     std::unique_ptr<VaultSession> session_;
+    SettingsStore settings_;
     std::unique_ptr<MainWindow> window_;
     qint64 now_ = 1'000'000;
     // Every fill of the list resets its model once.
@@ -267,7 +268,7 @@ class IdleLockTest : public VaultLockerTest, public ::testing::WithParamInterfac
 
 TEST_P(IdleLockTest, LocksAfterTheSetMinutesWithoutInput) {
     const IdleRow& row = GetParam();
-    if (row.minutes > 0) LockSettings::write_idle_minutes(row.minutes);
+    if (row.minutes > 0) settings_.set_idle_lock_minutes(row.minutes);
     window_->apply_lock_settings();
     now_ += row.quiet_ms;
     locker().idle_watcher().tick();
@@ -339,7 +340,7 @@ protected:
 
 TEST_P(ScreenLockTest, LocksOnTheDesktopsSignal) {
     const BusSignalRow& row = GetParam();
-    LockSettings::write_on_screen_lock(row.lock_on_screen_lock);
+    settings_.set_lock_on_screen_lock(row.lock_on_screen_lock);
     window_->apply_lock_settings();
     QDBusConnection watched =
         QDBusConnection::connectToBus(address_, QStringLiteral("lock-test-watched"));

@@ -26,6 +26,7 @@
 #include "gui/records/record_drag.h"
 #include "gui/records/record_icon_view.h"
 #include "gui/records/record_list_model.h"
+#include "gui/settings/settings_store.h"
 #include "gui/window/main_window.h"
 #include "resources/resource_ids.h"
 #include "support/modal_driver.h"
@@ -87,7 +88,7 @@ protected:
         session_ = std::make_unique<VaultSession>(dir_.path());
         ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
         // The panes talk through the main window; the list is its active pane.
-        window_ = std::make_unique<MainWindow>(*session_, nullptr);
+        window_ = std::make_unique<MainWindow>(*session_, settings_, nullptr);
         tree_ = &window_->category_tree();
         list_ = &window_->record_list();
         window_->resize(1000, 600);
@@ -147,6 +148,7 @@ protected:
 
     QTemporaryDir dir_;
     std::unique_ptr<VaultSession> session_;
+    SettingsStore settings_;
     std::unique_ptr<MainWindow> window_;
     CategoryTree* tree_ = nullptr;
     RecordList* list_ = nullptr;

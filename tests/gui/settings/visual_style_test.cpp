@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The four looks and the stored look number: what each look draws, where the number is kept,
-// and how the main window reads, shows and writes it.
+// The four looks: what each look draws, and how the main window reads, shows and writes the
+// stored look number.
 #include "gui/settings/visual_style.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -18,7 +16,6 @@
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
@@ -32,7 +29,8 @@
 #include "gui/auth/change_password_dialog.h"
 #include "gui/auth/login_dialog.h"
 #include "gui/commands/command_router.h"
-#include "gui/settings/style_settings.h"
+#include "gui/settings/settings_folder.h"
+#include "gui/settings/settings_store.h"
 #include "gui/window/korvane_application.h"
 #include "gui/window/main_window.h"
 #include "resources/resource_ids.h"
@@ -43,102 +41,9 @@
 namespace korvane {
 namespace {
 
+using test_support::SettingsFolder;
+
 constexpr int kAllLooks[] = {1, 2, 3, 4};
-
-// Points the per-user native settings at folders of its own, one fresh folder per use_fresh(),
-// and back to the suite's folder when it ends.
-class SettingsFolder {
-public:
-    SettingsFolder() : previous_(current_folder()) { use_fresh(); }
-    ~SettingsFolder() {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, previous_);
-    }
-
-    // A new folder has no stored value; QSettings caches files by name, so a value written by
-    // hand needs a folder no QSettings has read yet.
-    void use_fresh() {
-        folder_ = root_.filePath(QString::number(++uses_));
-        QDir().mkpath(folder_);
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_);
-    }
-    // Where earlier installations and later runs look for the number.
-    QString file() const {
-        return folder_ + QStringLiteral("/Local AppWizard-Generated Applications/Pellorin.conf");
-    }
-    // Stores text as a previous run would have left it.
-    void store(const QByteArray& text) {
-        QDir().mkpath(QFileInfo(file()).path());
-        QFile out(file());
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(text);
-    }
-    QByteArray stored() const {
-        QFile in(file());
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    }
-    const QString& folder() const { return folder_; }
-
-private:
-    static QString current_folder() {
-        const QSettings probe(QSettings::NativeFormat, QSettings::UserScope,
-                              QStringLiteral("probe-organisation"), QStringLiteral("probe"));
-        return QFileInfo(probe.fileName()).dir().absolutePath().section('/', 0, -2);
-    }
-
-    QString previous_;
-    QTemporaryDir root_;
-    QString folder_;
-    int uses_ = 0;
-};
-
-// The stored number as the main window reads it: the text of the value in a later run.
-int read_after_storing(SettingsFolder& settings, const QByteArray& file_text) {
-    settings.use_fresh();
-    settings.store(file_text);
-    return StyleSettings::read();
-}
-
-TEST(StyleSettingsTest, ReadsTheStoredNumberAsItIsOrOfficeXp) {
-    SettingsFolder settings;
-    EXPECT_EQ(StyleSettings::read(), 1) << "nothing stored";
-
-    EXPECT_EQ(read_after_storing(settings, "[Settings]\nbXPMode=4\n"), 4);
-    EXPECT_EQ(read_after_storing(settings, "[Settings]\nbXPMode=3\n"), 3);
-    // Numbers that name no look are kept, for the window to show Office 2000 and write back.
-    EXPECT_EQ(read_after_storing(settings, "[Settings]\nbXPMode=0\n"), 0);
-    EXPECT_EQ(read_after_storing(settings, "[Settings]\nbXPMode=5\n"), 5);
-    EXPECT_EQ(read_after_storing(settings, "[Settings]\nbXPMode=-7\n"), -7);
-    // Unreadable values fall back to Office XP.
-    EXPECT_EQ(read_after_storing(settings, "[Settings]\nbXPMode=abc\n"), 1);
-    EXPECT_EQ(read_after_storing(settings, "[Settings]\nbXPMode=4.5\n"), 1);
-    EXPECT_EQ(read_after_storing(settings, "[Settings]\nbXPMode=\n"), 1);
-    EXPECT_EQ(read_after_storing(settings, "[Settings]\nbXPMode=99999999999\n"), 1);
-    EXPECT_EQ(read_after_storing(settings, "[Settings]\nbXPMode=2, 3\n"), 1);
-    // The same name in another section is not the setting.
-    EXPECT_EQ(read_after_storing(settings, "[General]\nbXPMode=4\n"), 1);
-}
-
-TEST(StyleSettingsTest, WritesTheNumberInATemporaryFolderBesideOtherValues) {
-    SettingsFolder settings;
-    EXPECT_TRUE(settings.folder().startsWith(QDir::tempPath() + '/'));
-    StyleSettings::write(4);
-    EXPECT_TRUE(settings.stored().contains("[Settings]\nbXPMode=4\n")) << settings.stored().data();
-
-    // A stored file keeps the other values beside the number.
-    settings.use_fresh();
-    settings.store("[Recent%20File%20List]\nFile1=a.vell\n\n[Settings]\nbXPMode=2\n");
-    StyleSettings::write(0);
-    const QByteArray text = settings.stored();
-    EXPECT_TRUE(text.contains("bXPMode=0")) << text.data();
-    EXPECT_FALSE(text.contains("bXPMode=2")) << text.data();
-    EXPECT_TRUE(text.contains("File1=a.vell")) << text.data();
-
-    // What was written is what the next run reads.
-    settings.use_fresh();
-    StyleSettings::write(3);
-    const QByteArray written = settings.stored();
-    EXPECT_EQ(read_after_storing(settings, written), 3);
-}
 
 TEST(VisualStyleTest, EachLookHasItsMenuCommand) {
     EXPECT_EQ(VisualStyle::command_for(1), res::kCmdStyleOfficeXp);
@@ -415,7 +320,7 @@ TEST_F(StyleRunTest, ChosenLookShowsAtOnceAndIsInForceAfterARestart) {
     EXPECT_EQ(VisualStyle::look_in_force(), 4);
     EXPECT_EQ(checked_styles(), QStringList{"XP风格"});
     // A run ended by killing the process leaves the number that was stored before it.
-    EXPECT_EQ(StyleSettings::read(), 1);
+    EXPECT_EQ(SettingsStore().look(), 1);
     exit_program();
     EXPECT_TRUE(settings_.stored().contains("bXPMode=4")) << settings_.stored().data();
 
