@@ -19,7 +19,7 @@
 #include "support/modal_driver.h"
 #include "support/scratch_vault.h"
 #include "support/scripted_prompts.h"
-#include "tool_dialog_test.h"
+#include "tool_dialog_fixture.h"
 
 namespace korvane::test_support {
 namespace {

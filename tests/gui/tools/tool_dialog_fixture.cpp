@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // ToolDialogTest: the vault is created and unlocked before each test, the chooser checked after.
-#include "tool_dialog_test.h"
+#include "tool_dialog_fixture.h"
 
 #include "support/file_helpers.h"
 #include "support/scripted_prompts.h"
