@@ -3,16 +3,13 @@
 #include "tool_dialog_fixture.h"
 
 #include "support/file_helpers.h"
-#include "support/scripted_prompts.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::test_support {
 
 void ToolDialogTest::SetUp() {
-    ScriptedPrompts prompts;
-    prompts.new_password(kMasterPassword).master_password(kMasterPassword);
-    session_ = std::make_unique<VaultSession>(vault_dir_.path());
-    ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
+    session_ = vault_.unlock(kMasterPassword);
+    ASSERT_TRUE(session_);
     set_file_chooser(&chooser_);
 }
 

@@ -27,7 +27,7 @@
 #include "platform/clipboard_clearer.h"
 #include "resources/resource_ids.h"
 #include "support/modal_driver.h"
-#include "support/scripted_prompts.h"
+#include "support/session_vault.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::test_support {
@@ -183,10 +183,8 @@ QString countdown_text(int seconds) {
 class WindowClipboardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ScriptedPrompts prompts;
-        prompts.new_password(kAppPassword).master_password(kAppPassword);
-        session_ = std::make_unique<VaultSession>(dir_.path());
-        ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
+        session_ = vault_.unlock(kAppPassword);
+        ASSERT_TRUE(session_);
         ASSERT_TRUE(statements::insert_record(session_->db(),
                                               {"t", "a", gbk(QStringLiteral("密码七")), "", ""})
                         .ok());
@@ -203,7 +201,7 @@ protected:
         list.current_view().setFocus();
     }
 
-    QTemporaryDir dir_;
+    SessionVault vault_{kAppPassword};
     std::unique_ptr<VaultSession> session_;
     std::unique_ptr<MainWindow> window_;
     qint64 now_ = 5'000;

@@ -44,6 +44,7 @@
 #include "support/modal_driver.h"
 #include "support/reference_cipher.h"
 #include "support/scripted_prompts.h"
+#include "support/session_vault.h"
 #include "vault/text.h"
 #include "vault/vault_statements.h"
 
@@ -506,11 +507,9 @@ TEST_F(MainWindowTest, ANotificationAreaThatGoesGivesTheWindowBackAndOneThatCome
 
 // A vault with one record, sealed under kPassword, for the runs below.
 void make_sealed_vault(const QString& folder) {
-    ScriptedPrompts prompts;
-    prompts.new_password(kPassword).master_password(kPassword);
-    VaultSession doc(folder);
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
-    ASSERT_TRUE(statements::insert_record(doc.db(), {"before", "", "", "", ""}).ok());
+    auto session = test_support::SessionVault::in_folder(folder, kPassword).unlock(kPassword);
+    ASSERT_TRUE(session);
+    ASSERT_TRUE(statements::insert_record(session->db(), {"before", "", "", "", ""}).ok());
 }
 
 // After run(): the folder holds only user.dat, sealed under kPassword, with that one record.
@@ -590,12 +589,7 @@ TEST(ProgramRunTest, TerminationSignalWhileUnlockingLocksAgainBeforeAnyWindow) {
 
 TEST(ProgramRunTest, WrongPasswordEndsWithCodeZeroAndTouchesNothing) {
     QTemporaryDir dir;
-    {
-        ScriptedPrompts prompts;
-        prompts.new_password(kPassword).master_password(kPassword);
-        VaultSession doc(dir.path());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
-    }
+    ASSERT_TRUE(test_support::SessionVault::in_folder(dir.path(), kPassword).unlock(kPassword));
     const std::string sealed = test_support::read_file(dir.filePath("user.dat"));
     ScriptedPrompts prompts;
     prompts.master_password("wrongwrongyyyyyyy");
