@@ -9,7 +9,6 @@
 
 #include "cli/exit_codes.h"
 #include "cli_test_support.h"
-#include "support/scripted_prompts.h"
 #include "vault/vault_session.h"
 
 namespace korvane::test_support {
@@ -34,10 +33,7 @@ TEST_F(CliClipboardTest, CopiesWhileTheVaultIsLockedThenClears) {
     StartOutcome window = StartOutcome::Cancelled;
     const int code = clip([&] {
         seen = QGuiApplication::clipboard()->text();
-        ScriptedPrompts prompts;
-        prompts.master_password(kPaddedMaster);
-        VaultSession doc(vault_dir());
-        window = doc.start(prompts);
+        window = window_vault().try_unlock(kPaddedMaster);
     });
     EXPECT_EQ(code, cli::kExitSuccess);
     EXPECT_EQ(seen, QStringLiteral("clip me"));

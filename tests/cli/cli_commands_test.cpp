@@ -243,11 +243,9 @@ TEST_F(CliCommandsTest, ExportsAreTheWindowsExports) {
 
     std::string csv;
     {
-        ScriptedPrompts prompts;
-        prompts.master_password(kPaddedMaster);
-        VaultSession doc(vault_dir());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
-        auto built = tools::build_csv(doc.db());
+        auto doc = window_vault().unlock(kPaddedMaster);
+        ASSERT_TRUE(doc);
+        auto built = tools::build_csv(doc->db());
         ASSERT_TRUE(built.ok());
         csv = *built;
     }
@@ -381,11 +379,9 @@ TEST_F(CliCommandsTest, ADashWritesTheExportToStandardOutput) {
 
     std::string expected;
     {
-        ScriptedPrompts prompts;
-        prompts.master_password(kPaddedMaster);
-        VaultSession doc(vault_dir());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
-        auto built = tools::build_csv(doc.db());
+        auto doc = window_vault().unlock(kPaddedMaster);
+        ASSERT_TRUE(doc);
+        auto built = tools::build_csv(doc->db());
         ASSERT_TRUE(built.ok());
         expected = *built;
     }
@@ -417,16 +413,14 @@ TEST_F(CliCommandsTest, ADashWritesTheExportToStandardOutput) {
 TEST_F(CliCommandsTest, OutputThatCannotBeWrittenIsAFailure) {
     {
         // Several chunks of listing and of CSV, so that a command that goes on writing shows.
-        ScriptedPrompts prompts;
-        prompts.master_password(kPaddedMaster);
-        VaultSession doc(vault_dir());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+        auto doc = window_vault().unlock(kPaddedMaster);
+        ASSERT_TRUE(doc);
         for (int i = 0; i < 80; ++i) {
             ASSERT_TRUE(statements::insert_record(
-                            doc.db(), {std::string(4000, 'x'), "a", "p", "", kRootCategory})
+                            doc->db(), {std::string(4000, 'x'), "a", "p", "", kRootCategory})
                             .ok());
         }
-        doc.lock();
+        doc->lock();
     }
     const std::size_t records = window_records().size();
     struct Case {

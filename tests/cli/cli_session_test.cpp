@@ -15,7 +15,6 @@
 #include "support/legacy_files.h"
 #include "support/reference_cipher.h"
 #include "support/scratch_vault.h"
-#include "support/scripted_prompts.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"
 
@@ -26,10 +25,7 @@ class CliSessionTest : public CliTest {
 protected:
     QStringList entries() const { return folder_entries(vault_dir()); }
     StartOutcome window_start(const std::string& password) {
-        ScriptedPrompts prompts;
-        prompts.master_password(password);
-        VaultSession doc(vault_dir());
-        return doc.start(prompts);
+        return window_vault().try_unlock(password);
     }
 };
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "cli/cli.h"
-#include "support/scripted_prompts.h"
 #include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
@@ -45,19 +44,17 @@ void ensure_application() {
 
 void CliTest::make_vault(const std::vector<std::string>& categories,
                          const std::vector<VaultRecord>& records) {
-    ScriptedPrompts prompts;
-    prompts.new_password(kPaddedMaster).master_password(kPaddedMaster);
-    VaultSession doc(vault_dir());
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    auto doc = window_vault().unlock(kPaddedMaster);
+    ASSERT_TRUE(doc);
     for (const std::string& name : categories) {
-        ASSERT_TRUE(statements::insert_category(doc.db(), name).ok());
+        ASSERT_TRUE(statements::insert_category(doc->db(), name).ok());
     }
     for (const VaultRecord& record : records) {
-        auto oid = statements::insert_record(doc.db(), record);
+        auto oid = statements::insert_record(doc->db(), record);
         ASSERT_TRUE(oid.ok());
         oids_.push_back(*oid);
     }
-    doc.lock();
+    doc->lock();
 }
 
 CliRun CliTest::cli(const QStringList& arguments, const QByteArray& input, int signal_from_ask) {
@@ -81,14 +78,11 @@ CliRun CliTest::cli(const QStringList& arguments, const QByteArray& input, int s
 }
 
 std::vector<VaultRecord> CliTest::window_records(const std::string& password) {
-    ScriptedPrompts prompts;
-    prompts.master_password(password);
-    VaultSession doc(vault_dir());
-    EXPECT_EQ(doc.start(prompts), StartOutcome::Unlocked);
-    if (!doc.is_unlocked()) return {};
-    auto records = statements::all_records(doc.db());
+    auto doc = window_vault().unlock(password);
+    if (!doc) return {};
+    auto records = statements::all_records(doc->db());
     EXPECT_TRUE(records.ok());
-    doc.lock();
+    doc->lock();
     return records.ok() ? *records : std::vector<VaultRecord>{};
 }
 

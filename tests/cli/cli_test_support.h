@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "support/session_vault.h"
 #include "vault/vault_record.h"
 
 namespace korvane::test_support {
@@ -83,6 +84,11 @@ protected:
                int signal_from_ask = 0);
     // Every record as the window reads them (OID order), unlocking with password.
     std::vector<VaultRecord> window_records(const std::string& password = kPaddedMaster);
+    // The vault folder as the window opens it: the vault there, else one made under
+    // kPaddedMaster at the first unlock.
+    SessionVault window_vault() const {
+        return SessionVault::in_folder(vault_dir(), kPaddedMaster);
+    }
 
     // For the next cli() runs: standard output as FakeConsole's fields of the same names.
     int out_errno_ = 0;

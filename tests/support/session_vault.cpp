@@ -4,13 +4,25 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+
 #include "support/scripted_prompts.h"
 
 namespace korvane::test_support {
 
 SessionVault::SessionVault(std::string password, const QString& folder)
-    : path_(folder.isEmpty() ? dir_.path() : dir_.filePath(folder)),
+    : owned_(std::make_unique<QTemporaryDir>()),
+      path_(folder.isEmpty() ? owned_->path() : owned_->filePath(folder)),
       initial_password_(std::move(password)) {}
+
+SessionVault::SessionVault(FolderOfTheTest, const QString& folder, std::string password)
+    : path_(folder),
+      initial_password_(std::move(password)),
+      created_(QFileInfo::exists(VaultFiles(folder).vault)) {}
+
+SessionVault SessionVault::in_folder(const QString& folder, std::string password) {
+    return SessionVault(FolderOfTheTest{}, folder, std::move(password));
+}
 
 std::unique_ptr<VaultSession> SessionVault::unlock(const std::string& password) {
     ScriptedPrompts prompts;
@@ -21,7 +33,11 @@ std::unique_ptr<VaultSession> SessionVault::unlock(const std::string& password) 
     created_ = true;
     if (outcome != StartOutcome::Unlocked) {
         ADD_FAILURE() << "the vault did not unlock (outcome " << int(outcome) << ", "
-                      << prompts.messages().size() << " messages)";
+                      << prompts.messages().size() << " messages"
+                      << (prompts.messages().empty()
+                              ? std::string()
+                              : ", the last: " + prompts.messages().back().text.toStdString())
+                      << ")";
         return nullptr;
     }
     EXPECT_TRUE(prompts.all_answers_used());
@@ -41,7 +57,8 @@ StartOutcome SessionVault::try_unlock(const std::string& password) {
 std::unique_ptr<VaultSession> SessionVault::relock(std::unique_ptr<VaultSession> doc,
                                                    const std::string& password) {
     if (!doc) return nullptr;
-    doc->lock();
+    const std::optional<QString> notice = doc->lock();
+    EXPECT_FALSE(notice.has_value()) << notice.value_or(QString()).toStdString();
     doc.reset();
     return unlock(password);
 }

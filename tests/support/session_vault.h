@@ -15,6 +15,9 @@ public:
     // The vault is created under password at the first unlock, in a new temporary folder or
     // in the named sub-folder of one.
     explicit SessionVault(std::string password, const QString& folder = QString());
+    // The same in a folder the test owns and keeps: the vault already there, or, if the folder
+    // holds none now, one created under password at the first unlock.
+    static SessionVault in_folder(const QString& folder, std::string password);
 
     // Starts a session; nullptr (and a test failure) unless it ends unlocked.
     std::unique_ptr<VaultSession> unlock(const std::string& password);
@@ -27,7 +30,10 @@ public:
     const QString& dir() const { return path_; }
 
 private:
-    QTemporaryDir dir_;
+    struct FolderOfTheTest {};
+    SessionVault(FolderOfTheTest, const QString& folder, std::string password);
+
+    std::unique_ptr<QTemporaryDir> owned_;  // null for a folder the test owns
     QString path_;
     std::string initial_password_;
     bool created_ = false;

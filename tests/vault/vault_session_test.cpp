@@ -22,6 +22,7 @@
 #include "support/raw_sqlite.h"
 #include "support/reference_cipher.h"
 #include "support/scripted_prompts.h"
+#include "support/session_vault.h"
 #include "vault/default_vault_dir.h"
 #include "vault/vault_codec.h"
 #include "vault/vault_folder_check.h"
@@ -38,6 +39,7 @@ using test_support::RawSqlite;
 using test_support::read_file;
 using test_support::reference_mars_ecb;
 using test_support::ScriptedPrompts;
+using test_support::SessionVault;
 using test_support::write_file;
 
 const std::string kPassword = "secretyyyyyyyyyyy";  // "secret" as the prompts pad it
@@ -67,14 +69,12 @@ protected:
 
     // Creates a vault holding the given record titles, locked under password.
     void make_vault(const std::string& password, const std::vector<std::string>& titles = {}) {
-        ScriptedPrompts prompts;
-        prompts.new_password(password).master_password(password);
-        VaultSession session(dir_.path());
-        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
+        auto session = SessionVault::in_folder(dir_.path(), password).unlock(password);
+        ASSERT_TRUE(session);
         for (const auto& title : titles) {
-            ASSERT_TRUE(statements::insert_record(session.db(), record(title)).ok());
+            ASSERT_TRUE(statements::insert_record(session->db(), record(title)).ok());
         }
-        session.lock();
+        session->lock();
     }
 
     // Reads the vault file the way an earlier installation would: Crypto++ MARS, then SQLite.
@@ -105,14 +105,9 @@ protected:
 
     // Unlocks the locked vault in the folder; nullptr (and a failure) unless it opened.
     std::unique_ptr<VaultSession> open_vault(const QString& folder = QString()) {
-        ScriptedPrompts prompts;
-        prompts.master_password(kPassword);
-        auto session = std::make_unique<VaultSession>(folder.isEmpty() ? dir_.path() : folder);
-        const StartOutcome outcome = session->start(prompts);
-        EXPECT_EQ(outcome, StartOutcome::Unlocked)
-            << (prompts.messages().empty() ? std::string()
-                                           : prompts.messages().back().text.toStdString());
-        return outcome == StartOutcome::Unlocked ? std::move(session) : nullptr;
+        const QString dir = folder.isEmpty() ? dir_.path() : folder;
+        EXPECT_TRUE(QFileInfo::exists(dir + "/user.dat")) << "no vault to open";
+        return SessionVault::in_folder(dir, kPassword).unlock(kPassword);
     }
 
     // What a crash in the middle of a change leaves: a session's large insert spills pages into
@@ -782,12 +777,7 @@ TEST_F(VaultSessionTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
     const QString folder = dir_.filePath("vault");
     const QString target = dir_.filePath("synced/vault.dat");
     const QString link = folder + "/user.dat";
-    {
-        ScriptedPrompts prompts;
-        prompts.new_password(kPassword).master_password(kPassword);
-        VaultSession session(folder);
-        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
-    }
+    ASSERT_TRUE(SessionVault::in_folder(folder, kPassword).unlock(kPassword));
     // Two links in a chain: user.dat -> ../synced/current -> vault.dat.
     ASSERT_TRUE(QDir().mkpath(dir_.filePath("synced")));
     ASSERT_TRUE(QFile::rename(link, target));
@@ -840,12 +830,7 @@ TEST_F(VaultSessionTest, LinkedVaultStaysALinkAndIsWrittenThrough) {
 TEST_F(VaultSessionTest, VaultFolderIsPrivateAndOneOthersCanWriteIsRefused) {
     const QString folder = dir_.filePath("new/vault");
     make_vault(kPassword);  // in dir_, so the next one is not the first vault of the test
-    {
-        ScriptedPrompts prompts;
-        prompts.new_password(kPassword).master_password(kPassword);
-        VaultSession session(folder);
-        ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
-    }
+    ASSERT_TRUE(SessionVault::in_folder(folder, kPassword).unlock(kPassword));
     struct stat info {};
     ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
@@ -1111,10 +1096,8 @@ TEST_F(VaultSessionTest, ALockIsTakenOverOnlyFromAHolderProvenGone) {
 
     // And the other way round: an older installation reads this lock's holder, and with a
     // stale time of 0 (a live holder is never stale) it neither takes nor removes it.
-    ScriptedPrompts prompts;
-    prompts.master_password(kPassword);
-    VaultSession session(dir_.path());
-    ASSERT_EQ(session.start(prompts), StartOutcome::Unlocked);
+    auto session = open_vault();
+    ASSERT_TRUE(session);
     QLockFile older(lock);
     older.setStaleLockTime(0);
     EXPECT_FALSE(older.tryLock(0));
@@ -1125,8 +1108,8 @@ TEST_F(VaultSessionTest, ALockIsTakenOverOnlyFromAHolderProvenGone) {
     EXPECT_EQ(holder_host, QSysInfo::machineHostName());
     EXPECT_EQ(app.toStdString(), exe);
     EXPECT_TRUE(QFileInfo::exists(lock));
-    session.lock();
-    session.release_folder();
+    session->lock();
+    session->release_folder();
     EXPECT_EQ(folder_entries(dir_.path()), QStringList{"user.dat"});
 }
 

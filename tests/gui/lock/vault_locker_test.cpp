@@ -34,6 +34,7 @@
 #include "support/file_helpers.h"
 #include "support/modal_driver.h"
 #include "support/reference_cipher.h"
+#include "support/session_vault.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::test_support {
@@ -59,21 +60,15 @@ void forget_lock_settings() {
 
 // A second session on the folder, as korvane-cli would open it; null unless it unlocked.
 std::unique_ptr<VaultSession> open_again(const QString& dir) {
-    ScriptedPrompts prompts;
-    prompts.master_password(kAppPassword);
-    auto other = std::make_unique<VaultSession>(dir);
-    if (other->start(prompts) != StartOutcome::Unlocked) return nullptr;
-    return other;
+    return SessionVault::in_folder(dir, kAppPassword).unlock(kAppPassword);
 }
 
 class VaultLockerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         forget_lock_settings();
-        ScriptedPrompts prompts;
-        prompts.new_password(kAppPassword).master_password(kAppPassword);
-        session_ = std::make_unique<VaultSession>(dir_.path());
-        ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
+        session_ = SessionVault::in_folder(dir_.path(), kAppPassword).unlock(kAppPassword);
+        ASSERT_TRUE(session_);
         ASSERT_TRUE(statements::insert_category(session_->db(), "cat").ok());
         ASSERT_TRUE(statements::insert_record(session_->db(), {"one", "a", "pw1", "", ""}).ok());
         ASSERT_TRUE(statements::insert_record(session_->db(), {"two", "a", "pw2", "", "cat"}).ok());

@@ -15,7 +15,6 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 
@@ -31,7 +30,7 @@
 #include "resources/resource_ids.h"
 #include "support/modal_driver.h"
 #include "support/raw_sqlite.h"
-#include "support/scripted_prompts.h"
+#include "support/session_vault.h"
 #include "vault/text.h"
 #include "vault/vault_session.h"
 #include "vault/vault_statements.h"
@@ -83,10 +82,8 @@ ModalDriver::Step press(const char* button, std::vector<QString>* questions = nu
 class RecordListTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ScriptedPrompts prompts;
-        prompts.new_password("secretyyyyyyyyyyy").master_password("secretyyyyyyyyyyy");
-        session_ = std::make_unique<VaultSession>(dir_.path());
-        ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
+        session_ = vault_.unlock("secretyyyyyyyyyyy");
+        ASSERT_TRUE(session_);
         // The panes talk through the main window; the list is its active pane.
         window_ = std::make_unique<MainWindow>(*session_, settings_, nullptr);
         tree_ = &window_->category_tree();
@@ -146,7 +143,7 @@ protected:
             .rows(sql);
     }
 
-    QTemporaryDir dir_;
+    SessionVault vault_{"secretyyyyyyyyyyy"};
     std::unique_ptr<VaultSession> session_;
     SettingsStore settings_;
     std::unique_ptr<MainWindow> window_;

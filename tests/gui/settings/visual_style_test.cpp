@@ -36,6 +36,7 @@
 #include "resources/resource_ids.h"
 #include "support/modal_driver.h"
 #include "support/scripted_prompts.h"
+#include "support/session_vault.h"
 #include "vault/vault_session.h"
 
 namespace korvane {
@@ -375,12 +376,8 @@ TEST_F(StyleRunTest, ExactlyOneStyleIsCheckedWhateverIsChosen) {
 TEST(StyleProgramTest, LookChosenInARunIsStoredWhenExitEndsIt) {
     SettingsFolder settings;
     QTemporaryDir dir;
-    {
-        test_support::ScriptedPrompts prompts;
-        prompts.new_password("secretyyyyyyyyyyy").master_password("secretyyyyyyyyyyy");
-        VaultSession doc(dir.path());
-        ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
-    }
+    ASSERT_TRUE(test_support::SessionVault::in_folder(dir.path(), "secretyyyyyyyyyyy")
+                    .unlock("secretyyyyyyyyyyy"));
     test_support::on_next_modal<LoginDialog>([](LoginDialog* dialog) {
         test_support::child<QLineEdit>(dialog, "password_edit")->setText(QStringLiteral("secret"));
         test_support::child<QPushButton>(dialog, "ok_button")->click();

@@ -18,8 +18,7 @@
 #include "support/legacy_files.h"
 #include "support/modal_driver.h"
 #include "support/scratch_vault.h"
-#include "support/scripted_prompts.h"
-#include "tool_dialog_test.h"
+#include "tool_dialog_fixture.h"
 
 namespace korvane::test_support {
 namespace {
@@ -218,12 +217,8 @@ TEST_F(ExchangeCommands, CancelledOrWrongLegacyPasswordEndsOnlyThatImport) {
     EXPECT_TRUE(records().empty());
     ASSERT_TRUE(session().is_unlocked());
     // The session goes on: the vault still locks and opens under its own password.
-    session().lock();
-    session_.reset();
-    ScriptedPrompts prompts;
-    prompts.master_password(kMasterPassword);
-    VaultSession again(vault_dir_.path());
-    EXPECT_EQ(again.start(prompts), StartOutcome::Unlocked);
+    session_ = vault_.relock(std::move(session_), kMasterPassword);
+    EXPECT_TRUE(session_);
 }
 
 TEST_F(ExchangeCommands, MalformedOrMissingLegacyFileIsRefusedBeforeThePasswordIsAsked) {

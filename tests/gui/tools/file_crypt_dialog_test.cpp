@@ -14,7 +14,7 @@
 #include "support/file_helpers.h"
 #include "support/modal_driver.h"
 #include "support/reference_cipher.h"
-#include "tool_dialog_test.h"
+#include "tool_dialog_fixture.h"
 
 namespace korvane::test_support {
 namespace {

@@ -17,7 +17,7 @@
 
 #include "gui/common/strength_bar.h"
 #include "support/modal_driver.h"
-#include "tool_dialog_test.h"
+#include "tool_dialog_fixture.h"
 
 namespace korvane::test_support {
 namespace {

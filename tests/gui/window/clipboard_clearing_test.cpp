@@ -18,7 +18,7 @@
 #include "gui/window/main_window.h"
 #include "gui/window/running_app.h"
 #include "platform/clipboard_clearer.h"
-#include "support/scripted_prompts.h"
+#include "support/session_vault.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::test_support {
@@ -71,10 +71,8 @@ QString countdown_text(int seconds) {
 class WindowClipboardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ScriptedPrompts prompts;
-        prompts.new_password(kAppPassword).master_password(kAppPassword);
-        session_ = std::make_unique<VaultSession>(dir_.path());
-        ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
+        session_ = vault_.unlock(kAppPassword);
+        ASSERT_TRUE(session_);
         ASSERT_TRUE(statements::insert_record(session_->db(),
                                               {"t", "a", gbk(QStringLiteral("密码七")), "", ""})
                         .ok());
@@ -91,7 +89,7 @@ protected:
         list.current_view().setFocus();
     }
 
-    QTemporaryDir dir_;
+    SessionVault vault_{kAppPassword};
     std::unique_ptr<VaultSession> session_;
     SettingsStore settings_;
     std::unique_ptr<MainWindow> window_;

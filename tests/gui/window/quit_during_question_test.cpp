@@ -30,7 +30,7 @@
 #include "support/file_helpers.h"
 #include "support/modal_driver.h"
 #include "support/reference_cipher.h"
-#include "support/scripted_prompts.h"
+#include "support/session_vault.h"
 #include "vault/vault_session.h"
 #include "vault/vault_statements.h"
 
@@ -49,14 +49,12 @@ constexpr char kVaultState[] =
     "(select group_concat(leibie, ',') from type) || '#' || (select pass from userad)";
 
 void make_vault(const QString& folder) {
-    test_support::ScriptedPrompts prompts;
-    prompts.new_password(kPassword).master_password(kPassword);
-    VaultSession doc(folder);
-    ASSERT_EQ(doc.start(prompts), StartOutcome::Unlocked);
+    auto session = test_support::SessionVault::in_folder(folder, kPassword).unlock(kPassword);
+    ASSERT_TRUE(session);
     for (const char* title : {"one", "two", "three"}) {
-        ASSERT_TRUE(statements::insert_record(doc.db(), {title, "acc", "pw", "", ""}).ok());
+        ASSERT_TRUE(statements::insert_record(session->db(), {title, "acc", "pw", "", ""}).ok());
     }
-    ASSERT_TRUE(statements::insert_category(doc.db(), "cat").ok());
+    ASSERT_TRUE(statements::insert_category(session->db(), "cat").ok());
 }
 
 // Read with an independent cipher, so a vault left deciphered or sealed under another password

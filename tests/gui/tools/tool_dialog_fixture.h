@@ -13,6 +13,7 @@
 
 #include "scripted_chooser.h"
 #include "support/raw_sqlite.h"
+#include "support/session_vault.h"
 #include "vault/vault_record.h"
 #include "vault/vault_session.h"
 
@@ -37,7 +38,7 @@ protected:
     std::vector<test_support::RawRow> records();
     std::vector<std::string> categories();
 
-    QTemporaryDir vault_dir_;
+    SessionVault vault_{kMasterPassword};
     QTemporaryDir files_;
     std::unique_ptr<VaultSession> session_;
     ScriptedChooser chooser_;

@@ -1,18 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // ToolDialogTest: the vault is created and unlocked before each test, the chooser checked after.
-#include "tool_dialog_test.h"
+#include "tool_dialog_fixture.h"
 
 #include "support/file_helpers.h"
-#include "support/scripted_prompts.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::test_support {
 
 void ToolDialogTest::SetUp() {
-    ScriptedPrompts prompts;
-    prompts.new_password(kMasterPassword).master_password(kMasterPassword);
-    session_ = std::make_unique<VaultSession>(vault_dir_.path());
-    ASSERT_EQ(session_->start(prompts), StartOutcome::Unlocked);
+    session_ = vault_.unlock(kMasterPassword);
+    ASSERT_TRUE(session_);
     set_file_chooser(&chooser_);
 }
 

@@ -1,14 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The small dialogs and message boxes: CategoryNameDialog, AboutDialog, show_message, and the
-// window frame every small dialog gets.
+// The window frame every small dialog gets: whatever feature the dialog belongs to, it can be
+// resized and maximised.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QFontMetrics>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
@@ -16,7 +10,6 @@
 #include "gui/auth/change_password_dialog.h"
 #include "gui/auth/login_dialog.h"
 #include "gui/categories/category_name_dialog.h"
-#include "gui/common/message_box.h"
 #include "gui/editor/delete_confirm_dialog.h"
 #include "gui/editor/record_editor_dialog.h"
 #include "gui/tools/file_chooser.h"
@@ -34,81 +27,6 @@ namespace {
 namespace kt = korvane::test_support;
 using korvane::AboutDialog;
 using korvane::CategoryNameDialog;
-
-TEST(CategoryNameDialog, ReturnsTheTypedNameAsGbkAndAcceptsAnEmptyOne) {
-    {
-        CategoryNameDialog dialog;
-        kt::show_and_settle(&dialog);
-        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("请输入类别"));
-        auto* edit = kt::child<QLineEdit>(&dialog, "name_edit");
-        EXPECT_EQ(dialog.focusWidget(), edit);
-        edit->setText(QStringLiteral("工作 'mail'"));
-        kt::expect_no_message([&] { kt::child<QPushButton>(&dialog, "ok_button")->click(); });
-        ASSERT_EQ(dialog.result(), QDialog::Accepted);
-        EXPECT_EQ(dialog.category_name(), "\xB9\xA4\xD7\xF7 'mail'");
-    }
-    {
-        CategoryNameDialog dialog;
-        kt::show_and_settle(&dialog);
-        kt::expect_no_message(
-            [&] { kt::press_key(kt::child<QLineEdit>(&dialog, "name_edit"), Qt::Key_Return); });
-        ASSERT_EQ(dialog.result(), QDialog::Accepted);
-        EXPECT_EQ(dialog.category_name(), "");
-    }
-}
-
-TEST(CategoryNameDialog, CancelRejectsAndANameGbkCannotHoldIsRefused) {
-    {
-        CategoryNameDialog dialog;
-        kt::show_and_settle(&dialog);
-        auto* cancel = kt::child<QPushButton>(&dialog, "cancel_button");
-        EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
-        EXPECT_EQ(kt::child<QPushButton>(&dialog, "ok_button")->text(), QStringLiteral("OK"));
-        cancel->click();
-        EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    }
-    {
-        CategoryNameDialog dialog;
-        kt::show_and_settle(&dialog);
-        kt::child<QLineEdit>(&dialog, "name_edit")->setText(QStringLiteral("\U0001F4C1 files"));
-        const kt::SeenMessage seen =
-            kt::answer_message_box([&] { kt::child<QPushButton>(&dialog, "ok_button")->click(); });
-        ASSERT_TRUE(seen.shown);
-        EXPECT_TRUE(seen.text.contains(QStringLiteral("类别"))) << seen.text.toStdString();
-        EXPECT_TRUE(dialog.isVisible());
-        EXPECT_NE(dialog.result(), QDialog::Accepted);
-    }
-}
-
-TEST(AboutDialog, ShowsTheVersionAndClosesWithOk) {
-    AboutDialog dialog;
-    kt::show_and_settle(&dialog);
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("关于 Korvane"));
-    EXPECT_EQ(kt::child<QLabel>(&dialog, "version_label")->text(), QStringLiteral("Korvane V1.2"));
-    EXPECT_FALSE(kt::child<QLabel>(&dialog, "credits_label")->text().isEmpty());
-    kt::press_key(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Return);
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_FALSE(dialog.isVisible());
-}
-
-// The window manager elides a caption wider than the title bar: "出错啦" came out as "··".
-TEST(MessageBox, IsWideEnoughForItsCaptionAndTheFrameButtons) {
-    constexpr int kFrameButtonsMargin = 96;
-    for (const QString& caption : {korvane::error_caption(), korvane::plain_error_caption(),
-                                   QStringLiteral("一个相当长的标题，比消息本身长得多")}) {
-        SCOPED_TRACE(caption.toStdString());
-        int shown_width = 0;
-        kt::ModalDriver driver;
-        driver.then<QMessageBox>([&](QMessageBox* box) {
-            shown_width = box->width();
-            box->button(QMessageBox::Ok)->click();
-        });
-        korvane::show_message(nullptr, QStringLiteral("x"), caption);
-        ASSERT_EQ(driver.pending(), 0u);
-        EXPECT_GE(shown_width, QFontMetrics(QApplication::font()).horizontalAdvance(caption) +
-                                   kFrameButtonsMargin);
-    }
-}
 
 // What the tool dialogs are built on; none of it is used before a button is pressed.
 struct DialogDeps {
