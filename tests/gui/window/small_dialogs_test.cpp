@@ -26,6 +26,7 @@
 #include "gui/tools/sync_dialog.h"
 #include "gui/window/about_dialog.h"
 #include "support/modal_driver.h"
+#include "vault/program_version.h"
 #include "vault/session_files.h"
 #include "vault/sqlite_db.h"
 
@@ -85,6 +86,8 @@ TEST(AboutDialog, ShowsTheVersionAndClosesWithOk) {
     kt::show_and_settle(&dialog);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("关于 Korvane"));
     EXPECT_EQ(kt::child<QLabel>(&dialog, "version_label")->text(), QStringLiteral("Korvane V1.2"));
+    EXPECT_EQ(kt::child<QLabel>(&dialog, "version_label")->text(),
+              QStringLiteral("Korvane V") + QLatin1String(korvane::kProgramVersion));
     EXPECT_FALSE(kt::child<QLabel>(&dialog, "credits_label")->text().isEmpty());
     kt::press_key(dialog.focusWidget() ? dialog.focusWidget() : &dialog, Qt::Key_Return);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
