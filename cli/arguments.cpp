@@ -2,15 +2,11 @@
 // The parser of korvane-cli's command line and the help texts it builds from the command table.
 #include "cli/arguments.h"
 
+#include "cli/option_names.h"
 #include "vault/program_version.h"
 
 namespace korvane::cli {
 namespace {
-
-const QString kVaultDir = QStringLiteral("--vault-dir");
-const QString kPasswordStdin = QStringLiteral("--password-stdin");
-const QString kHelp = QStringLiteral("--help");
-const QString kVersion = QStringLiteral("--version");
 
 const OptionSpec* find_option(const CommandInfo& command, const QString& name) {
     for (const OptionSpec& option : command.options) {
@@ -32,10 +28,10 @@ QString usage_line(const CommandInfo& command) {
 // Their help lines are written out in program_help(), aligned by hand for the Chinese texts.
 const std::vector<OptionSpec>& global_options() {
     static const std::vector<OptionSpec> options = {
-        {kVaultDir, QStringLiteral("文件夹"), QString()},
-        {kPasswordStdin, QString(), QString()},
-        {kHelp, QString(), QString()},
-        {kVersion, QString(), QString()},
+        {option::kVaultDir, QStringLiteral("文件夹"), QString()},
+        {option::kPasswordStdin, QString(), QString()},
+        {option::kHelp, QString(), QString()},
+        {option::kVersion, QString(), QString()},
     };
     return options;
 }
@@ -72,13 +68,13 @@ Result<ParsedArguments> parse_arguments(const QStringList& arguments) {
             return std::nullopt;
         };
 
-        if (name == kHelp || name == QLatin1String("-h")) {
+        if (name == option::kHelp || name == QLatin1String("-h")) {
             parsed.help = true;
-        } else if (name == kVersion) {
+        } else if (name == option::kVersion) {
             parsed.version = true;
-        } else if (name == kPasswordStdin) {
+        } else if (name == option::kPasswordStdin) {
             parsed.password_stdin = true;
-        } else if (name == kVaultDir) {
+        } else if (name == option::kVaultDir) {
             parsed.vault_dir = take_value();
             if (!parsed.vault_dir || parsed.vault_dir->isEmpty()) {
                 return make_error(QStringLiteral("选项 --vault-dir 需要一个文件夹。"));

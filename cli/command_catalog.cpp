@@ -4,36 +4,37 @@
 #include "cli/command_catalog.h"
 
 #include "cli/commands/commands.h"
+#include "cli/option_names.h"
 
 namespace korvane::cli {
 namespace {
 
 std::vector<OptionSpec> record_field_options() {
     return {
-        {QStringLiteral("--title"), QStringLiteral("标题"), QStringLiteral("标题")},
-        {QStringLiteral("--account"), QStringLiteral("用户名"), QStringLiteral("用户名")},
-        {QStringLiteral("--password"), QStringLiteral("密码"),
+        {option::kTitle, QStringLiteral("标题"), QStringLiteral("标题")},
+        {option::kAccount, QStringLiteral("用户名"), QStringLiteral("用户名")},
+        {option::kPassword, QStringLiteral("密码"),
          QStringLiteral("密码（会出现在命令行和进程列表中）")},
-        {QStringLiteral("--ask-password"), QString(),
+        {option::kAskPassword, QString(),
          QStringLiteral("像主密码一样询问记录的密码（在主密码之后）")},
-        {QStringLiteral("--remark"), QStringLiteral("备注"), QStringLiteral("备注")},
-        {QStringLiteral("--category"), QStringLiteral("分类"),
+        {option::kRemark, QStringLiteral("备注"), QStringLiteral("备注")},
+        {option::kCategory, QStringLiteral("分类"),
          QStringLiteral("分类：已有的分类，或“我的密码”（根目录）")},
     };
 }
 
 OptionSpec force_option() {
-    return {QStringLiteral("--force"), QString(), QStringLiteral("替换已经存在的目标文件")};
+    return {option::kForce, QString(), QStringLiteral("替换已经存在的目标文件")};
 }
 
 OptionSpec raw_option() {
-    return {QStringLiteral("--raw"), QString(),
+    return {option::kRaw, QString(),
             QStringLiteral(
                 "控制字符照原样输出，不写作 \\xHH 或 \\uHHHH（终端可能执行其中的控制序列）")};
 }
 
 OptionSpec master_key_option() {
-    return {QStringLiteral("--use-master-password"), QString(),
+    return {option::kUseMasterPassword, QString(),
             QStringLiteral("用主密码作为文件密码（与窗口中文件加密工具预填的密码相同）")};
 }
 
@@ -90,7 +91,7 @@ std::vector<CommandInfo> make_command_infos() {
          QStringLiteral("编号"),
          QStringLiteral("显示一条记录"),
          QStringLiteral("密码默认隐藏。字段的转义方式与 ls 相同；加 --raw 时照原样输出。"),
-         {{QStringLiteral("--show-password"), QString(), QStringLiteral("显示密码")}, raw_option()},
+         {{option::kShowPassword, QString(), QStringLiteral("显示密码")}, raw_option()},
          1,
          1,
          &commands::show});
@@ -123,7 +124,7 @@ std::vector<CommandInfo> make_command_infos() {
          QStringLiteral("把记录的密码复制到剪贴板"),
          QStringLiteral("需要图形显示（X11 或 Wayland），没有时退出码为 4。复制之后密码库即关闭；"
                         "等待结束时（或按 Ctrl+C 时），剪贴板中若仍是这个密码就清空它。"),
-         {{QStringLiteral("--clear-after"), QStringLiteral("秒数"),
+         {{option::kClearAfter, QStringLiteral("秒数"),
            QStringLiteral("多少秒后清空剪贴板（1 到 86400，默认 10）")}},
          1,
          1,
@@ -199,9 +200,8 @@ std::vector<CommandInfo> make_command_infos() {
          QString(),
          QStringLiteral("生成随机密码"),
          QStringLiteral("不需要密码库。"),
-         {{QStringLiteral("--length"), QStringLiteral("位数"),
-           QStringLiteral("密码位数（1 到 50，默认 16）")},
-          {QStringLiteral("--classes"), QStringLiteral("luds"),
+         {{option::kLength, QStringLiteral("位数"), QStringLiteral("密码位数（1 到 50，默认 16）")},
+          {option::kClasses, QStringLiteral("luds"),
            QStringLiteral("字符种类：l 小写字母，u 大写字母，d 数字，s 符号（默认 luds）")}},
          0,
          0,

@@ -8,6 +8,7 @@
 #include <new>
 #include <utility>
 
+#include "cli/option_names.h"
 #include "cli/terminal_prompts.h"
 #include "vault/atomic_file_writer.h"
 #include "vault/default_vault_dir.h"
@@ -204,26 +205,26 @@ std::optional<std::string> CommandContext::stored(const QString& text, const QSt
 
 std::optional<FieldValues> CommandContext::field_values() {
     FieldValues values;
-    const std::pair<const char*, std::optional<std::string> FieldValues::*> texts[] = {
-        {"--title", &FieldValues::title},
-        {"--account", &FieldValues::account},
-        {"--password", &FieldValues::password},
-        {"--remark", &FieldValues::remark},
+    const std::pair<QLatin1String, std::optional<std::string> FieldValues::*> texts[] = {
+        {option::kTitle, &FieldValues::title},
+        {option::kAccount, &FieldValues::account},
+        {option::kPassword, &FieldValues::password},
+        {option::kRemark, &FieldValues::remark},
     };
     const QString names[] = {QStringLiteral("标题"), QStringLiteral("用户名"),
                              QStringLiteral("密码"), QStringLiteral("备注")};
     for (std::size_t i = 0; i < std::size(texts); ++i) {
-        const QString option = QLatin1String(texts[i].first);
+        const QString option = texts[i].first;
         if (!args_.has(option)) continue;
         auto bytes = stored(args_.value(option), names[i]);
         if (!bytes) return std::nullopt;
         values.*texts[i].second = std::move(bytes);
     }
-    if (args_.has(QStringLiteral("--category"))) {
-        values.category = category_bytes(args_.value(QStringLiteral("--category")));
+    if (args_.has(option::kCategory)) {
+        values.category = category_bytes(args_.value(option::kCategory));
         if (!values.category) return std::nullopt;
     }
-    values.ask_password = args_.has(QStringLiteral("--ask-password"));
+    values.ask_password = args_.has(option::kAskPassword);
     if (values.ask_password && values.password) {
         say(QStringLiteral("--password 与 --ask-password 只能用一个。"));
         return std::nullopt;
@@ -272,7 +273,7 @@ bool CommandContext::may_write(const QString& path) {
         say(regular.error());
         return false;
     }
-    if (!QFileInfo::exists(path) || args_.has(QStringLiteral("--force"))) return true;
+    if (!QFileInfo::exists(path) || args_.has(option::kForce)) return true;
     say(QStringLiteral("“%1”已存在；加 --force 才会替换它。").arg(native_path(path)));
     return false;
 }
@@ -311,7 +312,7 @@ int CommandContext::ended(int exit_code) {
 }
 
 Escaping CommandContext::escaping() const {
-    return args_.has(QStringLiteral("--raw")) ? Escaping::LineBreaksOnly : Escaping::Full;
+    return args_.has(option::kRaw) ? Escaping::LineBreaksOnly : Escaping::Full;
 }
 
 }  // namespace korvane::cli

@@ -58,6 +58,4 @@ QString command_tooltip(int id) {
     return newline < 0 ? entry : entry.mid(newline + 1);
 }
 
-QString window_title() { return QStringLiteral("Korvane V1.2"); }
-
 }  // namespace korvane::res

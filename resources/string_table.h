@@ -14,7 +14,4 @@ QString command_prompt(int id);
 // A command's tooltip: the entry after its line break, or the whole entry without one.
 QString command_tooltip(int id);
 
-// The main window's title.
-QString window_title();
-
 }  // namespace korvane::res

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "vault/enciphered_file.h"
 
-#include <sqlite3.h>
-
 #include <QFile>
 
 #include "vault/atomic_file_writer.h"
@@ -27,19 +25,6 @@ Status write_enciphered_file(const QString& target, std::shared_ptr<EncipheredVf
         return filled;
     }
     return writer.commit();
-}
-
-Status copy_database(SqliteDb& source, SqliteDb& target) {
-    sqlite3_backup* backup = sqlite3_backup_init(target.handle(), "main", source.handle(), "main");
-    if (!backup) {
-        return make_error(QStringLiteral("复制数据库失败（%1）").arg(target.last_error()));
-    }
-    const int step = sqlite3_backup_step(backup, -1);
-    const int finish = sqlite3_backup_finish(backup);
-    if (step != SQLITE_DONE || finish != SQLITE_OK) {
-        return make_error(QStringLiteral("复制数据库失败（%1）").arg(target.last_error()));
-    }
-    return Status::success();
 }
 
 }  // namespace korvane

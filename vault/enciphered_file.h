@@ -21,8 +21,4 @@ namespace korvane {
 Status write_enciphered_file(const QString& target, std::shared_ptr<EncipheredVfs> vfs,
                              const std::function<Status(SqliteDb&)>& fill);
 
-// Copies every page of source into target (an empty database) with SQLite's backup API; what
-// target's own connection writes, its VFS enciphers.
-Status copy_database(SqliteDb& source, SqliteDb& target);
-
 }  // namespace korvane

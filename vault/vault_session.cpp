@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include "vault/atomic_file_writer.h"
+#include "vault/database_copy.h"
 #include "vault/enciphered_file.h"
 #include "vault/file_io.h"
 #include "vault/mars_cipher.h"

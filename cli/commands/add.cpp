@@ -6,6 +6,7 @@
 
 #include "cli/command_context.h"
 #include "cli/commands/commands.h"
+#include "cli/option_names.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::cli::commands {
@@ -20,7 +21,7 @@ int add(CommandContext& context) {
             values->password.value_or(std::string()), values->remark.value_or(std::string()),
             values->category.value_or(std::string(kRootCategory))};
         if (!context.category_usable(session, record.category,
-                                     context.args().value(QStringLiteral("--category")))) {
+                                     context.args().value(option::kCategory))) {
             return int(kExitUsage);
         }
         if (values->ask_password) {

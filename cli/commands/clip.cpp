@@ -8,6 +8,7 @@
 
 #include "cli/command_context.h"
 #include "cli/commands/commands.h"
+#include "cli/option_names.h"
 #include "platform/clipboard_clearer.h"
 #include "vault/secure_wipe.h"
 #include "vault/text.h"
@@ -51,9 +52,9 @@ int clip(CommandContext& context) {
                                                       "无法使用剪贴板。"));
     }
     int seconds = kDefaultClearSeconds;
-    if (context.args().has(QStringLiteral("--clear-after"))) {
+    if (context.args().has(option::kClearAfter)) {
         bool ok = false;
-        seconds = context.args().value(QStringLiteral("--clear-after")).toInt(&ok);
+        seconds = context.args().value(option::kClearAfter).toInt(&ok);
         if (!ok || seconds < 1 || seconds > kMaxClearSeconds) {
             return context.fail(
                 kExitUsage,

@@ -5,6 +5,7 @@
 
 #include "cli/command_context.h"
 #include "cli/commands/commands.h"
+#include "cli/option_names.h"
 #include "vault/vault_statements.h"
 
 namespace korvane::cli::commands {
@@ -18,9 +19,8 @@ int edit(CommandContext& context) {
     return context.with_vault([&](VaultSession& session) {
         auto record = context.existing_record(session, *oid);
         if (!record) return int(kExitUsage);
-        if (values->category &&
-            !context.category_usable(session, *values->category,
-                                     context.args().value(QStringLiteral("--category")))) {
+        if (values->category && !context.category_usable(session, *values->category,
+                                                         context.args().value(option::kCategory))) {
             return int(kExitUsage);
         }
         if (values->title) record->title = *values->title;

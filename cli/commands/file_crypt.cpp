@@ -9,6 +9,7 @@
 
 #include "cli/command_context.h"
 #include "cli/commands/commands.h"
+#include "cli/option_names.h"
 #include "vault/session_files.h"
 
 namespace korvane::cli::commands {
@@ -23,7 +24,7 @@ int crypt_file(CommandContext& context, bool encrypt) {
         encrypt ? tools::encrypted_file_path(source) : tools::decrypted_file_path(source);
     if (!context.may_write(target)) return kExitFile;
     std::string password;
-    if (context.args().has(QStringLiteral("--use-master-password"))) {
+    if (context.args().has(option::kUseMasterPassword)) {
         const int exit_code = context.with_vault_read_only([&](VaultSession& session) {
             password = session.master_password();
             return int(kExitSuccess);

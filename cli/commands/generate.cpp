@@ -4,6 +4,7 @@
 
 #include "cli/command_context.h"
 #include "cli/commands/commands.h"
+#include "cli/option_names.h"
 #include "tools/password_generator.h"
 
 namespace korvane::cli::commands {
@@ -15,14 +16,14 @@ constexpr int kDefaultGeneratedLength = 16;
 
 int generate(CommandContext& context) {
     int length = kDefaultGeneratedLength;
-    if (context.args().has(QStringLiteral("--length"))) {
+    if (context.args().has(option::kLength)) {
         bool ok = false;
-        length = context.args().value(QStringLiteral("--length")).toInt(&ok);
+        length = context.args().value(option::kLength).toInt(&ok);
         if (!ok) return context.fail(kExitUsage, QStringLiteral("--length 须为整数。"));
     }
     tools::CharClasses classes;
-    const QString letters = context.args().has(QStringLiteral("--classes"))
-                                ? context.args().value(QStringLiteral("--classes"))
+    const QString letters = context.args().has(option::kClasses)
+                                ? context.args().value(option::kClasses)
                                 : QStringLiteral("luds");
     for (const QChar letter : letters) {
         switch (letter.unicode()) {

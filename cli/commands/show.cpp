@@ -5,6 +5,7 @@
 
 #include "cli/command_context.h"
 #include "cli/commands/commands.h"
+#include "cli/option_names.h"
 #include "vault/text.h"
 #include "vault/vault_statements.h"
 
@@ -21,7 +22,7 @@ int show(CommandContext& context) {
         const auto shown = [raw](const std::string& stored) {
             return raw ? text::from_gbk(stored) : escaped(stored);
         };
-        const QString password = context.args().has(QStringLiteral("--show-password"))
+        const QString password = context.args().has(option::kShowPassword)
                                      ? shown(record->password)
                                      : QStringLiteral("（已隐藏，加 --show-password 显示）");
         context.print(QStringLiteral("编号：%1").arg(*oid));

@@ -4,6 +4,7 @@
 
 #include "gui/common/app_icon.h"
 #include "gui/common/dialog_frame.h"
+#include "gui/window/program_title.h"
 #include "ui_about_dialog.h"
 
 namespace korvane {
@@ -15,6 +16,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     setWindowIcon(icon);
     use_resizable_frame(*this);
     ui_->icon_label->setPixmap(icon.pixmap(32, 32));
+    ui_->version_label->setText(program_title());
     resize(sizeHint().expandedTo(size()));
     connect(ui_->ok_button, &QPushButton::clicked, this, &AboutDialog::accept);
 }

@@ -32,6 +32,7 @@
 #include "gui/settings/visual_style.h"
 #include "gui/tools/tool_commands.h"
 #include "gui/window/lock_key_indicators.h"
+#include "gui/window/program_title.h"
 #include "gui/window/tray_icon.h"
 #include "platform/clipboard.h"
 #include "resources/resource_ids.h"
@@ -54,7 +55,7 @@ MainWindow::MainWindow(VaultSession& session, SettingsStore& settings, CommandTa
       settings_(settings),
       app_target_(app_target),
       style_mode_(settings_.look()) {
-    setWindowTitle(res::window_title());
+    setWindowTitle(program_title());
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     router_ = new CommandRouter(this);
     clearer_ = new ClipboardClearer(clock, this);
