@@ -86,13 +86,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FixedAnswers answers;
     {
-        VaultSession doc(dir);
-        const StartOutcome outcome = doc.start(answers);
+        VaultSession session(dir);
+        const StartOutcome outcome = session.start(answers);
         if (outcome == StartOutcome::Unlocked) {
             // Open means recovered: the plain file is gone, and the vault reads.
             if (QFileInfo::exists(files.legacy_work)) std::abort();
-            auto roots = statements::list_root_records(doc.db());
-            auto categories = statements::list_categories(doc.db());
+            auto roots = statements::list_root_records(session.db());
+            auto categories = statements::list_categories(session.db());
             (void)roots, (void)categories;
         }
     }

@@ -27,10 +27,22 @@ std::uint32_t big_endian(const unsigned char* bytes, int count) {
 
 // Whether a table of that name exists (names resolve case-insensitively, as in SQLite).
 Result<bool> is_table(SqliteDb& db, std::string_view name) {
-    Result<SqliteStatement> stmt =
-        db.prepare("select 1 from sqlite_master where type='table' and name=? collate nocase");
+    Result<SqliteStatement> stmt = db.prepare(
+        "select 1 from sqlite_master where type='table' and name=? collate nocase "
+        "and sql not like 'create virtual table%'");
     if (!stmt) return make_error(stmt.error());
     stmt->bind_text(1, name);
+    const bool row = stmt->step();
+    if (stmt->failed()) return make_error(stmt->error());
+    return row;
+}
+
+// Whether the table computes a column instead of storing it: a hostile schema could make every
+// read of a row build hundreds of megabytes, and every write run its expression.
+Result<bool> has_generated_column(SqliteDb& db, std::string_view table) {
+    Result<SqliteStatement> stmt = db.prepare("select 1 from pragma_table_xinfo(?) where hidden");
+    if (!stmt) return make_error(stmt.error());
+    stmt->bind_text(1, table);
     const bool row = stmt->step();
     if (stmt->failed()) return make_error(stmt->error());
     return row;
@@ -88,6 +100,12 @@ Status check_vault_schema(SqliteDb& db) {
         if (!found) return make_error(found.error());
         if (!*found) {
             return make_error(QStringLiteral("表 %1 不存在，或不是普通的表")
+                                  .arg(QString::fromUtf8(table.data(), qsizetype(table.size()))));
+        }
+        Result<bool> generated = has_generated_column(db, table);
+        if (!generated) return make_error(generated.error());
+        if (*generated) {
+            return make_error(QStringLiteral("表 %1 中有计算生成的列")
                                   .arg(QString::fromUtf8(table.data(), qsizetype(table.size()))));
         }
     }

@@ -637,6 +637,21 @@ TEST_F(VaultSessionTest, UnlockRefusesWhatIsNoUsableVaultAndLeavesTheVaultAsItWa
          kTables + ";create trigger t after insert on userpass begin delete from "
                    "userpass; end",
          "触发器"},
+        // Each listing would compute 200 MB a row out of a file of a few pages.
+        {"a generated column",
+         "create table userad(pass text);create table type(leibie text);"
+         "create table userpass(bt text,name text,pass text,"
+         "bz text generated always as (hex(zeroblob(100000000))) virtual,type text)",
+         "计算生成的列"},
+        {"a stored generated column",
+         "create table userad(pass text);create table type(leibie text);"
+         "create table userpass(bt text,name text,pass text,bz text,type text,"
+         "g text generated always as (bt || name) stored)",
+         "计算生成的列"},
+        {"a virtual table",
+         "create table userad(pass text);create table type(leibie text);"
+         "create virtual table userpass using fts5(bt,name,pass,bz,type)",
+         "不是普通的表"},
         {"a write-ahead log", "PRAGMA journal_mode=WAL;" + kTables, "预写日志（WAL）"},
         {"an empty file", "", "文件是空的"},
     };
