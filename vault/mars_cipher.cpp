@@ -7,6 +7,7 @@
 
 #include "vault/byte_order.h"
 #include "vault/mars_tables.h"
+#include "vault/secure_wipe.h"
 
 namespace korvane {
 namespace {
@@ -193,6 +194,8 @@ bool MarsCipher::set_key(const std::uint8_t* key, std::size_t length_bits) {
     keyed_ = true;
     return true;
 }
+
+MarsCipher::~MarsCipher() { secure_wipe(k_.data(), sizeof(k_)); }
 
 bool MarsCipher::set_key(std::string_view key_bytes) {
     // Clamp before converting to bits so an absurd length cannot wrap into the accepted range.

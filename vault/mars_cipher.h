@@ -21,6 +21,12 @@ public:
     bool set_key(const std::uint8_t* key, std::size_t length_bits);
     bool set_key(std::string_view key_bytes);
 
+    MarsCipher() = default;
+    // The expanded key is wiped, so a closed vault leaves no key in freed memory.
+    ~MarsCipher();
+    MarsCipher(const MarsCipher&) = default;
+    MarsCipher& operator=(const MarsCipher&) = default;
+
     bool has_key() const { return keyed_; }
 
     // in and out may be the same buffer. Requires a successful set_key.
