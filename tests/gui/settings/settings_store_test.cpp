@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <string>
 
 #include "gui/settings/settings_folder.h"
 
@@ -21,6 +22,12 @@ struct StoredTextRow {
 };
 
 void PrintTo(const StoredTextRow& row, std::ostream* out) { *out << row.name; }
+
+// Every row table names its cases by the row's own name.
+template <typename Row>
+std::string row_name(const ::testing::TestParamInfo<Row>& info) {
+    return info.param.name;
+}
 
 // The file as a previous run, or an earlier installation, left it.
 class StoredTextTest : public ::testing::TestWithParam<StoredTextRow> {
@@ -54,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         StoredTextRow{"OtherSection", Setting::Look, "[General]\nbXPMode=4\n", 1},
         // Qt still finds the number in a file it cannot parse, but such a file is not trusted.
         StoredTextRow{"FileNotParsed", Setting::Look, "[Settings]\nbXPMode=4\n[Broken\n", 1}),
-    [](const ::testing::TestParamInfo<StoredTextRow>& info) { return info.param.name; });
+    row_name<StoredTextRow>);
 
 INSTANTIATE_TEST_SUITE_P(
     ClipboardClearSeconds, StoredTextTest,
@@ -73,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     "[Settings]\nClipboardClearSeconds=abc\n", 10},
                       StoredTextRow{"FileNotParsed", Setting::ClipboardClearSeconds,
                                     "[Settings]\nClipboardClearSeconds=45\n[Broken\n", 10}),
-    [](const ::testing::TestParamInfo<StoredTextRow>& info) { return info.param.name; });
+    row_name<StoredTextRow>);
 
 INSTANTIATE_TEST_SUITE_P(
     IdleLockMinutes, StoredTextTest,
@@ -87,7 +94,7 @@ INSTANTIATE_TEST_SUITE_P(
                       0},
         StoredTextRow{"Negative", Setting::IdleLockMinutes, "[Settings]\nIdleLockMinutes=-1\n", 0},
         StoredTextRow{"Garbage", Setting::IdleLockMinutes, "[Settings]\nIdleLockMinutes=abc\n", 0}),
-    [](const ::testing::TestParamInfo<StoredTextRow>& info) { return info.param.name; });
+    row_name<StoredTextRow>);
 
 INSTANTIATE_TEST_SUITE_P(
     LockOnScreenLock, StoredTextTest,
@@ -104,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     "[Settings]\nLockOnScreenLock=1\n", 1},
                       StoredTextRow{"Garbage", Setting::LockOnScreenLock,
                                     "[Settings]\nLockOnScreenLock=maybe\n", 1}),
-    [](const ::testing::TestParamInfo<StoredTextRow>& info) { return info.param.name; });
+    row_name<StoredTextRow>);
 
 struct WrittenRow {
     const char* name;
@@ -151,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "[Settings]\nLockOnScreenLock=false\n"},
         WrittenRow{"ScreenLockOn", Setting::LockOnScreenLock, 1,
                    "[Settings]\nLockOnScreenLock=true\n"}),
-    [](const ::testing::TestParamInfo<WrittenRow>& info) { return info.param.name; });
+    row_name<WrittenRow>);
 
 TEST(SettingsStoreTest, WritesInATemporaryFolderAndKeepsTheOtherValuesBeside) {
     SettingsFolder folder;
